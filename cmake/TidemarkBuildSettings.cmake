@@ -1,0 +1,20 @@
+# One interface target carries the language level, warnings and sanitizers for every target.
+add_library(tidemark_build_settings INTERFACE)
+target_compile_features(tidemark_build_settings INTERFACE cxx_std_20)
+set(CMAKE_CXX_EXTENSIONS OFF)
+target_compile_options(tidemark_build_settings INTERFACE -Wall -Wextra -Wpedantic)
+target_include_directories(tidemark_build_settings INTERFACE ${PROJECT_SOURCE_DIR}/src)
+if(TIDEMARK_WERROR)
+  target_compile_options(tidemark_build_settings INTERFACE -Werror)
+endif()
+if(TIDEMARK_SANITIZE)
+  target_compile_options(tidemark_build_settings INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(tidemark_build_settings INTERFACE -fsanitize=address,undefined)
+endif()
+
+# Strict Qt defines, for the targets that use Qt only.
+add_library(tidemark_qt_settings INTERFACE)
+target_compile_definitions(tidemark_qt_settings INTERFACE
+  QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
+  QT_NO_CAST_FROM_BYTEARRAY QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_NO_KEYWORDS)

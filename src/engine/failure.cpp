@@ -1,0 +1,13 @@
+#include "engine/failure.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace tidemark {
+
+Failure FailureFromErrno(int error) {
+    const bool denied = error == EACCES || error == EPERM || error == EROFS;
+    return Failure{denied ? kAccessDenied : 1000 + error, std::strerror(error)};
+}
+
+}  // namespace tidemark

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/failure.h"
+#include "engine/path_syntax.h"
+
+namespace tidemark {
+
+/// Last-modified time in nanoseconds since 1970-01-01 00:00 UTC.
+using FileTime = std::int64_t;
+
+/// Attribute bits as the walk sees them.
+inline constexpr int kHiddenAttribute = 2;
+inline constexpr int kSystemAttribute = 4;
+
+/// What a listed item is. Symbolic links are never followed: a link is an item of its own.
+enum class EntryKind { kFile, kFolder, kSymlink, kSpecial };
+
+/// One item of a folder listing.
+struct FileEntry {
+    std::string path;  ///< full path: the folder's path, a separator and the name
+    std::string name;
+    EntryKind kind = EntryKind::kFile;
+    int attributes = 0;  ///< kHiddenAttribute, kSystemAttribute
+
+    bool IsHidden() const { return (attributes & kHiddenAttribute) != 0; }
+    bool IsSystem() const { return (attributes & kSystemAttribute) != 0; }
+};
+
+/// The immediate contents of a folder, each list in the order the file system lists them.
+struct FolderListing {
+    std::vector<FileEntry> sub_folders;
+    std::vector<FileEntry> files;  ///< everything that is not a folder: files, links, specials
+};
+
+/// What the file system says about one existing item that is not a folder.
+struct FileStatus {
+    EntryKind kind = EntryKind::kFile;
+    FileTime modified = 0;
+    std::uint64_t size = 0;
+};
+
+/// Every file-system access of the engine goes through this port. Failures carry the number 70
+/// for access denied and another number otherwise, with the system's description.
+class FileSystemPort {
+public:
+    virtual ~FileSystemPort() = default;
+
+    /// The path syntax this file system uses.
+    virtual const PathSyntax& Syntax() const = 0;
+
+    /// True only for an existing folder (a link to a folder is not one); false for anything
+    /// else, including a path that cannot be examined.
+    virtual bool FolderExists(const std::string& path) = 0;
+
+    /// The sub-folders and files directly inside the folder. Fails when the folder is missing,
+    /// is not a folder or cannot be read.
+    virtual Result<FolderListing> ListFolder(const std::string& path) = 0;
+
+    /// The status of the item at path when it exists and is not a folder; nullopt when nothing
+    /// or a folder is there. Fails only when the path cannot be examined for another reason.
+    virtual Result<std::optional<FileStatus>> FindFile(const std::string& path) = 0;
+
+    /// Copies the listed item `source` to `destination`, keeping its last-modified time and
+    /// permission bits; a link is copied as a link with the same target text. The copy is
+    /// written beside the destination under a temporary name and put in place only when it is
+    /// complete, so a failure leaves an existing destination as it was and no temporary file.
+    /// With overwrite false it fails when the destination exists; read-only destinations are
+    /// replaced. Fails for special files (pipes, sockets, devices) without opening them, and
+    /// when the destination's folder does not exist.
+    virtual Status CopyFile(const FileEntry& source, const std::string& destination,
+                            bool overwrite) = 0;
+
+    /// Succeeds when the existing file at path could be deleted (read-only files included);
+    /// the step a replacement takes before the new copy is put in place. Changes nothing.
+    virtual Status CheckDeletable(const std::string& path) = 0;
+
+    /// Creates exactly one folder level. Fails when it exists or its parent is missing.
+    virtual Status CreateFolder(const std::string& path) = 0;
+
+    /// The folder's own location with every link, "." and ".." resolved and no trailing
+    /// separator, so that two spellings of one folder give the same text; nullopt when the
+    /// path is not an existing folder.
+    virtual std::optional<std::string> ResolveFolder(const std::string& path) = 0;
+};
+
+/// The text-file module: whole-file text input and output for the program's own files.
+class TextFilePort {
+public:
+    virtual ~TextFilePort() = default;
+
+    /// The whole content of a regular file; empty text when no such file exists. Fails when an
+    /// existing file cannot be read.
+    virtual Result<std::string> ReadTextFile(const std::string& path) = 0;
+
+    /// Replaces the file's content with text, atomically: readers see the old or the new
+    /// content, never a mixture or a truncated file. Fails when the folder does not exist or
+    /// the file cannot be written.
+    virtual Status WriteTextFile(const std::string& path, const std::string& text) = 0;
+};
+
+}  // namespace tidemark

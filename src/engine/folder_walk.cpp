@@ -1,0 +1,95 @@
+#include "engine/folder_walk.h"
+
+namespace tidemark {
+
+namespace {
+
+std::string CouldNotProcessLine(std::string_view what, const std::string& path,
+                                const Failure& failure) {
+    return std::string(what) + path + " could not be processed.  " + failure.description;
+}
+
+}  // namespace
+
+bool FolderWalk::Excludes(const std::string& path) const {
+    return context_.settings.UsesExcludeList() && IsExcluded(path, context_.exclude_list);
+}
+
+bool FolderWalk::IsGuarded(const FileEntry& sub_folder) const {
+    return !context_.guarded_folder.empty() && sub_folder.path == context_.guarded_folder;
+}
+
+void FolderWalk::ProcessFolder(const std::string& folder, const std::string& source_root,
+                               const std::string& destination_root) {
+    if (Excludes(folder)) {
+        const std::int64_t files = CountFiles(folder);
+        context_.log.AddResult("Skipping " + std::to_string(files) + " files in folder " +
+                                   folder + " due to custom Exclude List!",
+                               folder);
+        Count(context_.stats.excluded_files, files);
+        Count(context_.stats.processed_files, files);
+        return;
+    }
+    // One listing serves both loops; a folder that cannot be listed is reported by each.
+    const Result<FolderListing> listing = context_.fs.ListFolder(folder);
+    ProcessSubFolders(listing, source_root, destination_root);
+    ProcessFiles(listing, folder, source_root, destination_root);
+}
+
+void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
+                                   const std::string& source_root,
+                                   const std::string& destination_root) {
+    if (!listing) {
+        context_.log.AddResult(CouldNotProcessLine("Folder ", "", listing.failure()));
+        return;
+    }
+    const PathSyntax& syntax = context_.fs.Syntax();
+    for (const FileEntry& sub_folder : listing->sub_folders) {
+        if (IsGuarded(sub_folder)) {
+            continue;
+        }
+        const std::string destination =
+            DestinationPathOf(sub_folder.path, source_root, destination_root, syntax);
+        if (Excludes(destination)) {
+            context_.log.AddResult("Excluding folder " + destination, destination);
+            Count(context_.stats.excluded_folders);
+        } else if (!context_.fs.FolderExists(destination)) {
+            context_.log.AddResult("Creating Folder " + destination, destination);
+            if (!context_.settings.IsPreview()) {
+                if (Status created = context_.fs.CreateFolder(destination); !created) {
+                    // A folder that cannot be created ends this level's loop; the folder's
+                    // own files are still handled by the caller.
+                    context_.log.AddResult(
+                        CouldNotProcessLine("Folder ", destination, created.failure()),
+                        destination);
+                    return;
+                }
+            }
+            Count(context_.stats.created_folders);
+        }
+        ProcessFolder(sub_folder.path, source_root, destination_root);
+        if (context_.progress.PollPauseStop()) {
+            return;
+        }
+    }
+}
+
+std::int64_t FolderWalk::CountFiles(const std::string& folder) {
+    const Result<FolderListing> listing = context_.fs.ListFolder(folder);
+    if (!listing) {
+        context_.log.AddResult(CouldNotProcessLine("Object ", folder, listing.failure()), folder);
+        return 0;
+    }
+    auto count = static_cast<std::int64_t>(listing->files.size());
+    for (const FileEntry& sub_folder : listing->sub_folders) {
+        if (IsGuarded(sub_folder)) {
+            continue;
+        }
+        context_.progress.StepActivity();
+        context_.view.Repaint();
+        count += CountFiles(sub_folder.path);
+    }
+    return count;
+}
+
+}  // namespace tidemark

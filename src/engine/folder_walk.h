@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/exclusion.h"
+#include "engine/file_system_port.h"
+#include "engine/progress.h"
+#include "engine/results_log.h"
+#include "engine/run_types.h"
+
+namespace tidemark {
+
+/// Everything one pass of the walk reads and changes.
+struct PassContext {
+    FileSystemPort& fs;
+    RunView& view;
+    ResultsLog& log;
+    RunProgress& progress;
+    TextFormat& format;
+    const SyncSettings& settings;
+    const ExcludeList& exclude_list;
+    SyncStats& stats;
+    /// A source folder that must be neither counted nor walked because it is the pass's
+    /// destination root (a destination inside the source tree); empty when there is none.
+    std::string guarded_folder;
+};
+
+/// The recursive walk of one pass over the source tree: sub-folders first, depth first,
+/// creating missing destination folders, then each folder's own files.
+class FolderWalk {
+public:
+    explicit FolderWalk(PassContext& context) : context_(context) {}
+
+    /// Handles one source folder and its whole tree; skips it whole when the exclude list
+    /// matches its source path. Returns early once the user asked to stop.
+    void ProcessFolder(const std::string& folder, const std::string& source_root,
+                       const std::string& destination_root);
+
+    /// The number of files in the folder's whole tree, hidden and system ones included. An
+    /// unreadable folder is reported and counts the files reached so far.
+    std::int64_t CountFiles(const std::string& folder);
+
+private:
+    void ProcessSubFolders(const Result<FolderListing>& listing, const std::string& source_root,
+                           const std::string& destination_root);
+    void ProcessFiles(const Result<FolderListing>& listing, const std::string& folder,
+                      const std::string& source_root, const std::string& destination_root);
+    void ProcessFile(const FileEntry& file, const std::string& source_root,
+                     const std::string& destination_root);
+    bool IsGuarded(const FileEntry& sub_folder) const;
+    bool Excludes(const std::string& path) const;
+
+    PassContext& context_;
+};
+
+}  // namespace tidemark

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/run_types.h"
+#include "engine/run_view.h"
+
+namespace tidemark {
+
+/// Seconds left, extrapolated from the time per file so far and cut (not rounded) to hundredths.
+double EstimateSecondsLeft(double elapsed, std::int32_t processed, std::int32_t total);
+
+/// "27.0 seconds", "2.5 minutes", "2.0 hours": seconds up to 120, minutes up to 7200.
+std::string TimeRemainingCaption(double estimate, TextFormat& format);
+
+/// The progress bar, the time-remaining estimate and the pause/stop poll of a run.
+class RunProgress {
+public:
+    RunProgress(RunView& view, Clock& clock, TextFormat& format, const SyncStats& stats,
+                const RunState& state)
+        : view_(view), clock_(clock), format_(format), stats_(stats), state_(state) {}
+
+    void SetMaximum(std::int64_t maximum);
+    void SetValue(std::int64_t value);
+    std::int64_t Value() const { return value_; }
+
+    /// One step of the activity sign shown while files are counted: 1 to 99, then again.
+    void StepActivity();
+
+    /// After every file: the bar shows the processed count and the estimate is refreshed. An
+    /// estimate is settled once a tenth of the files is done and it no longer grows; until
+    /// then it carries " *" and the "calculating" note shows. `previous_estimate` belongs to
+    /// the caller's folder and starts at 0 there.
+    void UpdateProgress(double& previous_estimate);
+
+    /// Waits while the run is paused, handling events every 100 ms; true when the walk must
+    /// return because the user asked to stop.
+    bool PollPauseStop();
+
+private:
+    RunView& view_;
+    Clock& clock_;
+    TextFormat& format_;
+    const SyncStats& stats_;
+    const RunState& state_;
+    std::int64_t maximum_ = 100;
+    std::int64_t value_ = 0;
+};
+
+}  // namespace tidemark

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/exclusion.h"
+#include "engine/file_system_port.h"
+#include "engine/progress.h"
+#include "engine/results_log.h"
+#include "engine/run_types.h"
+#include "engine/run_view.h"
+
+namespace tidemark {
+
+/// The Synchronize Now! command with its passes, and the Pause/Continue and Stop buttons.
+class RunController {
+public:
+    RunController(FileSystemPort& fs, RunView& view, Clock& clock, TextFormat& format,
+                  const ExcludeList& exclude_list);
+
+    /// Runs the command for these settings (after the window has dealt with unsaved
+    /// settings): normalises and compares the locations, runs the forward pass and, when asked
+    /// for, the reverse pass. Answers the processed-file count of the last pass that ran, for
+    /// the usage counter.
+    std::int32_t SynchronizeNow(const SyncSettings& settings);
+
+    /// Puts the counters, the flags, the status line and the progress bar back to their start.
+    void ResetRun();
+
+    /// The Pause/Continue button. Takes effect at the walk's next poll point.
+    void PauseClicked();
+    /// The Stop button. The file or folder in hand is finished first.
+    void StopClicked();
+
+    const SyncStats& Stats() const { return stats_; }
+    const RunState& State() const { return state_; }
+
+private:
+    enum class PassOutcome { kCompleted, kStopped, kDeclined };
+
+    PassOutcome RunPass(const SyncSettings& settings, const std::string& source,
+                        const std::string& destination, bool reverse);
+    bool IsSameLocation(const std::string& source, const std::string& destination);
+    std::string GuardedFolder(const std::string& source, const std::string& destination);
+    void WriteSummary();
+    std::string Now();
+
+    FileSystemPort& fs_;
+    RunView& view_;
+    Clock& clock_;
+    TextFormat& format_;
+    const ExcludeList& exclude_list_;
+    ResultsLog log_;
+    SyncStats stats_;
+    RunState state_;
+    RunProgress progress_;
+    std::string pause_caption_ = "Pause";
+};
+
+}  // namespace tidemark

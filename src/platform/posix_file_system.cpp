@@ -1,0 +1,398 @@
+#include "platform/posix_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "engine/path_syntax.h"
+
+namespace tidemark {
+
+namespace {
+
+/// Closes a descriptor when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    /// Closes now and reports the error close gives (a delayed write error, say).
+    int Close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+Failure LastError() {
+    return FailureFromErrno(errno);
+}
+
+FileTime ToFileTime(const struct timespec& time) {
+    return static_cast<FileTime>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+EntryKind KindOfMode(mode_t mode) {
+    if (S_ISDIR(mode)) return EntryKind::kFolder;
+    if (S_ISREG(mode)) return EntryKind::kFile;
+    if (S_ISLNK(mode)) return EntryKind::kSymlink;
+    return EntryKind::kSpecial;
+}
+
+std::optional<EntryKind> KindOfDirectoryEntry(unsigned char type) {
+    switch (type) {
+        case DT_DIR:
+            return EntryKind::kFolder;
+        case DT_REG:
+            return EntryKind::kFile;
+        case DT_LNK:
+            return EntryKind::kSymlink;
+        case DT_FIFO:
+        case DT_SOCK:
+        case DT_CHR:
+        case DT_BLK:
+            return EntryKind::kSpecial;
+        default:
+            return std::nullopt;  // the file system did not say: ask with a stat
+    }
+}
+
+std::string ParentOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+/// Copies the bytes of `in` to `out`, in the kernel where it can.
+Status CopyBytes(int in, int out, std::uint64_t size) {
+    std::uint64_t copied = 0;
+    bool kernel_copy = true;
+    while (copied < size && kernel_copy) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size - copied, 0);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                errno == EBADF) {
+                kernel_copy = false;  // fall back to read and write below
+                break;
+            }
+            return LastError();
+        }
+        if (n == 0) {
+            return Status::Ok();  // the file shrank since it was examined
+        }
+        copied += static_cast<std::uint64_t>(n);
+    }
+    if (kernel_copy) {
+        return Status::Ok();
+    }
+    constexpr std::size_t kBufferSize = 256 * 1024;
+    auto buffer = std::make_unique<char[]>(kBufferSize);
+    while (true) {
+        const ssize_t n = ::pread(in, buffer.get(), kBufferSize, static_cast<off_t>(copied));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return LastError();
+        }
+        if (n == 0) {
+            return Status::Ok();
+        }
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w = ::pwrite(out, buffer.get() + written, static_cast<size_t>(n - written),
+                                       static_cast<off_t>(copied) + written);
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                return LastError();
+            }
+            written += w;
+        }
+        copied += static_cast<std::uint64_t>(n);
+    }
+}
+
+/// Puts a finished temporary file in place. Without overwrite an existing target is an error.
+Status Commit(const std::string& temporary, const std::string& destination, bool overwrite) {
+    if (overwrite) {
+        if (::rename(temporary.c_str(), destination.c_str()) != 0) {
+            return LastError();
+        }
+        return Status::Ok();
+    }
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, destination.c_str(),
+                    RENAME_NOREPLACE) == 0) {
+        return Status::Ok();
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return LastError();
+    }
+    // File systems without RENAME_NOREPLACE: a hard link fails just the same on a taken name.
+    if (::link(temporary.c_str(), destination.c_str()) != 0) {
+        return LastError();
+    }
+    ::unlink(temporary.c_str());
+    return Status::Ok();
+}
+
+Status CopyRegularFile(int in, const struct stat& source, const std::string& temporary) {
+    FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!out.valid()) {
+        return LastError();
+    }
+    if (Status copied = CopyBytes(in, out.get(), static_cast<std::uint64_t>(source.st_size));
+        !copied) {
+        return copied;
+    }
+    if (::geteuid() == 0 && (source.st_uid != 0 || source.st_gid != 0)) {
+        (void)::fchown(out.get(), source.st_uid, source.st_gid);  // best effort, like cp -p
+    }
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    if (::fchmod(out.get(), source.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0) {
+        return LastError();
+    }
+    if (const int error = out.Close(); error != 0) {
+        return FailureFromErrno(error);
+    }
+    return Status::Ok();
+}
+
+Status CopySymlink(const std::string& source, const std::string& temporary) {
+    struct stat link_status {};
+    if (::lstat(source.c_str(), &link_status) != 0) {
+        return LastError();
+    }
+    std::string target(static_cast<std::size_t>(link_status.st_size) + 1, '\0');
+    const ssize_t length = ::readlink(source.c_str(), target.data(), target.size());
+    if (length < 0) {
+        return LastError();
+    }
+    target.resize(static_cast<std::size_t>(length));
+    if (::symlink(target.c_str(), temporary.c_str()) != 0) {
+        return LastError();
+    }
+    const struct timespec times[2] = {link_status.st_atim, link_status.st_mtim};
+    if (::utimensat(AT_FDCWD, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        return LastError();
+    }
+    return Status::Ok();
+}
+
+}  // namespace
+
+PosixFileSystem::PosixFileSystem() = default;
+
+bool PosixFileSystem::FolderExists(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return LastError();
+    }
+    std::unique_ptr<DIR, int (*)(DIR*)> directory(::fdopendir(fd), &::closedir);
+    if (!directory) {
+        const Failure failure = LastError();
+        ::close(fd);
+        return failure;
+    }
+    FolderListing listing;
+    while (true) {
+        errno = 0;
+        const struct dirent* entry = ::readdir(directory.get());
+        if (entry == nullptr) {
+            if (errno != 0) {
+                return LastError();
+            }
+            break;
+        }
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        std::optional<EntryKind> kind = KindOfDirectoryEntry(entry->d_type);
+        if (!kind) {
+            struct stat status {};
+            if (::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                continue;  // vanished since it was listed
+            }
+            kind = KindOfMode(status.st_mode);
+        }
+        FileEntry item{JoinPath(path, name, syntax_), std::string(name), *kind, 0};
+        if (name.front() == '.') {
+            item.attributes |= kHiddenAttribute;
+        }
+        if (*kind == EntryKind::kSpecial) {
+            item.attributes |= kSystemAttribute;
+        }
+        (*kind == EntryKind::kFolder ? listing.sub_folders : listing.files)
+            .push_back(std::move(item));
+    }
+    return listing;
+}
+
+Result<std::optional<FileStatus>> PosixFileSystem::FindFile(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::optional<FileStatus>();
+        }
+        return LastError();
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return std::optional<FileStatus>();
+    }
+    return std::optional<FileStatus>(FileStatus{KindOfMode(status.st_mode),
+                                                ToFileTime(status.st_mtim),
+                                                static_cast<std::uint64_t>(status.st_size)});
+}
+
+std::string PosixFileSystem::TemporaryPathFor(const std::string& destination) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%x-%llx.tmp", kTemporaryPrefix,
+                  static_cast<unsigned>(::getpid()),
+                  static_cast<unsigned long long>(++temporary_counter_));
+    const std::size_t slash = destination.find_last_of('/');
+    return slash == std::string::npos ? std::string(name)
+                                      : destination.substr(0, slash + 1) + name;
+}
+
+Status PosixFileSystem::CopyFile(const FileEntry& source, const std::string& destination,
+                                 bool overwrite) {
+    if (source.kind == EntryKind::kSpecial) {
+        return FailureFromErrno(EOPNOTSUPP);  // pipes, sockets and devices are never opened
+    }
+    const std::string temporary = TemporaryPathFor(destination);
+    Status written;
+    if (source.kind == EntryKind::kSymlink) {
+        written = CopySymlink(source.path, temporary);
+    } else {
+        // O_NONBLOCK: should the file have turned into a pipe since it was listed, opening
+        // it must not wait for a writer.
+        FileDescriptor in(
+            ::open(source.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat status {};
+        if (!in.valid()) {
+            written = errno == ELOOP ? CopySymlink(source.path, temporary) : LastError();
+        } else if (::fstat(in.get(), &status) != 0) {
+            written = LastError();
+        } else if (!S_ISREG(status.st_mode)) {
+            written = FailureFromErrno(EOPNOTSUPP);
+        } else {
+            written = CopyRegularFile(in.get(), status, temporary);
+        }
+    }
+    if (written) {
+        written = Commit(temporary, destination, overwrite);
+    }
+    if (!written) {
+        ::unlink(temporary.c_str());
+    }
+    return written;
+}
+
+Status PosixFileSystem::CheckDeletable(const std::string& path) {
+    // Removing a directory entry needs write and search permission on its folder; the
+    // file's own permission bits do not matter, so read-only files can be replaced.
+    if (::faccessat(AT_FDCWD, ParentOf(path).c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        return LastError();
+    }
+    return Status::Ok();
+}
+
+Status PosixFileSystem::CreateFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) != 0) {
+        return LastError();
+    }
+    return Status::Ok();
+}
+
+std::optional<std::string> PosixFileSystem::ResolveFolder(const std::string& path) {
+    std::unique_ptr<char, void (*)(void*)> resolved(::realpath(path.c_str(), nullptr), &::free);
+    if (!resolved || !FolderExists(resolved.get())) {
+        return std::nullopt;
+    }
+    return std::string(resolved.get());
+}
+
+Result<std::string> PosixFileSystem::ReadTextFile(const std::string& path) {
+    FileDescriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!in.valid()) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::string();
+        }
+        return LastError();
+    }
+    struct stat status {};
+    if (::fstat(in.get(), &status) != 0) {
+        return LastError();
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return std::string();
+    }
+    std::string text;
+    char buffer[64 * 1024];
+    while (true) {
+        const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return LastError();
+        }
+        if (n == 0) {
+            return text;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+Status PosixFileSystem::WriteTextFile(const std::string& path, const std::string& text) {
+    const std::string temporary = TemporaryPathFor(path);
+    auto fail = [&temporary](int error) {
+        ::unlink(temporary.c_str());
+        return Status(FailureFromErrno(error));
+    };
+    FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!out.valid()) {
+        return LastError();
+    }
+    for (std::size_t written = 0; written < text.size();) {
+        const ssize_t n = ::write(out.get(), text.data() + written, text.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(errno);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    // The program's own files must survive a crash whole: flush before the rename.
+    if (::fsync(out.get()) != 0) {
+        return fail(errno);
+    }
+    if (const int error = out.Close(); error != 0) {
+        return fail(error);
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        return fail(errno);
+    }
+    return Status::Ok();
+}
+
+}  // namespace tidemark

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/file_system_port.h"
+
+namespace tidemark {
+
+/// The file-system port on Linux. Listings take the item type from the directory entry where
+/// the kernel gives it, so a listing costs no stat per item. Copies go through
+/// copy_file_range into a hidden temporary file that is renamed into place.
+class PosixFileSystem final : public FileSystemPort, public TextFilePort {
+public:
+    /// Prefix of the temporary files a copy writes beside its destination.
+    static constexpr const char* kTemporaryPrefix = ".tidemark-";
+
+    PosixFileSystem();
+
+    const PathSyntax& Syntax() const override { return syntax_; }
+    bool FolderExists(const std::string& path) override;
+    Result<FolderListing> ListFolder(const std::string& path) override;
+    Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
+    Status CopyFile(const FileEntry& source, const std::string& destination,
+                    bool overwrite) override;
+    Status CheckDeletable(const std::string& path) override;
+    Status CreateFolder(const std::string& path) override;
+    std::optional<std::string> ResolveFolder(const std::string& path) override;
+
+    Result<std::string> ReadTextFile(const std::string& path) override;
+    Status WriteTextFile(const std::string& path, const std::string& text) override;
+
+private:
+    std::string TemporaryPathFor(const std::string& destination);
+
+    PathSyntax syntax_ = PathSyntax::Posix();
+    std::uint64_t temporary_counter_ = 0;
+};
+
+}  // namespace tidemark
