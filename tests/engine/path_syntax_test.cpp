@@ -1,0 +1,55 @@
+#include "engine/path_syntax.h"
+
+#include <gtest/gtest.h>
+
+namespace tidemark {
+namespace {
+
+TEST(FixBackslash, WindowsCollapsesEveryRunOfSlashesAndBackslashes) {
+    const PathSyntax windows = PathSyntax::Windows();
+    EXPECT_EQ(FixBackslash("C:/a//b\\\\\\c/", windows), "C:\\a\\b\\c\\");
+    EXPECT_EQ(FixBackslash("\\\\server\\share", windows), "\\server\\share");
+    EXPECT_EQ(FixBackslash("D:/Work//Projects", windows), "D:\\Work\\Projects");
+    EXPECT_EQ(FixBackslash(" C:\\Data ", windows), " C:\\Data ");
+}
+
+TEST(FixBackslash, PosixCollapsesSlashesAndKeepsBackslashes) {
+    const PathSyntax posix = PathSyntax::Posix();
+    EXPECT_EQ(FixBackslash("//home//me///x/", posix), "/home/me/x/");
+    EXPECT_EQ(FixBackslash("/a\\\\b", posix), "/a\\\\b");
+}
+
+TEST(DestinationPathOf, RemovesTheSourceRootAndPutsTheDestinationRootInFront) {
+    const PathSyntax windows = PathSyntax::Windows();
+    EXPECT_EQ(DestinationPathOf("C:\\Data\\Photos\\2019", "C:\\Data", "E:\\Copy", windows),
+              "E:\\Copy\\Photos\\2019");
+    EXPECT_EQ(DestinationPathOf("c:\\data\\x.txt", "C:\\Data\\", "E:\\Copy\\", windows),
+              "E:\\Copy\\x.txt");
+}
+
+TEST(DestinationPathOf, PosixRemovesOnlyTheLeadingRootAndKeepsCase) {
+    const PathSyntax posix = PathSyntax::Posix();
+    EXPECT_EQ(DestinationPathOf("/s/a/s/b", "/s", "/d", posix), "/d/a/s/b");
+    // Another case is another folder on Linux: the root is not removed.
+    EXPECT_EQ(DestinationPathOf("/S/a", "/s", "/d", posix), "/d/S/a");
+    EXPECT_EQ(DestinationPathOf("/s/a", "/s/", "/d/", posix), "/d/a");
+}
+
+TEST(UpperCase, FoldsLatinGreekAndCyrillicAndKeepsInvalidBytes) {
+    EXPECT_EQ(UpperCase("temp"), "TEMP");
+    EXPECT_EQ(UpperCase("größe.txt"), "GRÖßE.TXT");  // sharp s has no single upper case
+    EXPECT_EQ(UpperCase("éèà ÿ"), "ÉÈÀ Ÿ");
+    EXPECT_EQ(UpperCase("łódź"), "ŁÓDŹ");
+    EXPECT_EQ(UpperCase("αβγ σς"), "ΑΒΓ ΣΣ");
+    EXPECT_EQ(UpperCase("файл"), "ФАЙЛ");
+    EXPECT_EQ(UpperCase("a\xff\xc3z"), "A\xff\xc3Z");
+}
+
+TEST(TrimSpaces, TrimsOnlyTheSpaceCharacter) {
+    EXPECT_EQ(TrimSpaces("  a b  "), "a b");
+    EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
+    EXPECT_EQ(TrimSpaces("   "), "");
+}
+
+}  // namespace
+}  // namespace tidemark

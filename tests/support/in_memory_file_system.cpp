@@ -1,0 +1,329 @@
+#include "tests/support/in_memory_file_system.h"
+
+#include <cerrno>
+
+#include "engine/path_syntax.h"
+
+namespace tidemark::testing {
+
+Failure AccessDenied() { return FailureFromErrno(EACCES); }
+Failure NoSuchFile() { return FailureFromErrno(ENOENT); }
+Failure NoSpace() { return FailureFromErrno(ENOSPC); }
+
+InMemoryFileSystem::InMemoryFileSystem(PathSyntax syntax) : syntax_(syntax) {
+    if (!syntax_.drive_letters) {
+        nodes_["/"] = Node{"", EntryKind::kFolder, {}, 0, 0, false, {}};
+    }
+}
+
+std::optional<std::string> InMemoryFileSystem::KeyOf(const std::string& path) const {
+    if (!syntax_.IsComplete(path)) {
+        return std::nullopt;
+    }
+    std::string root = syntax_.drive_letters ? UpperCase(path.substr(0, 2)) : std::string();
+    std::vector<std::string> components;
+    std::string component;
+    auto flush = [&] {
+        if (component == "..") {
+            if (!components.empty()) components.pop_back();
+        } else if (!component.empty() && component != ".") {
+            components.push_back(syntax_.fold_case ? UpperCase(component) : component);
+        }
+        component.clear();
+    };
+    for (std::size_t i = syntax_.drive_letters ? 2 : 0; i < path.size(); ++i) {
+        if (syntax_.IsSeparator(path[i])) {
+            flush();
+        } else {
+            component.push_back(path[i]);
+        }
+    }
+    flush();
+    std::string key = root;
+    for (const std::string& part : components) {
+        key += syntax_.separator;
+        key += part;
+    }
+    return key.empty() ? std::string(1, syntax_.separator) : key;
+}
+
+std::string InMemoryFileSystem::ParentKey(const std::string& key) const {
+    const std::size_t cut = key.find_last_of(syntax_.separator);
+    if (cut == std::string::npos || key.size() == 1) {
+        return {};  // a root has no parent
+    }
+    return cut == 0 ? std::string(1, syntax_.separator) : key.substr(0, cut);
+}
+
+std::string InMemoryFileSystem::NameOf(const std::string& path) const {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && syntax_.IsSeparator(trimmed.back())) trimmed.pop_back();
+    std::size_t cut = std::string::npos;
+    for (std::size_t i = 0; i < trimmed.size(); ++i) {
+        if (syntax_.IsSeparator(trimmed[i])) cut = i;
+    }
+    return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
+}
+
+const InMemoryFileSystem::Node* InMemoryFileSystem::Find(const std::string& path) const {
+    const auto key = KeyOf(path);
+    if (!key) return nullptr;
+    const auto found = nodes_.find(*key);
+    return found == nodes_.end() ? nullptr : &found->second;
+}
+
+InMemoryFileSystem::Node& InMemoryFileSystem::Insert(const std::string& path, EntryKind kind) {
+    const std::string key = *KeyOf(path);
+    if (auto existing = nodes_.find(key); existing != nodes_.end()) {
+        existing->second.kind = kind;
+        return existing->second;
+    }
+    const std::string parent = ParentKey(key);
+    if (!parent.empty() && !nodes_.contains(parent)) {
+        // Parents are spelled as in the path given.
+        std::string parent_path = path;
+        while (parent_path.size() > 1 && syntax_.IsSeparator(parent_path.back())) {
+            parent_path.pop_back();
+        }
+        parent_path.resize(parent_path.size() - NameOf(path).size());
+        Insert(parent_path, EntryKind::kFolder);
+    }
+    if (!parent.empty()) {
+        nodes_[parent].children.push_back(key);
+    }
+    Node& node = nodes_[key];
+    node.name = parent.empty() ? key : NameOf(path);
+    node.kind = kind;
+    return node;
+}
+
+void InMemoryFileSystem::AddFolder(const std::string& path) { Insert(path, EntryKind::kFolder); }
+
+void InMemoryFileSystem::AddFile(const std::string& path, const std::string& content,
+                                 FileTime modified, int attributes) {
+    Node& node = Insert(path, EntryKind::kFile);
+    node.content = content;
+    node.modified = modified;
+    node.attributes = attributes;
+}
+
+void InMemoryFileSystem::AddSymlink(const std::string& path, const std::string& target,
+                                    FileTime modified) {
+    Node& node = Insert(path, EntryKind::kSymlink);
+    node.content = target;
+    node.modified = modified;
+}
+
+void InMemoryFileSystem::AddSpecial(const std::string& path) {
+    Insert(path, EntryKind::kSpecial).attributes = kSystemAttribute;
+}
+
+void InMemoryFileSystem::SetModified(const std::string& path, FileTime modified) {
+    nodes_.at(*KeyOf(path)).modified = modified;
+}
+
+void InMemoryFileSystem::SetReadOnly(const std::string& path, bool read_only) {
+    nodes_.at(*KeyOf(path)).read_only = read_only;
+}
+
+void InMemoryFileSystem::RemoveKey(const std::string& key) {
+    for (const std::string& child : std::vector<std::string>(nodes_[key].children)) {
+        RemoveKey(child);
+    }
+    if (const std::string parent = ParentKey(key); !parent.empty()) {
+        std::erase(nodes_[parent].children, key);
+    }
+    nodes_.erase(key);
+}
+
+void InMemoryFileSystem::Remove(const std::string& path) {
+    if (const auto key = KeyOf(path); key && nodes_.contains(*key)) {
+        RemoveKey(*key);
+    }
+}
+
+void InMemoryFileSystem::FailOn(Operation operation, const std::string& path, Failure failure) {
+    faults_.emplace_back(operation, *KeyOf(path), std::move(failure));
+}
+
+std::optional<Failure> InMemoryFileSystem::InjectedFailure(Operation operation,
+                                                           const std::string& path) const {
+    const auto key = KeyOf(path);
+    for (const auto& [faulty_operation, faulty_key, failure] : faults_) {
+        if (faulty_operation == operation && key && faulty_key == *key) {
+            return failure;
+        }
+    }
+    return std::nullopt;
+}
+
+bool InMemoryFileSystem::Exists(const std::string& path) const { return Find(path) != nullptr; }
+
+std::optional<std::string> InMemoryFileSystem::ContentOf(const std::string& path) const {
+    const Node* node = Find(path);
+    if (node == nullptr || node->kind == EntryKind::kFolder) return std::nullopt;
+    return node->content;
+}
+
+std::optional<FileTime> InMemoryFileSystem::ModifiedOf(const std::string& path) const {
+    const Node* node = Find(path);
+    if (node == nullptr) return std::nullopt;
+    return node->modified;
+}
+
+std::optional<std::string> InMemoryFileSystem::LinkTargetOf(const std::string& path) const {
+    const Node* node = Find(path);
+    if (node == nullptr || node->kind != EntryKind::kSymlink) return std::nullopt;
+    return node->content;
+}
+
+bool InMemoryFileSystem::IsReadOnly(const std::string& path) const {
+    const Node* node = Find(path);
+    return node != nullptr && node->read_only;
+}
+
+std::map<std::string, std::string> InMemoryFileSystem::Snapshot(const std::string& root) const {
+    std::map<std::string, std::string> snapshot;
+    const auto root_key = KeyOf(root);
+    if (!root_key || !nodes_.contains(*root_key)) return snapshot;
+    std::vector<std::pair<std::string, std::string>> pending{{*root_key, ""}};
+    while (!pending.empty()) {
+        auto [key, relative] = pending.back();
+        pending.pop_back();
+        for (const std::string& child_key : nodes_.at(key).children) {
+            const Node& child = nodes_.at(child_key);
+            const std::string child_relative =
+                relative.empty() ? child.name : relative + syntax_.separator + child.name;
+            static constexpr const char* kKinds[] = {"file", "folder", "link", "special"};
+            snapshot[child_relative] = std::string(kKinds[static_cast<int>(child.kind)]) + ":" +
+                                       child.content + ":" + std::to_string(child.modified);
+            if (child.kind == EntryKind::kFolder) {
+                pending.emplace_back(child_key, child_relative);
+            }
+        }
+    }
+    return snapshot;
+}
+
+int InMemoryFileSystem::AttributesOf(const Node& node) const {
+    int attributes = node.attributes;
+    if (!syntax_.drive_letters) {
+        // The same rules as the real file system: a leading dot hides, specials are system.
+        if (!node.name.empty() && node.name.front() == '.') attributes |= kHiddenAttribute;
+        if (node.kind == EntryKind::kSpecial) attributes |= kSystemAttribute;
+    }
+    return attributes;
+}
+
+bool InMemoryFileSystem::FolderExists(const std::string& path) {
+    const Node* node = Find(path);
+    return node != nullptr && node->kind == EntryKind::kFolder;
+}
+
+Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
+    if (auto failure = InjectedFailure(Operation::kListFolder, path)) return *failure;
+    const Node* folder = Find(path);
+    if (folder == nullptr) return NoSuchFile();
+    if (folder->kind != EntryKind::kFolder) return FailureFromErrno(ENOTDIR);
+    FolderListing listing;
+    for (const std::string& child_key : folder->children) {
+        const Node& child = nodes_.at(child_key);
+        FileEntry entry{JoinPath(path, child.name, syntax_), child.name, child.kind,
+                        AttributesOf(child)};
+        (child.kind == EntryKind::kFolder ? listing.sub_folders : listing.files)
+            .push_back(std::move(entry));
+    }
+    return listing;
+}
+
+Result<std::optional<FileStatus>> InMemoryFileSystem::FindFile(const std::string& path) {
+    if (auto failure = InjectedFailure(Operation::kFindFile, path)) return *failure;
+    const Node* node = Find(path);
+    if (node == nullptr || node->kind == EntryKind::kFolder) {
+        return std::optional<FileStatus>();
+    }
+    return std::optional<FileStatus>(FileStatus{node->kind, node->modified, node->content.size()});
+}
+
+Status InMemoryFileSystem::CopyFile(const FileEntry& source, const std::string& destination,
+                                    bool overwrite) {
+    if (auto failure = InjectedFailure(Operation::kCopyFile, source.path)) return *failure;
+    if (auto failure = InjectedFailure(Operation::kCopyFile, destination)) return *failure;
+    const Node* from = Find(source.path);
+    if (from == nullptr || from->kind == EntryKind::kFolder) return NoSuchFile();
+    if (from->kind == EntryKind::kSpecial) return FailureFromErrno(EOPNOTSUPP);
+    const auto key = KeyOf(destination);
+    if (!key) return NoSuchFile();
+    const auto parent = nodes_.find(ParentKey(*key));
+    if (parent == nodes_.end() || parent->second.kind != EntryKind::kFolder) return NoSuchFile();
+    if (const Node* existing = Find(destination)) {
+        if (existing->kind == EntryKind::kFolder) return FailureFromErrno(EISDIR);
+        if (!overwrite) return FailureFromErrno(EEXIST);
+    }
+    if (capacity_) {
+        std::uint64_t used = 0;
+        for (const auto& [node_key, node] : nodes_) {
+            if (node_key != *key && node.kind == EntryKind::kFile) used += node.content.size();
+        }
+        if (used + from->content.size() > *capacity_) return NoSpace();
+    }
+    const Node copy = *from;
+    Node& to = Insert(destination, copy.kind);
+    to.content = copy.content;
+    to.modified = copy.modified;
+    to.attributes = copy.attributes;
+    to.read_only = copy.read_only;
+    changes_.push_back("copy " + source.path + " -> " + destination);
+    return Status::Ok();
+}
+
+Status InMemoryFileSystem::CheckDeletable(const std::string& path) {
+    if (auto failure = InjectedFailure(Operation::kCheckDeletable, path)) return *failure;
+    if (Find(path) == nullptr) return NoSuchFile();
+    return Status::Ok();
+}
+
+Status InMemoryFileSystem::CreateFolder(const std::string& path) {
+    if (auto failure = InjectedFailure(Operation::kCreateFolder, path)) return *failure;
+    const auto key = KeyOf(path);
+    if (!key) return NoSuchFile();
+    if (nodes_.contains(*key)) return FailureFromErrno(EEXIST);
+    const std::string parent = ParentKey(*key);
+    if (parent.empty()) {
+        return FailureFromErrno(EEXIST);  // a drive or the root is always there
+    }
+    if (!FolderExists(SpelledPath(parent))) return NoSuchFile();
+    Insert(path, EntryKind::kFolder);
+    changes_.push_back("mkdir " + path);
+    return Status::Ok();
+}
+
+std::string InMemoryFileSystem::SpelledPath(const std::string& key) const {
+    const std::string parent = ParentKey(key);
+    if (parent.empty()) return nodes_.at(key).name;
+    return JoinPath(SpelledPath(parent), nodes_.at(key).name, syntax_);
+}
+
+std::optional<std::string> InMemoryFileSystem::ResolveFolder(const std::string& path) {
+    const auto key = KeyOf(path);
+    if (!key || !FolderExists(path)) return std::nullopt;
+    return SpelledPath(*key);
+}
+
+Result<std::string> InMemoryFileSystem::ReadTextFile(const std::string& path) {
+    if (auto failure = InjectedFailure(Operation::kReadTextFile, path)) return *failure;
+    const Node* node = Find(path);
+    if (node == nullptr || node->kind != EntryKind::kFile) return std::string();
+    return node->content;
+}
+
+Status InMemoryFileSystem::WriteTextFile(const std::string& path, const std::string& text) {
+    if (auto failure = InjectedFailure(Operation::kWriteTextFile, path)) return *failure;
+    const auto key = KeyOf(path);
+    if (!key || !nodes_.contains(ParentKey(*key))) return NoSuchFile();
+    Insert(path, EntryKind::kFile).content = text;
+    changes_.push_back("write " + path);
+    return Status::Ok();
+}
+
+}  // namespace tidemark::testing

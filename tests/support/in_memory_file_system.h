@@ -1,0 +1,105 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/file_system_port.h"
+
+namespace tidemark::testing {
+
+/// The file-system port in memory, in either path syntax, with fault injection on every
+/// operation and a log of every change it makes.
+class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
+public:
+    enum class Operation {
+        kListFolder,
+        kFindFile,
+        kCopyFile,  ///< matches the source or the destination path
+        kCheckDeletable,
+        kCreateFolder,
+        kReadTextFile,
+        kWriteTextFile,
+    };
+
+    explicit InMemoryFileSystem(PathSyntax syntax = PathSyntax::Posix());
+
+    // Building a tree. Missing parent folders are created; items are listed in the order
+    // they were added.
+    void AddFolder(const std::string& path);
+    void AddFile(const std::string& path, const std::string& content = {}, FileTime modified = 0,
+                 int attributes = 0);
+    void AddSymlink(const std::string& path, const std::string& target, FileTime modified = 0);
+    void AddSpecial(const std::string& path);
+    void SetModified(const std::string& path, FileTime modified);
+    void SetReadOnly(const std::string& path, bool read_only = true);
+    void Remove(const std::string& path);
+
+    /// Makes every later call of the operation on this path fail with the given failure.
+    void FailOn(Operation operation, const std::string& path, Failure failure);
+    /// Fails the first copy whose data would bring the stored bytes over this total.
+    void SetCapacity(std::uint64_t bytes) { capacity_ = bytes; }
+
+    // Looking at the tree.
+    bool Exists(const std::string& path) const;
+    std::optional<std::string> ContentOf(const std::string& path) const;
+    std::optional<FileTime> ModifiedOf(const std::string& path) const;
+    std::optional<std::string> LinkTargetOf(const std::string& path) const;
+    bool IsReadOnly(const std::string& path) const;
+    /// Every item below the path as "relative path" -> "kind:content:time", for comparing trees.
+    std::map<std::string, std::string> Snapshot(const std::string& root) const;
+    /// One line per change made through the port ("copy A -> B", "mkdir X", "write X").
+    const std::vector<std::string>& Changes() const { return changes_; }
+
+    // FileSystemPort
+    const PathSyntax& Syntax() const override { return syntax_; }
+    bool FolderExists(const std::string& path) override;
+    Result<FolderListing> ListFolder(const std::string& path) override;
+    Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
+    Status CopyFile(const FileEntry& source, const std::string& destination,
+                    bool overwrite) override;
+    Status CheckDeletable(const std::string& path) override;
+    Status CreateFolder(const std::string& path) override;
+    std::optional<std::string> ResolveFolder(const std::string& path) override;
+
+    // TextFilePort
+    Result<std::string> ReadTextFile(const std::string& path) override;
+    Status WriteTextFile(const std::string& path, const std::string& text) override;
+
+private:
+    struct Node {
+        std::string name;  // as spelled when created
+        EntryKind kind = EntryKind::kFolder;
+        std::string content;  // file data, or a link's target
+        FileTime modified = 0;
+        int attributes = 0;
+        bool read_only = false;
+        std::vector<std::string> children;  // keys, in creation order
+    };
+
+    /// The lookup key of a path: "." and ".." resolved, case folded where the syntax folds
+    /// it; nullopt for a path that does not start at a root.
+    std::optional<std::string> KeyOf(const std::string& path) const;
+    std::string ParentKey(const std::string& key) const;
+    std::string NameOf(const std::string& key) const;
+    const Node* Find(const std::string& path) const;
+    Node& Insert(const std::string& path, EntryKind kind);
+    std::optional<Failure> InjectedFailure(Operation operation, const std::string& path) const;
+    std::string SpelledPath(const std::string& key) const;
+    int AttributesOf(const Node& node) const;
+    void RemoveKey(const std::string& key);
+
+    PathSyntax syntax_;
+    std::map<std::string, Node> nodes_;
+    std::vector<std::tuple<Operation, std::string, Failure>> faults_;
+    std::vector<std::string> changes_;
+    std::optional<std::uint64_t> capacity_;
+};
+
+/// The failures the real file system gives, for injecting.
+Failure AccessDenied();
+Failure NoSuchFile();
+Failure NoSpace();
+
+}  // namespace tidemark::testing

@@ -1,0 +1,46 @@
+#include "tests/support/recording_run_view.h"
+
+#include <cstdio>
+
+namespace tidemark::testing {
+
+std::vector<std::string> RecordingRunView::Texts() const {
+    std::vector<std::string> texts;
+    texts.reserve(lines.size());
+    for (const ResultLine& line : lines) texts.push_back(line.text);
+    return texts;
+}
+
+MessageAnswer RecordingRunView::ShowMessage(const std::string& text, MessageButtons buttons,
+                                            MessageIcon icon) {
+    messages.push_back(ShownMessage{text, buttons, icon});
+    if (!answers.empty()) {
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    return buttons == MessageButtons::kOk ? MessageAnswer::kOk : MessageAnswer::kYes;
+}
+
+void RecordingRunView::AddLine(const ResultLine& line) {
+    lines.push_back(line);
+    status = line.text;
+    if (on_line) on_line(line);
+}
+
+void RecordingRunView::ProcessEvents() {
+    ++process_events_calls;
+    if (on_events) on_events();
+}
+
+std::string FakeTextFormat::DateTime(FileTime time) {
+    return "@" + std::to_string(time / 1'000'000'000);
+}
+
+std::string FakeTextFormat::OneDecimal(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+}  // namespace tidemark::testing

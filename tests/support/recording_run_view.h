@@ -1,0 +1,94 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/run_view.h"
+
+namespace tidemark::testing {
+
+/// A message box as the engine asked for it.
+struct ShownMessage {
+    std::string text;
+    MessageButtons buttons;
+    MessageIcon icon;
+};
+
+/// A run view that records everything the engine shows and answers questions from a script.
+class RecordingRunView final : public RunView {
+public:
+    /// Answers for the next questions, in order; when none is left, questions get Yes and
+    /// messages OK.
+    std::deque<MessageAnswer> answers;
+    /// Called after every line is added: lets a test press Pause or Stop "during" AddResult.
+    std::function<void(const ResultLine&)> on_line;
+    /// Called whenever the engine hands control to the event loop.
+    std::function<void()> on_events;
+
+    std::vector<ResultLine> lines;
+    std::vector<ShownMessage> messages;
+    std::vector<std::string> time_captions;
+    std::vector<std::int64_t> progress_values;
+    std::string status;
+    std::string pause_caption;
+    std::string source_box;
+    std::string destination_box;
+    std::int64_t progress_maximum = 0;
+    bool calculating_note_visible = false;
+    bool running = false;
+    bool pass_buttons_shown = false;
+    int process_events_calls = 0;
+    int sleeps = 0;
+
+    /// The texts of the lines, for comparing with an expected list.
+    std::vector<std::string> Texts() const;
+
+    MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
+                              MessageIcon icon) override;
+    void AddLine(const ResultLine& line) override;
+    void ClearResults() override { lines.clear(); }
+    void SetStatus(const std::string& text) override { status = text; }
+    void SetProgressMaximum(std::int64_t maximum) override { progress_maximum = maximum; }
+    void SetProgressValue(std::int64_t value) override { progress_values.push_back(value); }
+    void SetTimeRemaining(const std::string& caption) override {
+        time_captions.push_back(caption);
+    }
+    void SetCalculatingNoteVisible(bool visible) override { calculating_note_visible = visible; }
+    void SetPauseCaption(const std::string& caption) override { pause_caption = caption; }
+    void SetLocations(const std::string& source, const std::string& destination) override {
+        source_box = source;
+        destination_box = destination;
+    }
+    void RefreshStyleDescription() override {}
+    void BeginRun() override { running = true; }
+    void ShowPassButtons() override { pass_buttons_shown = true; }
+    void EndRun() override {
+        running = false;
+        pass_buttons_shown = false;
+        calculating_note_visible = false;
+    }
+    void Repaint() override {}
+    void ProcessEvents() override;
+    void Sleep(std::chrono::milliseconds) override { ++sleeps; }
+};
+
+/// A clock that moves only when told to.
+class FakeClock final : public Clock {
+public:
+    double seconds = 1000.0;
+    FileTime now = 1'600'000'000'000'000'000;  // 2020-09-13 12:26:40 UTC
+    double Seconds() override { return seconds; }
+    FileTime Now() override { return now; }
+};
+
+/// Dates as "@<seconds since 1970>" and numbers with one decimal and a point: independent of
+/// the machine's locale and time zone.
+class FakeTextFormat final : public TextFormat {
+public:
+    std::string DateTime(FileTime time) override;
+    std::string OneDecimal(double value) override;
+};
+
+}  // namespace tidemark::testing
