@@ -292,7 +292,10 @@ Status InMemoryFileSystem::CreateFolder(const std::string& path) {
     if (parent.empty()) {
         return FailureFromErrno(EEXIST);  // a drive or the root is always there
     }
-    if (!FolderExists(SpelledPath(parent))) return NoSuchFile();
+    const auto parent_node = nodes_.find(parent);
+    if (parent_node == nodes_.end() || parent_node->second.kind != EntryKind::kFolder) {
+        return NoSuchFile();
+    }
     Insert(path, EntryKind::kFolder);
     changes_.push_back("mkdir " + path);
     return Status::Ok();

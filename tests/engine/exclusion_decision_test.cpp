@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "engine/exclusion.h"
+#include "engine/file_decision.h"
+
+namespace tidemark {
+namespace {
+
+TEST(IsExcluded, EntriesArePlainCaseInsensitiveSubstrings) {
+    const ExcludeList temp = {"temp"};
+    EXPECT_TRUE(IsExcluded("C:\\Data\\Temp\\a.txt", temp));
+    EXPECT_TRUE(IsExcluded("C:\\Data\\attempt.doc", temp));
+    EXPECT_TRUE(IsExcluded("C:\\TEMPLATES\\x", temp));
+    EXPECT_FALSE(IsExcluded("C:\\Data\\tmp", temp));
+
+    const ExcludeList cache = {"\\cache\\"};
+    EXPECT_TRUE(IsExcluded("C:\\x\\Cache\\y.txt", cache));
+    EXPECT_FALSE(IsExcluded("C:\\x\\Cache", cache));
+
+    const ExcludeList wildcard = {"*.txt"};
+    EXPECT_FALSE(IsExcluded("C:\\a.txt", wildcard));
+    EXPECT_TRUE(IsExcluded("C:\\*.txt", wildcard));
+}
+
+TEST(IsExcluded, SpacesArePartOfAnEntryButBlankEntriesMatchNothing) {
+    const ExcludeList trailing_blank = {"temp "};
+    EXPECT_TRUE(IsExcluded("C:\\temp files\\a.txt", trailing_blank));
+    EXPECT_FALSE(IsExcluded("C:\\temp\\a.txt", trailing_blank));
+
+    EXPECT_FALSE(IsExcluded("C:\\a b\\c", ExcludeList{}));
+    EXPECT_FALSE(IsExcluded("C:\\a b\\c", ExcludeList{"", "  ", " "}));
+    EXPECT_TRUE(IsExcluded("C:\\a\tb", ExcludeList{"\t"}));  // only spaces count as blank
+}
+
+TEST(IsExcluded, FoldsCaseBeyondAscii) {
+    EXPECT_TRUE(IsExcluded("/home/me/Ärger/x", ExcludeList{"ärger"}));
+    EXPECT_TRUE(IsExcluded("/home/me/ФОТО/x", ExcludeList{"фото"}));
+}
+
+TEST(SkipReasonFor, ExclusionBeforeHiddenBeforeSystem) {
+    SyncSettings settings;
+    settings.use_exclude_list = kChecked;
+    const int both = kHiddenAttribute | kSystemAttribute;
+    EXPECT_EQ(SkipReasonFor(true, both, settings), SkipReason::kExcluded);
+    EXPECT_EQ(SkipReasonFor(false, both, settings), SkipReason::kHidden);
+    settings.ignore_hidden = kUnchecked;
+    EXPECT_EQ(SkipReasonFor(false, both, settings), SkipReason::kSystem);
+    settings.ignore_system = kUnchecked;
+    EXPECT_EQ(SkipReasonFor(false, both, settings), std::nullopt);
+}
+
+TEST(SkipReasonFor, GreyedBoxesCountAsOnForIgnoringAndOffForExcluding) {
+    SyncSettings settings;
+    settings.use_exclude_list = 2;
+    settings.ignore_hidden = 2;
+    settings.ignore_system = 2;
+    EXPECT_EQ(SkipReasonFor(true, 0, settings), std::nullopt);
+    EXPECT_EQ(SkipReasonFor(false, kHiddenAttribute, settings), SkipReason::kHidden);
+    EXPECT_EQ(SkipReasonFor(false, kSystemAttribute, settings), SkipReason::kSystem);
+}
+
+TEST(ActionFor, UnknownStylesActAsSafeMode) {
+    SyncSettings settings;
+    settings.style = -1;
+    EXPECT_EQ(settings.EffectiveStyle(), SyncStyle::kSafeMode);
+    settings.style = 7;
+    EXPECT_EQ(ActionFor(true, settings.EffectiveStyle(), 2, 1), FileAction::kKeep);
+    EXPECT_EQ(ActionFor(false, settings.EffectiveStyle(), 2, 1), FileAction::kCreate);
+    EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, 2, 1), FileAction::kUpdate);
+    EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, 1, 1), FileAction::kKeep);
+}
+
+}  // namespace
+}  // namespace tidemark

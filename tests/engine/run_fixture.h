@@ -1,0 +1,62 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/run_controller.h"
+#include "tests/support/in_memory_file_system.h"
+#include "tests/support/recording_run_view.h"
+
+namespace tidemark::testing {
+
+/// A run over the in-memory file system with drive-letter paths, from C:\Data to E:\Copy.
+class WindowsRunTest : public ::testing::Test {
+protected:
+    static constexpr FileTime kOld = 1'000'000'000'000'000'000;
+    static constexpr FileTime kNew = 1'100'000'000'000'000'000;
+
+    WindowsRunTest() {
+        settings.source_path = "C:\\Data";
+        settings.destination_path = "E:\\Copy";
+        fs.AddFolder("C:\\Data");
+        fs.AddFolder("E:\\Copy");
+    }
+
+    std::int32_t Run() { return controller.SynchronizeNow(settings); }
+
+    /// The lines between the start line and the completion line of the first pass.
+    std::vector<std::string> WalkLines() const {
+        std::vector<std::string> walk;
+        bool inside = false;
+        for (const std::string& text : view.Texts()) {
+            if (text.starts_with("Sychronization completed at ")) break;
+            if (inside) walk.push_back(text);
+            if (text.starts_with("Sychronization of ")) inside = true;
+        }
+        return walk;
+    }
+
+    /// The summary lines of the first pass.
+    std::vector<std::string> SummaryLines() const {
+        std::vector<std::string> summary;
+        for (const std::string& text : view.Texts()) {
+            if (text.starts_with(" --> ")) summary.push_back(text);
+            if (text == "Done!") break;
+        }
+        return summary;
+    }
+
+    InMemoryFileSystem fs{PathSyntax::Windows()};
+    RecordingRunView view;
+    FakeClock clock;
+    FakeTextFormat format;
+    ExcludeList exclude_list;
+    RunController controller{fs, view, clock, format, exclude_list};
+    SyncSettings settings;
+};
+
+using Lines = std::vector<std::string>;
+
+}  // namespace tidemark::testing

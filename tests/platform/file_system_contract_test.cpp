@@ -1,0 +1,239 @@
+// One set of expectations for both file systems, so the in-memory one cannot drift from the
+// real one.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/posix_file_system.h"
+#include "tests/support/in_memory_file_system.h"
+#include "tests/support/temporary_folder.h"
+
+namespace tidemark {
+namespace {
+
+using testing::InMemoryFileSystem;
+using testing::TemporaryFolder;
+
+constexpr FileTime kTime = 1'500'000'000'123'456'789;
+
+class PosixWorld {
+public:
+    FileSystemPort& fs() { return fs_; }
+    std::string Path(const std::string& relative) const { return folder_ / relative; }
+    void File(const std::string& relative, const std::string& content, FileTime time = kTime) {
+        testing::MakeFolders(std::filesystem::path(Path(relative)).parent_path());
+        testing::WriteFile(Path(relative), content);
+        testing::SetModified(Path(relative), time);
+    }
+    void Folder(const std::string& relative) { testing::MakeFolders(Path(relative)); }
+    void Link(const std::string& relative, const std::string& target) {
+        ASSERT_EQ(::symlink(target.c_str(), Path(relative).c_str()), 0);
+        testing::SetModified(Path(relative), kTime);
+    }
+    void Fifo(const std::string& relative) { ASSERT_EQ(::mkfifo(Path(relative).c_str(), 0600), 0); }
+    void ReadOnly(const std::string& relative) { ::chmod(Path(relative).c_str(), 0444); }
+    std::optional<std::string> Content(const std::string& relative) const {
+        if (!std::filesystem::is_regular_file(Path(relative))) return std::nullopt;
+        return testing::ReadFile(Path(relative));
+    }
+    FileTime Modified(const std::string& relative) const {
+        return testing::ModifiedOf(Path(relative));
+    }
+    std::optional<std::string> LinkTarget(const std::string& relative) const {
+        if (!std::filesystem::is_symlink(Path(relative))) return std::nullopt;
+        return std::filesystem::read_symlink(Path(relative)).string();
+    }
+    int LeftoverTemporaries(const std::string& relative) const {
+        return testing::CountItemsStartingWith(Path(relative), PosixFileSystem::kTemporaryPrefix);
+    }
+
+private:
+    TemporaryFolder folder_;
+    PosixFileSystem fs_;
+};
+
+class MemoryWorld {
+public:
+    FileSystemPort& fs() { return fs_; }
+    std::string Path(const std::string& relative) const { return "/root/" + relative; }
+    void File(const std::string& relative, const std::string& content, FileTime time = kTime) {
+        fs_.AddFile(Path(relative), content, time);
+    }
+    void Folder(const std::string& relative) { fs_.AddFolder(Path(relative)); }
+    void Link(const std::string& relative, const std::string& target) {
+        fs_.AddSymlink(Path(relative), target, kTime);
+    }
+    void Fifo(const std::string& relative) { fs_.AddSpecial(Path(relative)); }
+    void ReadOnly(const std::string& relative) { fs_.SetReadOnly(Path(relative)); }
+    std::optional<std::string> Content(const std::string& relative) const {
+        if (fs_.LinkTargetOf(Path(relative))) return std::nullopt;
+        return fs_.ContentOf(Path(relative));
+    }
+    FileTime Modified(const std::string& relative) const {
+        return fs_.ModifiedOf(Path(relative)).value_or(-1);
+    }
+    std::optional<std::string> LinkTarget(const std::string& relative) const {
+        return fs_.LinkTargetOf(Path(relative));
+    }
+    int LeftoverTemporaries(const std::string&) const { return 0; }
+
+    MemoryWorld() { fs_.AddFolder("/root"); }
+
+private:
+    InMemoryFileSystem fs_;
+};
+
+template <typename World>
+class FileSystemContract : public ::testing::Test {
+protected:
+    World world;
+};
+
+using Worlds = ::testing::Types<PosixWorld, MemoryWorld>;
+TYPED_TEST_SUITE(FileSystemContract, Worlds);
+
+std::vector<std::string> Names(const std::vector<FileEntry>& entries) {
+    std::vector<std::string> names;
+    for (const FileEntry& entry : entries) names.push_back(entry.name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TYPED_TEST(FileSystemContract, ListsFoldersApartFromFilesLinksAndSpecials) {
+    auto& w = this->world;
+    w.Folder("top/sub");
+    w.Folder("top/.hidden-folder");
+    w.File("top/a.txt", "a");
+    w.File("top/.profile", "p");
+    w.Link("top/to-sub", "sub");
+    w.Fifo("top/pipe");
+
+    Result<FolderListing> listing = w.fs().ListFolder(w.Path("top"));
+    ASSERT_TRUE(listing.ok());
+    EXPECT_EQ(Names(listing->sub_folders),
+              (std::vector<std::string>{".hidden-folder", "sub"}));
+    EXPECT_EQ(Names(listing->files),
+              (std::vector<std::string>{".profile", "a.txt", "pipe", "to-sub"}));
+    for (const FileEntry& file : listing->files) {
+        EXPECT_EQ(file.path, w.Path("top/" + file.name));
+        EXPECT_EQ(file.IsHidden(), file.name.front() == '.') << file.name;
+        EXPECT_EQ(file.IsSystem(), file.name == "pipe") << file.name;
+        if (file.name == "to-sub") {
+            EXPECT_EQ(file.kind, EntryKind::kSymlink);
+        }
+    }
+}
+
+TYPED_TEST(FileSystemContract, ListingAMissingFolderFails) {
+    auto& w = this->world;
+    EXPECT_FALSE(w.fs().ListFolder(w.Path("nothing")).ok());
+    EXPECT_FALSE(w.fs().FolderExists(w.Path("nothing")));
+}
+
+TYPED_TEST(FileSystemContract, FindFileTellsFilesFromFoldersAndMissingItems) {
+    auto& w = this->world;
+    w.File("f.txt", "12345");
+    w.Folder("d");
+    auto file = w.fs().FindFile(w.Path("f.txt"));
+    ASSERT_TRUE(file.ok());
+    ASSERT_TRUE(file->has_value());
+    EXPECT_EQ((*file)->modified, kTime);
+    EXPECT_EQ((*file)->size, 5u);
+    EXPECT_FALSE(w.fs().FindFile(w.Path("d"))->has_value());
+    EXPECT_FALSE(w.fs().FindFile(w.Path("missing"))->has_value());
+    EXPECT_TRUE(w.fs().FolderExists(w.Path("d")));
+    EXPECT_FALSE(w.fs().FolderExists(w.Path("f.txt")));
+}
+
+TYPED_TEST(FileSystemContract, CopyKeepsContentAndNanosecondTime) {
+    auto& w = this->world;
+    w.File("src.bin", std::string("data\0with nul", 13));
+    const FileEntry source{w.Path("src.bin"), "src.bin", EntryKind::kFile, 0};
+    ASSERT_TRUE(w.fs().CopyFile(source, w.Path("copy.bin"), false).ok());
+    EXPECT_EQ(w.Content("copy.bin"), std::string("data\0with nul", 13));
+    EXPECT_EQ(w.Modified("copy.bin"), kTime);
+    EXPECT_EQ(w.LeftoverTemporaries(""), 0);
+}
+
+TYPED_TEST(FileSystemContract, CopyWithoutOverwriteRefusesAnExistingFile) {
+    auto& w = this->world;
+    w.File("src", "new");
+    w.File("dst", "old");
+    const FileEntry source{w.Path("src"), "src", EntryKind::kFile, 0};
+    EXPECT_FALSE(w.fs().CopyFile(source, w.Path("dst"), false).ok());
+    EXPECT_EQ(w.Content("dst"), "old");
+    EXPECT_EQ(w.LeftoverTemporaries(""), 0);
+}
+
+TYPED_TEST(FileSystemContract, CopyWithOverwriteReplacesAReadOnlyFile) {
+    auto& w = this->world;
+    w.File("src", "new");
+    w.File("dst", "old and longer");
+    w.ReadOnly("dst");
+    const FileEntry source{w.Path("src"), "src", EntryKind::kFile, 0};
+    ASSERT_TRUE(w.fs().CheckDeletable(w.Path("dst")).ok());
+    ASSERT_TRUE(w.fs().CopyFile(source, w.Path("dst"), true).ok());
+    EXPECT_EQ(w.Content("dst"), "new");
+}
+
+TYPED_TEST(FileSystemContract, CopyIntoAMissingFolderFailsAsAnOtherError) {
+    auto& w = this->world;
+    w.File("src", "x");
+    const FileEntry source{w.Path("src"), "src", EntryKind::kFile, 0};
+    Status copied = w.fs().CopyFile(source, w.Path("no/such/dst"), false);
+    ASSERT_FALSE(copied.ok());
+    EXPECT_FALSE(copied.failure().IsAccessDenied());
+    EXPECT_FALSE(copied.failure().description.empty());
+}
+
+TYPED_TEST(FileSystemContract, LinksAreCopiedAsLinksAndSpecialsNotAtAll) {
+    auto& w = this->world;
+    w.Link("link", "../somewhere/else");
+    w.Fifo("pipe");
+    const FileEntry link{w.Path("link"), "link", EntryKind::kSymlink, 0};
+    ASSERT_TRUE(w.fs().CopyFile(link, w.Path("link-copy"), false).ok());
+    EXPECT_EQ(w.LinkTarget("link-copy"), "../somewhere/else");
+    EXPECT_EQ(w.Modified("link-copy"), kTime);
+
+    const FileEntry pipe{w.Path("pipe"), "pipe", EntryKind::kSpecial, kSystemAttribute};
+    EXPECT_FALSE(w.fs().CopyFile(pipe, w.Path("pipe-copy"), false).ok());
+    EXPECT_FALSE(w.Content("pipe-copy").has_value());
+}
+
+TYPED_TEST(FileSystemContract, CreateFolderMakesExactlyOneLevel) {
+    auto& w = this->world;
+    EXPECT_TRUE(w.fs().CreateFolder(w.Path("one")).ok());
+    EXPECT_TRUE(w.fs().FolderExists(w.Path("one")));
+    EXPECT_FALSE(w.fs().CreateFolder(w.Path("one")).ok());
+    EXPECT_FALSE(w.fs().CreateFolder(w.Path("two/three")).ok());
+    EXPECT_FALSE(w.fs().FolderExists(w.Path("two")));
+}
+
+TYPED_TEST(FileSystemContract, ResolveFolderGivesOneTextForEverySpelling) {
+    auto& w = this->world;
+    w.Folder("a/b");
+    const auto plain = w.fs().ResolveFolder(w.Path("a"));
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_EQ(w.fs().ResolveFolder(w.Path("a/")), plain);
+    EXPECT_EQ(w.fs().ResolveFolder(w.Path("a/./b/..")), plain);
+    EXPECT_FALSE(w.fs().ResolveFolder(w.Path("missing")).has_value());
+}
+
+TYPED_TEST(FileSystemContract, TextFilesReadBackWhatWasWritten) {
+    auto& w = this->world;
+    auto& text_files = dynamic_cast<TextFilePort&>(w.fs());
+    w.Folder("conf");
+    EXPECT_EQ(*text_files.ReadTextFile(w.Path("conf/missing.txt")), "");
+    ASSERT_TRUE(text_files.WriteTextFile(w.Path("conf/a.txt"), "a much longer old text").ok());
+    ASSERT_TRUE(text_files.WriteTextFile(w.Path("conf/a.txt"), "one\r\ntwo\r\n").ok());
+    EXPECT_EQ(*text_files.ReadTextFile(w.Path("conf/a.txt")), "one\r\ntwo\r\n");
+    EXPECT_FALSE(text_files.WriteTextFile(w.Path("nowhere/a.txt"), "x").ok());
+    EXPECT_EQ(w.LeftoverTemporaries("conf"), 0);
+}
+
+}  // namespace
+}  // namespace tidemark

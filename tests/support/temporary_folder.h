@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+namespace tidemark::testing {
+
+/// A fresh folder under the system's temporary folder, removed with everything in it (made
+/// writable first) when the object goes out of scope.
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+private:
+    std::string path_;
+};
+
+/// Small helpers for building and reading real trees in tests.
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+void MakeFolders(const std::string& path);
+/// Sets the last-modified time in nanoseconds since 1970 (the link itself for a link).
+void SetModified(const std::string& path, long long nanoseconds);
+long long ModifiedOf(const std::string& path);
+/// Names of the items in a folder that start with the given prefix.
+int CountItemsStartingWith(const std::string& folder, const std::string& prefix);
+
+}  // namespace tidemark::testing
