@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Tidemark and runs every test: a warnings-as-errors build, a
+# build of the core without Qt (so a stray Qt include breaks it), and a build under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+run_suite() {
+  local name=$1
+  shift
+  echo "=== ${name}"
+  cmake -S . -B "build/${name}" -G Ninja -DTIDEMARK_WERROR=ON "$@" > /dev/null
+  cmake --build "build/${name}" -j "${jobs}"
+  ctest --test-dir "build/${name}" --output-on-failure -j "${jobs}"
+}
+
+run_suite checked -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite core-without-qt -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_WITH_QT=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_SANITIZE=ON
