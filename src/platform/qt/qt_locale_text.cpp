@@ -1,0 +1,77 @@
+#include "platform/qt/qt_locale_text.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+
+namespace tidemark {
+
+namespace {
+
+LocalDateTime FromQt(const QDateTime& value) {
+    const QDate date = value.date();
+    const QTime time = value.time();
+    return LocalDateTime{
+        std::chrono::year_month_day{std::chrono::year{date.year()},
+                                    std::chrono::month{static_cast<unsigned>(date.month())},
+                                    std::chrono::day{static_cast<unsigned>(date.day())}},
+        time.hour(), time.minute(), time.second()};
+}
+
+/// The locale's long time format without the time zone: the time to the second.
+QString TimeWithSeconds(const QLocale& locale) {
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
+}
+
+}  // namespace
+
+std::string QtLocaleText::DateTime(FileTime time) {
+    // Whole milliseconds towards the past, as the clock counts.
+    FileTime milliseconds = time / 1'000'000;
+    if (time < 0 && time % 1'000'000 != 0) {
+        --milliseconds;
+    }
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(milliseconds, Qt::LocalTime);
+    const QString text = locale_.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                         locale_.toString(local.time(), TimeWithSeconds(locale_));
+    return text.toStdString();
+}
+
+std::string QtLocaleText::OneDecimal(double value) {
+    return locale_.toString(value, 'f', 1).toStdString();
+}
+
+LocalDateTime QtLocaleText::Now() {
+    return FromQt(QDateTime::currentDateTime());
+}
+
+std::optional<LocalDateTime> QtLocaleText::ParseLocaleDateTime(const std::string& text) {
+    const QString value = QString::fromStdString(text).trimmed();
+    for (const QLocale::FormatType type : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        const QString date_format = locale_.dateFormat(type);
+        for (const QString& time_format :
+             {TimeWithSeconds(locale_), locale_.timeFormat(QLocale::ShortFormat)}) {
+            const QDateTime parsed =
+                locale_.toDateTime(value, date_format + QLatin1Char(' ') + time_format);
+            if (parsed.isValid()) {
+                return FromQt(parsed);
+            }
+        }
+        const QDate date = locale_.toDate(value, date_format);
+        if (date.isValid()) {
+            return FromQt(QDateTime(date, QTime(0, 0)));
+        }
+    }
+    return std::nullopt;
+}
+
+std::string QtLocaleText::GroupSeparator() const {
+    return locale_.groupSeparator().toStdString();
+}
+
+std::string QtLocaleText::DecimalSeparator() const {
+    return locale_.decimalPoint().toStdString();
+}
+
+}  // namespace tidemark

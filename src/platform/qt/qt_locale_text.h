@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLocale>
+
+#include "app/help_texts.h"
+#include "app/reminders.h"
+#include "engine/run_view.h"
+
+namespace tidemark {
+
+/// Dates and numbers the way a QLocale writes them (the user's own locale by default), and the
+/// local calendar.
+class QtLocaleText final : public TextFormat, public LocalCalendar, public LocaleNumberFormat {
+  public:
+    explicit QtLocaleText(QLocale locale = QLocale()) : locale_(std::move(locale)) {}
+
+    /// The short date followed by the time to the second.
+    std::string DateTime(FileTime time) override;
+    std::string OneDecimal(double value) override;
+
+    LocalDateTime Now() override;
+    std::optional<LocalDateTime> ParseLocaleDateTime(const std::string& text) override;
+
+    std::string GroupSeparator() const override;
+    std::string DecimalSeparator() const override;
+
+  private:
+    QLocale locale_;
+};
+
+}  // namespace tidemark

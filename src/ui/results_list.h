@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QListView>
+
+#include "ui/results_model.h"
+
+class QAction;
+
+namespace tidemark::ui {
+
+/// The results list: a view of the model in which lines can be selected and copied with
+/// Ctrl+C or the context menu's "Copy" and "Copy All".
+class ResultsList final : public QListView {
+    Q_OBJECT
+
+  public:
+    explicit ResultsList(ResultsModel& model, QWidget* parent = nullptr);
+
+    /// Selects the last line alone and scrolls it into view.
+    void SelectLastLine();
+    /// The selected lines in list order, one per line.
+    QString SelectedText() const;
+    /// Every line, one per line.
+    QString AllText() const;
+
+  Q_SIGNALS:
+    /// A line was double-clicked.
+    void LineActivated(int row);
+
+  private:
+    ResultsModel& model_;
+    QAction* copy_;
+    QAction* copy_all_;
+};
+
+}  // namespace tidemark::ui

@@ -1,0 +1,41 @@
+#include "ui/results_model.h"
+
+namespace tidemark::ui {
+
+bool ResultsModel::Publish() {
+    if (published_ == lines_.size()) {
+        return false;
+    }
+    beginInsertRows(QModelIndex(), static_cast<int>(published_),
+                    static_cast<int>(lines_.size()) - 1);
+    published_ = lines_.size();
+    endInsertRows();
+    return true;
+}
+
+void ResultsModel::Clear() {
+    beginResetModel();
+    lines_.clear();
+    published_ = 0;
+    endResetModel();
+}
+
+int ResultsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : LineCount();
+}
+
+QVariant ResultsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= LineCount()) {
+        return {};
+    }
+    const ResultLine& line = Line(index.row());
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        return QString::fromStdString(line.text);
+    }
+    if (role == kPathRole) {
+        return QString::fromStdString(line.path);
+    }
+    return {};
+}
+
+}  // namespace tidemark::ui

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "engine/run_view.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+namespace tidemark::ui {
+
+class ResultsList;
+class ResultsModel;
+
+/// The widgets of the main window that a run writes to.
+struct RunWidgets {
+    QWidget* window = nullptr;
+    QWidget* controls = nullptr;
+    ResultsModel* model = nullptr;
+    ResultsList* list = nullptr;
+    QLabel* output = nullptr;
+    QProgressBar* progress = nullptr;
+    QLabel* approx = nullptr;
+    QLabel* time_remaining = nullptr;
+    QLabel* calculating_note = nullptr;
+    QPushButton* synchronize = nullptr;
+    QPushButton* pause = nullptr;
+    QPushButton* stop = nullptr;
+    QLineEdit* source = nullptr;
+    QLineEdit* destination = nullptr;
+};
+
+/// The main window as the engine sees it during a run. Lines, the status line, the progress
+/// bar and the time labels are kept as written but reach the widgets, together with a pass of
+/// the event loop, at most once per refresh interval: painting and yielding after every line
+/// would cost more than the copying itself. Everything written is applied at once before a
+/// message box shows and when the run ends.
+class WindowRunView final : public RunView {
+  public:
+    /// Seconds between two refreshes of the window during a run.
+    static constexpr double kRefreshInterval = 0.015;
+
+    WindowRunView(RunWidgets widgets, MessagePort& messages, Clock& clock,
+                  std::function<void()> refresh_style_description);
+
+    /// Applies everything written so far to the widgets, without handling events.
+    void Flush();
+
+    MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
+                              MessageIcon icon) override;
+    void AddLine(const ResultLine& line) override;
+    void ClearResults() override;
+    void SetStatus(const std::string& text) override;
+    void SetProgressMaximum(std::int64_t maximum) override;
+    void SetProgressValue(std::int64_t value) override;
+    void SetTimeRemaining(const std::string& caption) override;
+    void SetCalculatingNoteVisible(bool visible) override;
+    void SetPauseCaption(const std::string& caption) override;
+    void SetLocations(const std::string& source, const std::string& destination) override;
+    void RefreshStyleDescription() override;
+    void BeginRun() override;
+    void ShowPassButtons() override;
+    void EndRun() override;
+    /// Repaints the window when a refresh is due; input waits.
+    void Repaint() override;
+    /// Refreshes the window and handles pending events when a refresh is due.
+    void ProcessEvents() override;
+    void Sleep(std::chrono::milliseconds duration) override;
+
+  private:
+    bool RefreshDue();
+
+    RunWidgets widgets_;
+    MessagePort& messages_;
+    Clock& clock_;
+    std::function<void()> refresh_style_description_;
+    double last_refresh_ = 0.0;
+
+    std::optional<QString> status_;
+    std::optional<std::int64_t> progress_maximum_;
+    std::optional<std::int64_t> progress_value_;
+    std::optional<QString> time_remaining_;
+    std::optional<bool> calculating_note_visible_;
+};
+
+}  // namespace tidemark::ui
