@@ -20,15 +20,20 @@ ConfigurationCommands::ConfigurationCommands(ConfigurationStore& store, Configur
 
 bool ConfigurationCommands::Open(const std::string& remembered_name) {
     (void)store_.EnsureConfigurationFolder();
-    if (Result<std::vector<std::string>> names = store_.LoadConfigurationList()) {
-        form_.SetConfigurationEntries(*names);
-    }
+    LoadConfigurationList();
     if (remembered_name.empty()) {
         return false;
     }
     form_.SetConfigurationName(remembered_name);
     ConfigurationPicked();
     return true;
+}
+
+void ConfigurationCommands::LoadConfigurationList() {
+    // Keeping the old list matters: the next save rewrites the index from it.
+    if (Result<std::vector<std::string>> names = store_.LoadConfigurationList()) {
+        form_.SetConfigurationEntries(*names);
+    }
 }
 
 void ConfigurationCommands::ConfigurationPicked() {
@@ -49,11 +54,7 @@ bool ConfigurationCommands::SaveClicked() {
                                    form_.ConfigurationValues())) {
         return false;
     }
-    // When the rewritten index cannot be read back the list keeps what it showed, rather than
-    // turning empty and losing every name at the next save.
-    if (Result<std::vector<std::string>> names = store_.LoadConfigurationList()) {
-        form_.SetConfigurationEntries(*names);
-    }
+    LoadConfigurationList();
     form_.SetConfigurationName(name);
     ClearSettingsChanged();
     return true;

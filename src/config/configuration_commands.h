@@ -39,6 +39,10 @@ class ConfigurationCommands {
     /// whether a name was put in; when not, the window applies its built-in defaults.
     bool Open(const std::string& remembered_name);
 
+    /// Empties the drop-down list and its name field and fills the list from the index. When
+    /// the index cannot be read (reported), the list keeps what it showed.
+    void LoadConfigurationList();
+
     /// An entry was picked from the drop-down: loads the configuration of the name field's
     /// text. A missing, short or malformed file leaves the settings as they are. Then clears the
     /// marker, resets the run display and empties the results list.

@@ -188,6 +188,21 @@ TEST_F(Commands, AFailedSaveIsReportedAndChangesNothingElse) {
     EXPECT_EQ(Index(), "\r\nWork");
 }
 
+TEST_F(Commands, AnIndexThatCannotBeReadBackKeepsTheListShown) {
+    Stored({{"Work", Settings(1, "/work")}, {"Home", Settings(2, "/home")}});
+    OpenWindow("");
+    fs.FailOn(InMemoryFileSystem::Operation::kReadTextFile, kIndex, testing::AccessDenied());
+    form.Type("Laptop");
+    ASSERT_TRUE(commands.SaveClicked());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "The file " + kIndex + " could not be read:\r\n\r\n" +
+                                             testing::AccessDenied().description);
+    // The list does not turn empty, which would drop every name from the index at the next save.
+    EXPECT_EQ(form.entries, (Strings{"Work", "Home"}));
+    EXPECT_EQ(form.name, "Laptop");
+    EXPECT_EQ(fs.ContentOf(kIndex), "\r\nWork\r\nHome\r\nLaptop");
+}
+
 TEST_F(Commands, DeleteAsksAboutTheSelectedEntry) {
     Stored({{"Work", Settings(1, "/work")}, {"Home", Settings(2, "/home")}});
     OpenWindow("");
