@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "engine/run_controller.h"
-#include "platform/posix_local_calendar.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
 
@@ -293,43 +291,6 @@ TEST_F(UsageGrowthTest, DeclinedOrRefusedRunAddsNothing) {
     EXPECT_EQ(Press(5), 5);
     ASSERT_FALSE(view.messages.empty());
     EXPECT_EQ(view.messages.back().text, "The Source and Destination cannot be the same!");
-}
-
-// The real calendar, in a time zone given as a rule so no zone database is needed.
-class PosixCalendarTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const char* zone = std::getenv("TZ");
-        saved_zone_ = zone != nullptr ? zone : "";
-    }
-    void TearDown() override {
-        ::setenv("TZ", saved_zone_.c_str(), 1);
-        ::tzset();
-    }
-    std::string saved_zone_;
-};
-
-TEST_F(PosixCalendarTest, NowFollowsTheLocalZone) {
-    PosixLocalCalendar calendar;
-    ::setenv("TZ", "UTC0", 1);
-    const LocalDateTime utc = calendar.Now();
-    ::setenv("TZ", "XST-14", 1);  // fourteen hours ahead of UTC
-    const LocalDateTime ahead = calendar.Now();
-    const int minutes_apart = (CalendarDaysBetween(utc, ahead) * 24 + ahead.hour - utc.hour) * 60 +
-                              ahead.minute - utc.minute;
-    // Both readings fall within the same minute or two.
-    EXPECT_GE(minutes_apart, 14 * 60 - 1);
-    EXPECT_LE(minutes_apart, 14 * 60 + 1);
-}
-
-TEST_F(PosixCalendarTest, ReadsTheCLocaleForm) {
-    PosixLocalCalendar calendar;  // the tests run in the C locale
-    LocalDateTime expected = FakeCalendar::At(2024y / March / 1, 7, 8);
-    expected.second = 9;
-    EXPECT_EQ(calendar.ParseLocaleDateTime("03/01/24 07:08:09"), expected);
-    EXPECT_EQ(calendar.ParseLocaleDateTime("Fri Mar  1 07:08:09 2024"), expected);
-    EXPECT_EQ(calendar.ParseLocaleDateTime("02/30/24 07:08:09"), std::nullopt);
-    EXPECT_EQ(calendar.ParseLocaleDateTime("next tuesday"), std::nullopt);
 }
 
 }  // namespace
