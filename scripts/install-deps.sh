@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev
+  appstream desktop-file-utils
   libgtest-dev libgmock-dev
   clang
   rsync
