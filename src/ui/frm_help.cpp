@@ -37,15 +37,17 @@ QRect PixelRect(double left, double top, double width, double height) {
 
 }  // namespace
 
-HelpLayout LayoutHelpWindow(QSize client) {
+HelpLayout LayoutHelpWindow(QSize client, double button_width) {
     // The rules speak of the outer size; the frame is counted as the main window counts it.
     const double w = std::max(Twips(client.width()) + kFrameWidth, kMinimumOuterWidth);
     const double h = std::max(Twips(client.height()) + kFrameHeight, kMinimumOuterHeight);
-    const double donate_left = (w - (2 * kButtonWidth + 1000)) / 2;
+    button_width = std::max(button_width, kButtonWidth);
+    const double donate_left = (w - (2 * button_width + 1000)) / 2;
     HelpLayout layout;
     layout.txt_help = PixelRect(60, 420, w - 250, h - 1400);
-    layout.cmd_donate = PixelRect(donate_left, h - 900, kButtonWidth, kButtonHeight);
-    layout.cmd_close = PixelRect(donate_left + 2400, h - 900, kButtonWidth, kButtonHeight);
+    layout.cmd_donate = PixelRect(donate_left, h - 900, button_width, kButtonHeight);
+    layout.cmd_close =
+        PixelRect(donate_left + button_width + 900, h - 900, button_width, kButtonHeight);
     return layout;
 }
 
@@ -104,7 +106,10 @@ QString FrmHelp::HelpText() const {
 
 void FrmHelp::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    const HelpLayout layout = LayoutHelpWindow(event->size());
+    // A large desktop font widens both buttons alike rather than clip their captions.
+    const int caption_width =
+        std::max(cmd_donate_->sizeHint().width(), cmd_close_->sizeHint().width());
+    const HelpLayout layout = LayoutHelpWindow(event->size(), Twips(caption_width));
     txt_help_->setGeometry(layout.txt_help);
     cmd_donate_->setGeometry(layout.cmd_donate);
     cmd_close_->setGeometry(layout.cmd_close);

@@ -22,8 +22,9 @@ struct HelpLayout {
 };
 
 /// The resize rules for a client area of that size: the text stretches, the two buttons stay
-/// centred under it, 900 twips apart. The title never moves.
-HelpLayout LayoutHelpWindow(QSize client);
+/// centred under it, 900 twips apart. The buttons are 1500 twips wide, or `button_width` twips
+/// when their captions need more. The title never moves.
+HelpLayout LayoutHelpWindow(QSize client, double button_width = 0);
 
 /// The Help window: the donation section with the user's usage figures, the banner, the intro
 /// and the help topics, with "Please Donate!" and "Close".

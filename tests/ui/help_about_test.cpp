@@ -161,6 +161,36 @@ TEST_F(HelpWindowTest, ResizeKeepsTheLayoutRules) {
     EXPECT_EQ(Child<QLabel>(window, "lblTitle").pos(), QPoint(px(60), px(60)));
 }
 
+TEST_F(HelpWindowTest, NoCaptionIsClippedAtTheDesignedSize) {
+    FrmHelp& window = help.Show(0);
+    QApplication::processEvents();
+    const QLabel& title = Child<QLabel>(window, "lblTitle");
+    EXPECT_GE(title.width(), title.sizeHint().width());
+    EXPECT_GE(title.height(), title.sizeHint().height());
+    for (const char* name : {"cmdDonate", "cmdClose"}) {
+        const QPushButton& button = Child<QPushButton>(window, name);
+        EXPECT_GE(button.width(), button.sizeHint().width()) << name;
+        EXPECT_GE(button.height(), button.sizeHint().height()) << name;
+    }
+}
+
+TEST_F(HelpWindowTest, LargeDesktopFontWidensBothButtonsAlike) {
+    const QFont normal = QApplication::font();
+    QFont large = normal;
+    large.setPointSizeF(normal.pointSizeF() * 2);
+    QApplication::setFont(large);
+    FrmHelp& window = help.Show(0);
+    QApplication::processEvents();
+    const QPushButton& donate = Child<QPushButton>(window, "cmdDonate");
+    const QPushButton& close = Child<QPushButton>(window, "cmdClose");
+    QApplication::setFont(normal);
+
+    EXPECT_GE(donate.width(), donate.sizeHint().width());
+    EXPECT_EQ(close.width(), donate.width());
+    EXPECT_EQ(close.x() - (donate.x() + donate.width()), 60);  // 900 twips
+    EXPECT_NEAR((donate.x() + close.geometry().right() + 1) / 2, window.width() / 2, 4);
+}
+
 TEST_F(HelpWindowTest, StartUpReminderBlocksUntilClosed) {
     bool was_modal = false;
     QString shown;
