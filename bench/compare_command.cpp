@@ -30,7 +30,8 @@ struct Measurement {
 /// Runs a command with its output thrown away and measures its wall time and peak memory.
 Measurement Measure(const std::vector<std::string>& command) {
     std::vector<char*> argv;
-    for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
+    for (const std::string& part : command)
+        argv.push_back(const_cast<char*>(part.c_str()));
     argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
@@ -74,7 +75,8 @@ std::vector<std::string> FivePercentOf(const std::string& root) {
 
 void Touch(const std::vector<std::string>& files, std::int64_t seconds) {
     const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
-    for (const std::string& file : files) ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+    for (const std::string& file : files)
+        ::utimensat(AT_FDCWD, file.c_str(), times, 0);
 }
 
 struct Scenario {
@@ -82,8 +84,8 @@ struct Scenario {
     std::vector<std::string> tidemark;
     std::vector<std::string> rival;
     std::string rival_name;
-    bool empty_destination;   // start each run from an empty destination
-    bool touch_before;        // touch 5% of the files before each run
+    bool empty_destination;  // start each run from an empty destination
+    bool touch_before;       // touch 5% of the files before each run
 };
 
 }  // namespace
@@ -95,13 +97,18 @@ int CompareCommand(int argc, char** argv) {
     std::string source;
     for (int i = 0; i + 1 < argc; i += 2) {
         const std::string_view option = argv[i];
-        if (option == "--files") tree.files = std::atoll(argv[i + 1]);
-        else if (option == "--runs") runs = std::atoi(argv[i + 1]);
-        else if (option == "--work") work = argv[i + 1];
-        else if (option == "--source") source = argv[i + 1];
+        if (option == "--files")
+            tree.files = std::atoll(argv[i + 1]);
+        else if (option == "--runs")
+            runs = std::atoi(argv[i + 1]);
+        else if (option == "--work")
+            work = argv[i + 1];
+        else if (option == "--source")
+            source = argv[i + 1];
         else {
-            std::fprintf(stderr, "usage: tidemark-bench compare [--files N] [--runs N] "
-                                 "[--work DIR] [--source DIR]\n");
+            std::fprintf(stderr,
+                         "usage: tidemark-bench compare [--files N] [--runs N] "
+                         "[--work DIR] [--source DIR]\n");
             return 2;
         }
     }
@@ -122,14 +129,15 @@ int CompareCommand(int argc, char** argv) {
         std::printf("generating %lld files in %s ...\n", static_cast<long long>(tree.files),
                     source.c_str());
         std::fflush(stdout);
-        if (!MakeTree(source, tree)) return 1;
+        if (!MakeTree(source, tree))
+            return 1;
     }
     const std::string destination = work + "/dst";
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     auto tidemark = [&](const char* style) {
-        return std::vector<std::string>{self,     "run",           "--style", style,
-                                        "--ignore-hidden", "0", "--ignore-system", "0",
-                                        source, destination};
+        return std::vector<std::string>{
+            self, "run",  "--style",  style, "--ignore-hidden", "0", "--ignore-system",
+            "0",  source, destination};
     };
     const std::vector<std::string> rsync = {"rsync", "-a", source + "/", destination + "/"};
     const std::vector<std::string> rsync_all = {"rsync", "-a", "-I", source + "/",
@@ -155,23 +163,25 @@ int CompareCommand(int argc, char** argv) {
             // Alternate who goes first, so that neither always meets a warmer cache.
             for (int turn = 0; turn < 2; ++turn) {
                 const bool our_turn = (turn == 0) == (run % 2 == 0);
-                if (scenario.empty_destination) ResetFolder(destination);
-                if (scenario.touch_before) Touch(touched, ++touch_time);
+                if (scenario.empty_destination)
+                    ResetFolder(destination);
+                if (scenario.touch_before)
+                    Touch(touched, ++touch_time);
                 const Measurement m = Measure(our_turn ? scenario.tidemark : scenario.rival);
                 if (m.exit_code != 0) {
                     std::fprintf(stderr, "%s failed with exit code %d\n",
-                                 our_turn ? "tidemark" : scenario.rival_name.c_str(),
-                                 m.exit_code);
+                                 our_turn ? "tidemark" : scenario.rival_name.c_str(), m.exit_code);
                     return 1;
                 }
                 (our_turn ? ours : theirs).push_back(m.seconds);
-                if (our_turn) peak_kib = std::max(peak_kib, m.peak_kib);
+                if (our_turn)
+                    peak_kib = std::max(peak_kib, m.peak_kib);
             }
         }
         const double our_median = Median(ours);
         const double their_median = Median(theirs);
-        std::printf("%-22s %10.3f s %10.3f s %8.2f   (%s, median of %d)\n",
-                    scenario.name.c_str(), our_median, their_median, our_median / their_median,
+        std::printf("%-22s %10.3f s %10.3f s %8.2f   (%s, median of %d)\n", scenario.name.c_str(),
+                    our_median, their_median, our_median / their_median,
                     scenario.rival_name.c_str(), runs);
         std::fflush(stdout);
     }

@@ -9,7 +9,7 @@ namespace tidemark::bench {
 /// A run view without a window: results lines go to standard output, one per line, message
 /// texts to standard error; every question is answered Yes and every message OK.
 class ConsoleRunView final : public RunView {
-public:
+  public:
     explicit ConsoleRunView(std::FILE* lines = stdout, std::FILE* messages = stderr)
         : lines_(lines), messages_(messages) {}
 
@@ -32,7 +32,7 @@ public:
     void ProcessEvents() override {}
     void Sleep(std::chrono::milliseconds) override {}
 
-private:
+  private:
     std::FILE* lines_;
     std::FILE* messages_;
 };

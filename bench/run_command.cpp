@@ -45,12 +45,17 @@ int RunCommand(int argc, char** argv) {
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         if (argument == "--style") {
             const char* style = value();
-            if (style == nullptr) return BadArguments("--style needs a value");
+            if (style == nullptr)
+                return BadArguments("--style needs a value");
             const std::string_view name = style;
-            if (name == "safe") settings.style = static_cast<int>(SyncStyle::kSafeMode);
-            else if (name == "normal") settings.style = static_cast<int>(SyncStyle::kNormal);
-            else if (name == "backup") settings.style = static_cast<int>(SyncStyle::kBackup);
-            else return BadArguments("unknown style " + std::string(name));
+            if (name == "safe")
+                settings.style = static_cast<int>(SyncStyle::kSafeMode);
+            else if (name == "normal")
+                settings.style = static_cast<int>(SyncStyle::kNormal);
+            else if (name == "backup")
+                settings.style = static_cast<int>(SyncStyle::kBackup);
+            else
+                return BadArguments("unknown style " + std::string(name));
         } else if (argument == "--preview") {
             settings.preview_only = kChecked;
         } else if (argument == "--reverse") {
@@ -59,7 +64,8 @@ int RunCommand(int argc, char** argv) {
             settings.log_ignored = kChecked;
         } else if (argument == "--exclude-list") {
             const char* file = value();
-            if (file == nullptr) return BadArguments("--exclude-list needs a file");
+            if (file == nullptr)
+                return BadArguments("--exclude-list needs a file");
             exclude_list_file = file;
             settings.use_exclude_list = kChecked;
         } else if (argument == "--ignore-hidden" || argument == "--ignore-system") {

@@ -18,7 +18,7 @@ namespace {
 
 /// A small, fast generator whose sequence is the same on every machine.
 class SplitMix64 {
-public:
+  public:
     explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
     std::uint64_t Next() {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -37,7 +37,7 @@ public:
         return std::sqrt(-2.0 * std::log(u)) * std::cos(6.283185307179586 * v);
     }
 
-private:
+  private:
     std::uint64_t state_;
 };
 
@@ -52,12 +52,14 @@ bool Fail(const std::string& what) {
 
 bool WriteContent(const std::string& path, std::int64_t size, SplitMix64& random) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return Fail(path);
+    if (fd < 0)
+        return Fail(path);
     std::vector<char> block(static_cast<std::size_t>(std::min<std::int64_t>(size, 64 * 1024)));
-    for (char& c : block) c = static_cast<char>('a' + random.Below(26));
+    for (char& c : block)
+        c = static_cast<char>('a' + random.Below(26));
     for (std::int64_t written = 0; written < size;) {
-        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(
-            size - written, static_cast<std::int64_t>(block.size())));
+        const auto chunk = static_cast<std::size_t>(
+            std::min<std::int64_t>(size - written, static_cast<std::int64_t>(block.size())));
         if (::write(fd, block.data(), chunk) != static_cast<ssize_t>(chunk)) {
             ::close(fd);
             return Fail(path);
@@ -75,7 +77,8 @@ void SetTime(const std::string& path, std::int64_t seconds) {
 }  // namespace
 
 bool MakeTree(const std::string& root, const TreeOptions& options) {
-    if (::mkdir(root.c_str(), 0755) != 0) return Fail(root);
+    if (::mkdir(root.c_str(), 0755) != 0)
+        return Fail(root);
     SplitMix64 random(options.seed);
 
     struct Folder {
@@ -85,16 +88,17 @@ bool MakeTree(const std::string& root, const TreeOptions& options) {
     std::vector<Folder> folders{{root, 0}};
     for (std::int64_t i = 0; i < options.folders; ++i) {
         // Prefer recent folders as parents, so that the tree gets deep as well as wide.
-        Folder parent = folders[static_cast<std::size_t>(random.Below(
-            static_cast<std::int64_t>(folders.size())))];
+        Folder parent = folders[static_cast<std::size_t>(
+            random.Below(static_cast<std::int64_t>(folders.size())))];
         while (parent.depth >= options.depth) {
-            parent = folders[static_cast<std::size_t>(random.Below(
-                static_cast<std::int64_t>(folders.size())))];
+            parent = folders[static_cast<std::size_t>(
+                random.Below(static_cast<std::int64_t>(folders.size())))];
         }
         char name[32];
         std::snprintf(name, sizeof name, "dir%05lld", static_cast<long long>(i));
         Folder folder{parent.path + "/" + name, parent.depth + 1};
-        if (::mkdir(folder.path.c_str(), 0755) != 0) return Fail(folder.path);
+        if (::mkdir(folder.path.c_str(), 0755) != 0)
+            return Fail(folder.path);
         folders.push_back(std::move(folder));
     }
 
@@ -109,10 +113,11 @@ bool MakeTree(const std::string& root, const TreeOptions& options) {
                       static_cast<long long>(i), kExtensions[random.Below(8)]);
         const std::string path = folder.path + "/" + name;
         if (link) {
-            if (::symlink(previous_file.c_str(), path.c_str()) != 0) return Fail(path);
+            if (::symlink(previous_file.c_str(), path.c_str()) != 0)
+                return Fail(path);
         } else {
-            const double size = static_cast<double>(options.median_size) *
-                                std::exp(1.3 * random.Normal());
+            const double size =
+                static_cast<double>(options.median_size) * std::exp(1.3 * random.Normal());
             if (!WriteContent(path, std::clamp<std::int64_t>(std::llround(size), 0, kLargestFile),
                               random)) {
                 return false;
@@ -131,21 +136,31 @@ int TreeCommand(int argc, char** argv) {
         const std::string_view argument = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         auto number = [&](auto& target) {
-            if (value == nullptr) return false;
+            if (value == nullptr)
+                return false;
             target = static_cast<std::remove_reference_t<decltype(target)>>(std::atof(value));
             ++i;
             return true;
         };
         bool ok = true;
-        if (argument == "--files") ok = number(options.files);
-        else if (argument == "--folders") ok = number(options.folders);
-        else if (argument == "--depth") ok = number(options.depth);
-        else if (argument == "--seed") ok = number(options.seed);
-        else if (argument == "--median-size") ok = number(options.median_size);
-        else if (argument == "--hidden-fraction") ok = number(options.hidden_fraction);
-        else if (argument == "--link-fraction") ok = number(options.link_fraction);
-        else if (argument.starts_with("--")) ok = false;
-        else root = argument;
+        if (argument == "--files")
+            ok = number(options.files);
+        else if (argument == "--folders")
+            ok = number(options.folders);
+        else if (argument == "--depth")
+            ok = number(options.depth);
+        else if (argument == "--seed")
+            ok = number(options.seed);
+        else if (argument == "--median-size")
+            ok = number(options.median_size);
+        else if (argument == "--hidden-fraction")
+            ok = number(options.hidden_fraction);
+        else if (argument == "--link-fraction")
+            ok = number(options.link_fraction);
+        else if (argument.starts_with("--"))
+            ok = false;
+        else
+            root = argument;
         if (!ok) {
             std::fprintf(stderr, "tidemark-bench tree: bad option %s\n", argv[i]);
             return 2;

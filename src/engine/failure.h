@@ -25,7 +25,7 @@ Failure FailureFromErrno(int error);
 
 /// The outcome of an operation that produces no value: success, or a failure.
 class [[nodiscard]] Status {
-public:
+  public:
     Status() = default;
     Status(Failure failure) : failure_(std::move(failure)) {}  // NOLINT: implicit by design
 
@@ -35,15 +35,15 @@ public:
     /// Only valid when !ok().
     const Failure& failure() const { return *failure_; }
 
-private:
+  private:
     std::optional<Failure> failure_;
 };
 
 /// The outcome of an operation that produces a value: the value, or a failure.
 template <typename T>
 class [[nodiscard]] Result {
-public:
-    Result(T value) : state_(std::move(value)) {}           // NOLINT: implicit by design
+  public:
+    Result(T value) : state_(std::move(value)) {}            // NOLINT: implicit by design
     Result(Failure failure) : state_(std::move(failure)) {}  // NOLINT: implicit by design
 
     bool ok() const { return state_.index() == 0; }
@@ -58,7 +58,7 @@ public:
     const Failure& failure() const { return std::get<1>(state_); }
     Status status() const { return ok() ? Status::Ok() : Status(failure()); }
 
-private:
+  private:
     std::variant<T, Failure> state_;
 };
 

@@ -25,8 +25,7 @@ FileAction ActionFor(bool destination_exists, SyncStyle style, FileTime source_m
         case SyncStyle::kBackup:
             return FileAction::kOverwrite;
         case SyncStyle::kNormal:
-            return source_modified > destination_modified ? FileAction::kUpdate
-                                                          : FileAction::kKeep;
+            return source_modified > destination_modified ? FileAction::kUpdate : FileAction::kKeep;
         case SyncStyle::kSafeMode:
             break;
     }

@@ -28,6 +28,8 @@ FileAction ActionFor(bool destination_exists, SyncStyle style, FileTime source_m
                      FileTime destination_modified);
 
 /// True when the style needs the source's time to decide about an existing destination.
-inline bool NeedsTimes(SyncStyle style) { return style == SyncStyle::kNormal; }
+inline bool NeedsTimes(SyncStyle style) {
+    return style == SyncStyle::kNormal;
+}
 
 }  // namespace tidemark

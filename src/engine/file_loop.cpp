@@ -1,6 +1,6 @@
-// The file loop of one folder: decide, copy and report each file in listing order.
-#include <cerrno>
-
+// The file loop of one folder: each file's decision, copy and lines, in listing order. The
+// decisions and copies are prepared ahead (see FilePrefetcher); what the user sees — lines,
+// counters, files put in place — happens here, in order, when each file's turn comes.
 #include "engine/file_decision.h"
 #include "engine/folder_walk.h"
 
@@ -11,15 +11,12 @@ namespace {
 /// Reports the failing steps of one file. Every failure is written with the path of the file
 /// in hand and counted; the file's remaining steps still run.
 class FileFailures {
-public:
+  public:
     FileFailures(ResultsLog& log, SyncStats& stats, std::string path)
         : log_(log), stats_(stats), path_(std::move(path)) {}
 
-    void NameDestination(std::string path) { path_ = std::move(path); }
-
     void Report(const Failure& failure) {
-        log_.AddResult("File " + path_ + " could not be processed.  " + failure.description,
-                       path_);
+        log_.AddResult("File " + path_ + " could not be processed.  " + failure.description, path_);
         Count(failure.IsAccessDenied() ? stats_.permission_errors : stats_.other_errors);
         failed_ = true;
     }
@@ -30,31 +27,43 @@ public:
     }
     bool failed() const { return failed_; }
 
-private:
+  private:
     ResultsLog& log_;
     SyncStats& stats_;
     std::string path_;
     bool failed_ = false;
 };
 
-Failure VanishedFailure() {
-    return FailureFromErrno(ENOENT);
-}
+/// Abandons what was prepared ahead when the loop is left early, by a stop or a failure.
+class AbandonOnExit {
+  public:
+    explicit AbandonOnExit(FilePrefetcher& prefetcher) : prefetcher_(prefetcher) {}
+    ~AbandonOnExit() { prefetcher_.Abandon(); }
+    AbandonOnExit(const AbandonOnExit&) = delete;
+    AbandonOnExit& operator=(const AbandonOnExit&) = delete;
+
+  private:
+    FilePrefetcher& prefetcher_;
+};
 
 }  // namespace
 
 void FolderWalk::ProcessFiles(const Result<FolderListing>& listing, const std::string& folder,
-                              const std::string& source_root,
-                              const std::string& destination_root) {
+                              const std::string& source_root, const std::string& destination_root,
+                              bool new_destination) {
     if (!listing) {
         context_.log.AddResult(
             "Files could not be retrieved from " + folder + ". " + listing.failure().description,
             folder);
         return;
     }
+    const PreparationContext preparation{context_.fs, context_.settings, context_.exclude_list,
+                                         source_root, destination_root,  new_destination};
+    context_.prefetcher.Begin(listing->files, preparation);
+    AbandonOnExit abandon(context_.prefetcher);
     double previous_estimate = 0.0;
-    for (const FileEntry& file : listing->files) {
-        ProcessFile(file, source_root, destination_root);
+    for (std::size_t i = 0; i < listing->files.size(); ++i) {
+        ProcessFile(listing->files[i], context_.prefetcher.Take(i));
         Count(context_.stats.processed_files);
         context_.progress.UpdateProgress(previous_estimate);
         if (context_.progress.PollPauseStop()) {
@@ -64,15 +73,14 @@ void FolderWalk::ProcessFiles(const Result<FolderListing>& listing, const std::s
     }
 }
 
-void FolderWalk::ProcessFile(const FileEntry& file, const std::string& source_root,
-                             const std::string& destination_root) {
+void FolderWalk::ProcessFile(const FileEntry& file, PreparedFile& prepared) {
     const SyncSettings& settings = context_.settings;
     ResultsLog& log = context_.log;
     SyncStats& stats = context_.stats;
-    context_.log.SetStatus("synchronizing...");
+    log.SetStatus("synchronizing...");
 
-    if (auto skip = SkipReasonFor(Excludes(file.path), file.attributes, settings)) {
-        switch (*skip) {
+    if (prepared.skip) {
+        switch (*prepared.skip) {
             case SkipReason::kExcluded:
                 log.AddResult("Excluding file " + file.path, file.path);
                 Count(stats.excluded_files);
@@ -93,51 +101,54 @@ void FolderWalk::ProcessFile(const FileEntry& file, const std::string& source_ro
         return;
     }
 
-    const std::string destination =
-        DestinationPathOf(file.path, source_root, destination_root, context_.fs.Syntax());
+    const std::string& destination = prepared.destination;
     FileFailures failures(log, stats, destination);
-
-    std::optional<FileStatus> existing;
-    if (auto found = context_.fs.FindFile(destination); found) {
-        existing = *found;
-    } else {
-        failures.Report(found.failure());  // then treated as missing
+    if (!prepared.destination_status->ok()) {
+        failures.Report(prepared.destination_status->failure());  // then treated as missing
     }
-
-    const SyncStyle style = settings.EffectiveStyle();
     FileTime source_time = 0;
     FileTime destination_time = 0;
-    if (existing) {
+    if (prepared.DestinationExists()) {
         Count(stats.existing_files);
-        if (NeedsTimes(style)) {
-            destination_time = existing->modified;
-            auto source = context_.fs.FindFile(file.path);
-            if (!source) {
-                failures.Report(source.failure());
-            } else if (!source->has_value()) {
-                failures.Report(VanishedFailure());
+        destination_time = prepared.destination_status->value()->modified;
+        if (prepared.source_status) {
+            if (prepared.source_status->ok()) {
+                source_time = prepared.source_status->value()->modified;
             } else {
-                source_time = (*source)->modified;
+                failures.Report(prepared.source_status->failure());
             }
         }
     }
 
-    const bool preview = settings.IsPreview();
-    auto replace = [&] {
-        if (!preview) {
-            failures.Check(context_.fs.CheckDeletable(destination));
-            failures.Check(context_.fs.CopyFile(file, destination, /*overwrite=*/true));
+    // Puts the staged copy in place; a preview has none.
+    auto put_in_place = [&](bool overwrite) {
+        if (!prepared.staged) {
+            return;
         }
+        if (!prepared.staged->ok()) {
+            failures.Report(prepared.staged->failure());
+            return;
+        }
+        Status committed = context_.fs.CommitCopy(prepared.staged->value(), overwrite);
+        if (!committed) {
+            context_.fs.DiscardCopy(prepared.staged->value());
+        }
+        prepared.staged_settled = true;
+        failures.Check(committed);
+    };
+    auto replace = [&] {
+        if (!settings.IsPreview()) {
+            failures.Check(context_.fs.CheckDeletable(destination));
+        }
+        put_in_place(/*overwrite=*/true);
         if (!failures.failed()) {
             Count(stats.updated_files);
         }
     };
-    switch (ActionFor(existing.has_value(), style, source_time, destination_time)) {
+    switch (prepared.action) {
         case FileAction::kCreate:
             log.AddResult("Creating file " + destination, destination);
-            if (!preview) {
-                failures.Check(context_.fs.CopyFile(file, destination, /*overwrite=*/false));
-            }
+            put_in_place(/*overwrite=*/false);
             if (!failures.failed()) {
                 Count(stats.copied_files);
             }

@@ -44,10 +44,17 @@ struct FileStatus {
     std::uint64_t size = 0;
 };
 
+/// A complete copy under a temporary name beside its destination, not yet in place.
+struct StagedCopy {
+    std::string temporary_path;  ///< empty for an unnamed file
+    std::string destination;
+    int unnamed_file = -1;  ///< an open file without a name, where the file system offers them
+};
+
 /// Every file-system access of the engine goes through this port. Failures carry the number 70
 /// for access denied and another number otherwise, with the system's description.
 class FileSystemPort {
-public:
+  public:
     virtual ~FileSystemPort() = default;
 
     /// The path syntax this file system uses.
@@ -65,15 +72,35 @@ public:
     /// or a folder is there. Fails only when the path cannot be examined for another reason.
     virtual Result<std::optional<FileStatus>> FindFile(const std::string& path) = 0;
 
-    /// Copies the listed item `source` to `destination`, keeping its last-modified time and
-    /// permission bits; a link is copied as a link with the same target text. The copy is
-    /// written beside the destination under a temporary name and put in place only when it is
-    /// complete, so a failure leaves an existing destination as it was and no temporary file.
-    /// With overwrite false it fails when the destination exists; read-only destinations are
-    /// replaced. Fails for special files (pipes, sockets, devices) without opening them, and
-    /// when the destination's folder does not exist.
-    virtual Status CopyFile(const FileEntry& source, const std::string& destination,
-                            bool overwrite) = 0;
+    /// Copies the listed item `source` into a new temporary file beside `destination`, keeping
+    /// its last-modified time and permission bits; a link is copied as a link with the same
+    /// target text. Nothing at `destination` changes. Fails for special files (pipes, sockets,
+    /// devices) without opening them, and when the destination's folder does not exist; a
+    /// failure leaves no temporary file. Safe to call from several threads at once.
+    virtual Result<StagedCopy> StageCopy(const FileEntry& source,
+                                         const std::string& destination) = 0;
+
+    /// Puts a staged copy in place of its destination in one step. With overwrite false it
+    /// fails when the destination exists; read-only destinations are replaced. On failure the
+    /// staged copy is still there, for DiscardCopy.
+    virtual Status CommitCopy(const StagedCopy& staged, bool overwrite) = 0;
+
+    /// Removes a staged copy that will not be committed.
+    virtual void DiscardCopy(const StagedCopy& staged) = 0;
+
+    /// Stages and commits in one go: a failure leaves an existing destination as it was and no
+    /// temporary file.
+    Status CopyFile(const FileEntry& source, const std::string& destination, bool overwrite) {
+        Result<StagedCopy> staged = StageCopy(source, destination);
+        if (!staged) {
+            return staged.failure();
+        }
+        Status committed = CommitCopy(*staged, overwrite);
+        if (!committed) {
+            DiscardCopy(*staged);
+        }
+        return committed;
+    }
 
     /// Succeeds when the existing file at path could be deleted (read-only files included);
     /// the step a replacement takes before the new copy is put in place. Changes nothing.
@@ -90,7 +117,7 @@ public:
 
 /// The text-file module: whole-file text input and output for the program's own files.
 class TextFilePort {
-public:
+  public:
     virtual ~TextFilePort() = default;
 
     /// The whole content of a regular file; empty text when no such file exists. Fails when an

@@ -30,8 +30,8 @@ void CreateFolderPath(FileSystemPort& fs, MessagePort& messages, const std::stri
         return;
     }
     if (!EnsureFolderPath(fs, path)) {
-        messages.ShowMessage("There were errors creating the folder " + path,
-                             MessageButtons::kOk, MessageIcon::kCritical);
+        messages.ShowMessage("There were errors creating the folder " + path, MessageButtons::kOk,
+                             MessageIcon::kCritical);
     }
 }
 

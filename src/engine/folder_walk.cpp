@@ -20,11 +20,11 @@ bool FolderWalk::IsGuarded(const FileEntry& sub_folder) const {
 }
 
 void FolderWalk::ProcessFolder(const std::string& folder, const std::string& source_root,
-                               const std::string& destination_root) {
+                               const std::string& destination_root, bool new_destination) {
     if (Excludes(folder)) {
         const std::int64_t files = CountFiles(folder);
-        context_.log.AddResult("Skipping " + std::to_string(files) + " files in folder " +
-                                   folder + " due to custom Exclude List!",
+        context_.log.AddResult("Skipping " + std::to_string(files) + " files in folder " + folder +
+                                   " due to custom Exclude List!",
                                folder);
         Count(context_.stats.excluded_files, files);
         Count(context_.stats.processed_files, files);
@@ -32,13 +32,13 @@ void FolderWalk::ProcessFolder(const std::string& folder, const std::string& sou
     }
     // One listing serves both loops; a folder that cannot be listed is reported by each.
     const Result<FolderListing> listing = context_.fs.ListFolder(folder);
-    ProcessSubFolders(listing, source_root, destination_root);
-    ProcessFiles(listing, folder, source_root, destination_root);
+    ProcessSubFolders(listing, source_root, destination_root, new_destination);
+    ProcessFiles(listing, folder, source_root, destination_root, new_destination);
 }
 
 void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
                                    const std::string& source_root,
-                                   const std::string& destination_root) {
+                                   const std::string& destination_root, bool new_destination) {
     if (!listing) {
         context_.log.AddResult(CouldNotProcessLine("Folder ", "", listing.failure()));
         return;
@@ -50,10 +50,11 @@ void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
         }
         const std::string destination =
             DestinationPathOf(sub_folder.path, source_root, destination_root, syntax);
+        bool created = false;
         if (Excludes(destination)) {
             context_.log.AddResult("Excluding folder " + destination, destination);
             Count(context_.stats.excluded_folders);
-        } else if (!context_.fs.FolderExists(destination)) {
+        } else if (new_destination || !context_.fs.FolderExists(destination)) {
             context_.log.AddResult("Creating Folder " + destination, destination);
             if (!context_.settings.IsPreview()) {
                 if (Status created = context_.fs.CreateFolder(destination); !created) {
@@ -66,8 +67,9 @@ void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
                 }
             }
             Count(context_.stats.created_folders);
+            created = true;
         }
-        ProcessFolder(sub_folder.path, source_root, destination_root);
+        ProcessFolder(sub_folder.path, source_root, destination_root, created);
         if (context_.progress.PollPauseStop()) {
             return;
         }

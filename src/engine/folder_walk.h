@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/exclusion.h"
+#include "engine/file_prefetcher.h"
 #include "engine/file_system_port.h"
 #include "engine/progress.h"
 #include "engine/results_log.h"
@@ -21,6 +22,7 @@ struct PassContext {
     const SyncSettings& settings;
     const ExcludeList& exclude_list;
     SyncStats& stats;
+    FilePrefetcher& prefetcher;
     /// A source folder that must be neither counted nor walked because it is the pass's
     /// destination root (a destination inside the source tree); empty when there is none.
     std::string guarded_folder;
@@ -29,25 +31,27 @@ struct PassContext {
 /// The recursive walk of one pass over the source tree: sub-folders first, depth first,
 /// creating missing destination folders, then each folder's own files.
 class FolderWalk {
-public:
+  public:
     explicit FolderWalk(PassContext& context) : context_(context) {}
 
     /// Handles one source folder and its whole tree; skips it whole when the exclude list
-    /// matches its source path. Returns early once the user asked to stop.
+    /// matches its source path. Returns early once the user asked to stop. `new_destination`
+    /// says that the folder's destination was created (or, in a preview, found missing) by
+    /// this pass, so that nothing in it needs looking up.
     void ProcessFolder(const std::string& folder, const std::string& source_root,
-                       const std::string& destination_root);
+                       const std::string& destination_root, bool new_destination = false);
 
     /// The number of files in the folder's whole tree, hidden and system ones included. An
     /// unreadable folder is reported and counts the files reached so far.
     std::int64_t CountFiles(const std::string& folder);
 
-private:
+  private:
     void ProcessSubFolders(const Result<FolderListing>& listing, const std::string& source_root,
-                           const std::string& destination_root);
+                           const std::string& destination_root, bool new_destination);
     void ProcessFiles(const Result<FolderListing>& listing, const std::string& folder,
-                      const std::string& source_root, const std::string& destination_root);
-    void ProcessFile(const FileEntry& file, const std::string& source_root,
-                     const std::string& destination_root);
+                      const std::string& source_root, const std::string& destination_root,
+                      bool new_destination);
+    void ProcessFile(const FileEntry& file, PreparedFile& prepared);
     bool IsGuarded(const FileEntry& sub_folder) const;
     bool Excludes(const std::string& path) const;
 

@@ -70,19 +70,28 @@ namespace {
 // Latin Extended-A pairs upper and lower case letters; in these ranges the upper case letter
 // sits at an even or at an odd code point.
 bool IsLowerInLatinExtendedA(char32_t c) {
-    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c % 2 == 1;
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c % 2 == 0;
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+        return c % 2 == 1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+        return c % 2 == 0;
     return false;
 }
 
 char32_t UpperCodePoint(char32_t c) {
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-    if (c == 0xFF) return 0x178;
-    if (IsLowerInLatinExtendedA(c)) return c - 1;
-    if (c == 0x3C2) return 0x3A3;  // final sigma
-    if (c >= 0x3B1 && c <= 0x3C9) return c - 0x20;
-    if (c >= 0x430 && c <= 0x44F) return c - 0x20;
-    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
+        return c - 0x20;
+    if (c == 0xFF)
+        return 0x178;
+    if (IsLowerInLatinExtendedA(c))
+        return c - 1;
+    if (c == 0x3C2)
+        return 0x3A3;  // final sigma
+    if (c >= 0x3B1 && c <= 0x3C9)
+        return c - 0x20;
+    if (c >= 0x430 && c <= 0x44F)
+        return c - 0x20;
+    if (c >= 0x450 && c <= 0x45F)
+        return c - 0x50;
     return c;
 }
 
@@ -130,8 +139,10 @@ std::string UpperCase(std::string_view text) {
 }
 
 std::string_view TrimSpaces(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
     return text;
 }
 

@@ -16,7 +16,9 @@ struct PathSyntax {
     static PathSyntax Posix() { return {'/', '\0', false, false}; }
     static PathSyntax Windows() { return {'\\', '/', true, true}; }
 
-    bool IsSeparator(char c) const { return c == separator || (alternative != '\0' && c == alternative); }
+    bool IsSeparator(char c) const {
+        return c == separator || (alternative != '\0' && c == alternative);
+    }
     /// True for a path that starts at a root: "/x" for POSIX, "C:..." for Windows.
     bool IsComplete(std::string_view path) const;
     /// The text that stands for the root in the "complete path" message.

@@ -45,9 +45,8 @@ void RunProgress::UpdateProgress(double& previous_estimate) {
     const double estimate =
         EstimateSecondsLeft(elapsed, stats_.processed_files, stats_.total_files);
     std::string caption = TimeRemainingCaption(estimate, format_);
-    const bool settled =
-        static_cast<double>(stats_.processed_files) / stats_.total_files >= 0.1 &&
-        estimate <= previous_estimate;
+    const bool settled = static_cast<double>(stats_.processed_files) / stats_.total_files >= 0.1 &&
+                         estimate <= previous_estimate;
     if (!settled) {
         caption += " *";
     }

@@ -16,7 +16,7 @@ std::string TimeRemainingCaption(double estimate, TextFormat& format);
 
 /// The progress bar, the time-remaining estimate and the pause/stop poll of a run.
 class RunProgress {
-public:
+  public:
     RunProgress(RunView& view, Clock& clock, TextFormat& format, const SyncStats& stats,
                 const RunState& state)
         : view_(view), clock_(clock), format_(format), stats_(stats), state_(state) {}
@@ -38,7 +38,7 @@ public:
     /// return because the user asked to stop.
     bool PollPauseStop();
 
-private:
+  private:
     RunView& view_;
     Clock& clock_;
     TextFormat& format_;

@@ -8,7 +8,7 @@ namespace tidemark {
 
 /// The results list and the status line of the main window, as the engine writes them.
 class ResultsLog {
-public:
+  public:
     explicit ResultsLog(RunView& view) : view_(view) {}
 
     /// Appends a line, selects it, shows it in the status line and lets the window handle
@@ -20,7 +20,7 @@ public:
     void Clear() { view_.ClearResults(); }
     void SetStatus(const std::string& text) { view_.SetStatus(text); }
 
-private:
+  private:
     RunView& view_;
 };
 

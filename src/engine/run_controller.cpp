@@ -26,14 +26,15 @@ bool SameText(std::string_view a, std::string_view b, const PathSyntax& syntax) 
 }  // namespace
 
 RunController::RunController(FileSystemPort& fs, RunView& view, Clock& clock, TextFormat& format,
-                             const ExcludeList& exclude_list)
+                             const ExcludeList& exclude_list, RunConcurrency concurrency)
     : fs_(fs),
       view_(view),
       clock_(clock),
       format_(format),
       exclude_list_(exclude_list),
       log_(view),
-      progress_(view, clock, format, stats_, state_) {}
+      progress_(view, clock, format, stats_, state_),
+      prefetcher_(concurrency.workers, concurrency.window) {}
 
 std::int32_t RunController::SynchronizeNow(const SyncSettings& settings) {
     log_.Clear();
@@ -58,8 +59,7 @@ std::int32_t RunController::SynchronizeNow(const SyncSettings& settings) {
             RunPass(settings, destination, source, true);
         }
     } catch (const std::exception& error) {
-        log_.AddResult(std::string("The synchronization could not be completed.  ") +
-                       error.what());
+        log_.AddResult(std::string("The synchronization could not be completed.  ") + error.what());
     }
     if (settings.IsPreview()) {
         log_.AddResult(kPreviewClosing);
@@ -132,9 +132,9 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
         }
     }
 
-    PassContext context{fs_,      view_,         log_,   progress_,
-                        format_,  settings,      exclude_list_, stats_,
-                        GuardedFolder(source, destination)};
+    PassContext context{
+        fs_,      view_,         log_,   progress_,   format_,
+        settings, exclude_list_, stats_, prefetcher_, GuardedFolder(source, destination)};
     FolderWalk walk(context);
 
     log_.SetStatus("Please wait while the workload is estimated.");
@@ -155,8 +155,7 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
 
     if (!reverse) {
         std::string confirmation = source + " --> " + destination + kCrLf + kCrLf +
-                                   "Are you sure you want to synchronize " + total +
-                                   " files now?";
+                                   "Are you sure you want to synchronize " + total + " files now?";
         if (settings.EffectiveStyle() == SyncStyle::kBackup) {
             confirmation += std::string(kCrLf) + kCrLf +
                             "WARNING:  THIS WILL OVERWRITE ALL EXISTING FILES IN " + destination;
@@ -226,6 +225,10 @@ void RunController::PauseClicked() {
         state_.paused = false;
     }
     view_.SetPauseCaption(pause_caption_);
+}
+
+void RunController::AbandonRun() {
+    prefetcher_.Abandon();
 }
 
 void RunController::StopClicked() {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/exclusion.h"
+#include "engine/file_prefetcher.h"
 #include "engine/file_system_port.h"
 #include "engine/progress.h"
 #include "engine/results_log.h"
@@ -12,11 +13,18 @@
 
 namespace tidemark {
 
+/// How many files ahead of the walk a pass prepares, on how many worker threads (0: each file is
+/// prepared on the calling thread when its turn comes).
+struct RunConcurrency {
+    int workers = FilePrefetcher::DefaultWorkers();
+    std::size_t window = 64;
+};
+
 /// The Synchronize Now! command with its passes, and the Pause/Continue and Stop buttons.
 class RunController {
-public:
+  public:
     RunController(FileSystemPort& fs, RunView& view, Clock& clock, TextFormat& format,
-                  const ExcludeList& exclude_list);
+                  const ExcludeList& exclude_list, RunConcurrency concurrency = {});
 
     /// Runs the command for these settings (after the window has dealt with unsaved
     /// settings): normalises and compares the locations, runs the forward pass and, when asked
@@ -32,10 +40,15 @@ public:
     /// The Stop button. The file or folder in hand is finished first.
     void StopClicked();
 
+    /// For a program that ends in the middle of a run (its window closed): throws away the
+    /// copies prepared ahead of the walk, so that no temporary file is left behind. Called
+    /// from the window's event handling; the program must not return into the run afterwards.
+    void AbandonRun();
+
     const SyncStats& Stats() const { return stats_; }
     const RunState& State() const { return state_; }
 
-private:
+  private:
     enum class PassOutcome { kCompleted, kStopped, kDeclined };
 
     PassOutcome RunPass(const SyncSettings& settings, const std::string& source,
@@ -54,6 +67,7 @@ private:
     SyncStats stats_;
     RunState state_;
     RunProgress progress_;
+    FilePrefetcher prefetcher_;
     std::string pause_caption_ = "Pause";
 };
 

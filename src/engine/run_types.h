@@ -35,8 +35,10 @@ struct SyncSettings {
 
     /// Any value other than Normal or Backup (no selection, say) acts as Safe Mode.
     SyncStyle EffectiveStyle() const {
-        if (style == static_cast<int>(SyncStyle::kNormal)) return SyncStyle::kNormal;
-        if (style == static_cast<int>(SyncStyle::kBackup)) return SyncStyle::kBackup;
+        if (style == static_cast<int>(SyncStyle::kNormal))
+            return SyncStyle::kNormal;
+        if (style == static_cast<int>(SyncStyle::kBackup))
+            return SyncStyle::kBackup;
         return SyncStyle::kSafeMode;
     }
 };

@@ -22,7 +22,7 @@ enum class MessageAnswer { kOk, kYes, kNo, kCancel };
 
 /// Message boxes: titled with the application title, the first button the default.
 class MessagePort {
-public:
+  public:
     virtual ~MessagePort() = default;
     /// Shows the text modally and answers the button pressed.
     virtual MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
@@ -31,7 +31,7 @@ public:
 
 /// What a run shows in the main window, and the window's event loop.
 class RunView : public MessagePort {
-public:
+  public:
     /// Appends a line at the end of the results list, selects it so that it is visible, and
     /// shows its text in the status line.
     virtual void AddLine(const ResultLine& line) = 0;
@@ -62,7 +62,7 @@ public:
 
 /// Time as the engine reads it.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     /// Seconds with fractions from a steady clock; only differences are meaningful.
     virtual double Seconds() = 0;
@@ -72,7 +72,7 @@ public:
 
 /// Dates and numbers as the user's locale writes them.
 class TextFormat {
-public:
+  public:
     virtual ~TextFormat() = default;
     /// Local date and time to the second, in the locale's short form.
     virtual std::string DateTime(FileTime time) = 0;

@@ -19,7 +19,7 @@ namespace {
 
 /// Closes a descriptor when it goes out of scope.
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -37,7 +37,7 @@ public:
         return result == 0 ? 0 : errno;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -50,9 +50,12 @@ FileTime ToFileTime(const struct timespec& time) {
 }
 
 EntryKind KindOfMode(mode_t mode) {
-    if (S_ISDIR(mode)) return EntryKind::kFolder;
-    if (S_ISREG(mode)) return EntryKind::kFile;
-    if (S_ISLNK(mode)) return EntryKind::kSymlink;
+    if (S_ISDIR(mode))
+        return EntryKind::kFolder;
+    if (S_ISREG(mode))
+        return EntryKind::kFile;
+    if (S_ISLNK(mode))
+        return EntryKind::kSymlink;
     return EntryKind::kSpecial;
 }
 
@@ -89,7 +92,8 @@ Status CopyBytes(int in, int out, std::uint64_t size) {
     while (copied < size && kernel_copy) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size - copied, 0);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
                 errno == EBADF) {
                 kernel_copy = false;  // fall back to read and write below
@@ -110,17 +114,20 @@ Status CopyBytes(int in, int out, std::uint64_t size) {
     while (true) {
         const ssize_t n = ::pread(in, buffer.get(), kBufferSize, static_cast<off_t>(copied));
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return LastError();
         }
         if (n == 0) {
             return Status::Ok();
         }
         for (ssize_t written = 0; written < n;) {
-            const ssize_t w = ::pwrite(out, buffer.get() + written, static_cast<size_t>(n - written),
-                                       static_cast<off_t>(copied) + written);
+            const ssize_t w =
+                ::pwrite(out, buffer.get() + written, static_cast<size_t>(n - written),
+                         static_cast<off_t>(copied) + written);
             if (w < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 return LastError();
             }
             written += w;
@@ -137,8 +144,8 @@ Status Commit(const std::string& temporary, const std::string& destination, bool
         }
         return Status::Ok();
     }
-    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, destination.c_str(),
-                    RENAME_NOREPLACE) == 0) {
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) ==
+        0) {
         return Status::Ok();
     }
     if (errno != EINVAL && errno != ENOSYS) {
@@ -152,24 +159,34 @@ Status Commit(const std::string& temporary, const std::string& destination, bool
     return Status::Ok();
 }
 
-Status CopyRegularFile(int in, const struct stat& source, const std::string& temporary) {
-    FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (!out.valid()) {
-        return LastError();
-    }
-    if (Status copied = CopyBytes(in, out.get(), static_cast<std::uint64_t>(source.st_size));
-        !copied) {
+/// Writes the data, owner, permission bits and times of the open source into `out`.
+Status CopyRegularFileInto(int in, const struct stat& source, int out) {
+    if (Status copied = CopyBytes(in, out, static_cast<std::uint64_t>(source.st_size)); !copied) {
         return copied;
     }
-    if (::geteuid() == 0 && (source.st_uid != 0 || source.st_gid != 0)) {
-        (void)::fchown(out.get(), source.st_uid, source.st_gid);  // best effort, like cp -p
+    static const bool privileged = ::geteuid() == 0;
+    if (privileged && (source.st_uid != 0 || source.st_gid != 0)) {
+        (void)::fchown(out, source.st_uid, source.st_gid);  // best effort, like cp -p
     }
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    if (::fchmod(out.get(), source.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0) {
+    if (::fchmod(out, source.st_mode & 07777) != 0 || ::futimens(out, times) != 0) {
         return LastError();
     }
-    if (const int error = out.Close(); error != 0) {
-        return FailureFromErrno(error);
+    return Status::Ok();
+}
+
+/// Gives an unnamed file a name. Without the privilege to link a descriptor directly, the
+/// descriptor's entry under /proc does the same.
+Status LinkUnnamed(int file, const std::string& name) {
+    if (::linkat(file, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+        return Status::Ok();
+    }
+    if (errno != ENOENT && errno != EPERM) {
+        return LastError();
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(file);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        return LastError();
     }
     return Status::Ok();
 }
@@ -272,42 +289,110 @@ std::string PosixFileSystem::TemporaryPathFor(const std::string& destination) {
                   static_cast<unsigned>(::getpid()),
                   static_cast<unsigned long long>(++temporary_counter_));
     const std::size_t slash = destination.find_last_of('/');
-    return slash == std::string::npos ? std::string(name)
-                                      : destination.substr(0, slash + 1) + name;
+    return slash == std::string::npos ? std::string(name) : destination.substr(0, slash + 1) + name;
 }
 
-Status PosixFileSystem::CopyFile(const FileEntry& source, const std::string& destination,
-                                 bool overwrite) {
+Result<StagedCopy> PosixFileSystem::StageCopy(const FileEntry& source,
+                                              const std::string& destination) {
     if (source.kind == EntryKind::kSpecial) {
         return FailureFromErrno(EOPNOTSUPP);  // pipes, sockets and devices are never opened
     }
-    const std::string temporary = TemporaryPathFor(destination);
-    Status written;
-    if (source.kind == EntryKind::kSymlink) {
-        written = CopySymlink(source.path, temporary);
-    } else {
+    StagedCopy staged{{}, destination, -1};
+    if (source.kind != EntryKind::kSymlink) {
         // O_NONBLOCK: should the file have turned into a pipe since it was listed, opening
         // it must not wait for a writer.
         FileDescriptor in(
             ::open(source.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        struct stat status {};
-        if (!in.valid()) {
-            written = errno == ELOOP ? CopySymlink(source.path, temporary) : LastError();
-        } else if (::fstat(in.get(), &status) != 0) {
-            written = LastError();
-        } else if (!S_ISREG(status.st_mode)) {
-            written = FailureFromErrno(EOPNOTSUPP);
-        } else {
-            written = CopyRegularFile(in.get(), status, temporary);
+        if (in.valid()) {
+            struct stat status {};
+            if (::fstat(in.get(), &status) != 0) {
+                return LastError();
+            }
+            if (!S_ISREG(status.st_mode)) {
+                return FailureFromErrno(EOPNOTSUPP);
+            }
+            return StageRegularFile(in.get(), status, std::move(staged));
+        }
+        if (errno != ELOOP) {
+            return LastError();
+        }
+        // It turned into a link since it was listed: copy the link.
+    }
+    staged.temporary_path = TemporaryPathFor(destination);
+    if (Status written = CopySymlink(source.path, staged.temporary_path); !written) {
+        ::unlink(staged.temporary_path.c_str());
+        return written.failure();
+    }
+    return staged;
+}
+
+Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& source,
+                                                     StagedCopy staged) {
+    // An unnamed file in the destination folder needs no cleaning up if the program dies
+    // before it is put in place; where the file system has none, a hidden name serves.
+    const int unnamed =
+        ::open(ParentOf(staged.destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+        if (Status written = CopyRegularFileInto(in, source, unnamed); !written) {
+            ::close(unnamed);
+            return written.failure();
+        }
+        staged.unnamed_file = unnamed;
+        return staged;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return LastError();
+    }
+    staged.temporary_path = TemporaryPathFor(staged.destination);
+    FileDescriptor out(
+        ::open(staged.temporary_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!out.valid()) {
+        return LastError();
+    }
+    Status written = CopyRegularFileInto(in, source, out.get());
+    if (written) {
+        if (const int error = out.Close(); error != 0) {
+            written = FailureFromErrno(error);
         }
     }
-    if (written) {
-        written = Commit(temporary, destination, overwrite);
-    }
     if (!written) {
-        ::unlink(temporary.c_str());
+        ::unlink(staged.temporary_path.c_str());
+        return written.failure();
     }
-    return written;
+    return staged;
+}
+
+Status PosixFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) {
+    if (staged.unnamed_file < 0) {
+        return Commit(staged.temporary_path, staged.destination, overwrite);
+    }
+    if (!overwrite) {
+        // Linking fails on a taken name, which is what a copy without overwrite needs.
+        Status linked = LinkUnnamed(staged.unnamed_file, staged.destination);
+        if (linked) {
+            ::close(staged.unnamed_file);
+        }
+        return linked;
+    }
+    const std::string temporary = TemporaryPathFor(staged.destination);
+    if (Status linked = LinkUnnamed(staged.unnamed_file, temporary); !linked) {
+        return linked;
+    }
+    if (::rename(temporary.c_str(), staged.destination.c_str()) != 0) {
+        const Failure failure = LastError();
+        ::unlink(temporary.c_str());
+        return failure;
+    }
+    ::close(staged.unnamed_file);
+    return Status::Ok();
+}
+
+void PosixFileSystem::DiscardCopy(const StagedCopy& staged) {
+    if (staged.unnamed_file >= 0) {
+        ::close(staged.unnamed_file);
+    } else {
+        ::unlink(staged.temporary_path.c_str());
+    }
 }
 
 Status PosixFileSystem::CheckDeletable(const std::string& path) {
@@ -354,7 +439,8 @@ Result<std::string> PosixFileSystem::ReadTextFile(const std::string& path) {
     while (true) {
         const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return LastError();
         }
         if (n == 0) {
@@ -377,7 +463,8 @@ Status PosixFileSystem::WriteTextFile(const std::string& path, const std::string
     for (std::size_t written = 0; written < text.size();) {
         const ssize_t n = ::write(out.get(), text.data() + written, text.size() - written);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return fail(errno);
         }
         written += static_cast<std::size_t>(n);

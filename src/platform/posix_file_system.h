@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <cstdint>
 
 #include "engine/file_system_port.h"
@@ -8,9 +11,10 @@ namespace tidemark {
 
 /// The file-system port on Linux. Listings take the item type from the directory entry where
 /// the kernel gives it, so a listing costs no stat per item. Copies go through
-/// copy_file_range into a hidden temporary file that is renamed into place.
+/// copy_file_range into a hidden temporary file that is renamed into place. Safe to use from
+/// several threads at once.
 class PosixFileSystem final : public FileSystemPort, public TextFilePort {
-public:
+  public:
     /// Prefix of the temporary files a copy writes beside its destination.
     static constexpr const char* kTemporaryPrefix = ".tidemark-";
 
@@ -20,8 +24,9 @@ public:
     bool FolderExists(const std::string& path) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
     Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
-    Status CopyFile(const FileEntry& source, const std::string& destination,
-                    bool overwrite) override;
+    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override;
+    Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
+    void DiscardCopy(const StagedCopy& staged) override;
     Status CheckDeletable(const std::string& path) override;
     Status CreateFolder(const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
@@ -29,11 +34,12 @@ public:
     Result<std::string> ReadTextFile(const std::string& path) override;
     Status WriteTextFile(const std::string& path, const std::string& text) override;
 
-private:
+  private:
     std::string TemporaryPathFor(const std::string& destination);
+    Result<StagedCopy> StageRegularFile(int in, const struct stat& source, StagedCopy staged);
 
     PathSyntax syntax_ = PathSyntax::Posix();
-    std::uint64_t temporary_counter_ = 0;
+    std::atomic<std::uint64_t> temporary_counter_ = 0;
 };
 
 }  // namespace tidemark

@@ -6,14 +6,14 @@ namespace tidemark {
 
 /// The machine's steady clock for durations and its wall clock for dates.
 class SystemClock final : public Clock {
-public:
+  public:
     double Seconds() override;
     FileTime Now() override;
 };
 
 /// Dates and numbers in the C library's idea of the current locale (set with setlocale).
 class CLocaleTextFormat final : public TextFormat {
-public:
+  public:
     std::string DateTime(FileTime time) override;
     std::string OneDecimal(double value) override;
 };

@@ -1,6 +1,5 @@
 // The headless driver end to end: its exit codes, and rsync as an oracle for what it copies.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -21,9 +20,11 @@ struct Output {
 Output Shell(const std::string& command) {
     Output output;
     FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return output;
+    if (pipe == nullptr)
+        return output;
     char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.text.append(buffer, n);
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        output.text.append(buffer, n);
     const int status = ::pclose(pipe);
     output.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return output;
@@ -43,11 +44,10 @@ TEST(BenchDriver, PrintsResultLinesAndMessagesApart) {
     TemporaryFolder folder;
     MakeFolders(folder / "src");
     WriteFile(folder / "src/a.txt", "a");
-    const Output run = Shell(kBench + " run " + (folder / "src") + " " + (folder / "new") +
-                             " 2>" + (folder / "messages.txt"));
+    const Output run = Shell(kBench + " run " + (folder / "src") + " " + (folder / "new") + " 2>" +
+                             (folder / "messages.txt"));
     EXPECT_EQ(run.exit_code, 0);
-    EXPECT_NE(run.text.find("\nCreating file " + (folder / "new/a.txt") + "\n"),
-              std::string::npos)
+    EXPECT_NE(run.text.find("\nCreating file " + (folder / "new/a.txt") + "\n"), std::string::npos)
         << run.text;
     EXPECT_TRUE(run.text.ends_with("Done!\n"));
     const std::string messages = ReadFile(folder / "messages.txt");

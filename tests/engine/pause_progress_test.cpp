@@ -1,6 +1,5 @@
 // Pause, Stop, the progress bar and the time-remaining estimate.
 #include "engine/progress.h"
-
 #include "tests/engine/run_fixture.h"
 
 namespace tidemark::testing {
@@ -13,7 +12,8 @@ TEST_F(PauseStopTest, StopFinishesTheFileInHandThenEndsThePassWithItsSummary) {
     fs.AddFile("C:\\Data\\a.txt");
     fs.AddFile("C:\\Data\\b.txt");
     view.on_line = [&](const ResultLine& line) {
-        if (line.text == "Creating file E:\\Copy\\Sub\\deep.txt") controller.StopClicked();
+        if (line.text == "Creating file E:\\Copy\\Sub\\deep.txt")
+            controller.StopClicked();
     };
     Run();
     // The enclosing folder's file loop still handles its first file before it sees the flag.
@@ -31,7 +31,8 @@ TEST_F(PauseStopTest, PauseWaitsAtTheNextPollUntilContinue) {
     fs.AddFile("C:\\Data\\a.txt");
     fs.AddFile("C:\\Data\\b.txt");
     view.on_line = [&](const ResultLine& line) {
-        if (line.text == "Creating file E:\\Copy\\a.txt") controller.PauseClicked();
+        if (line.text == "Creating file E:\\Copy\\a.txt")
+            controller.PauseClicked();
     };
     bool continued = false;
     view.on_events = [&] {
@@ -53,7 +54,8 @@ TEST_F(PauseStopTest, StopWhilePausedEndsTheWaitAtOnce) {
     fs.AddFile("C:\\Data\\a.txt");
     fs.AddFile("C:\\Data\\b.txt");
     view.on_line = [&](const ResultLine& line) {
-        if (line.text == "Creating file E:\\Copy\\a.txt") controller.PauseClicked();
+        if (line.text == "Creating file E:\\Copy\\a.txt")
+            controller.PauseClicked();
     };
     bool stopped = false;
     view.on_events = [&] {
@@ -63,9 +65,10 @@ TEST_F(PauseStopTest, StopWhilePausedEndsTheWaitAtOnce) {
         }
     };
     Run();
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Creating file E:\\Copy\\a.txt", "Synchronization paused due to user request...",
-                     "Synchronization stopped prior to completion due to user request..."}));
+    EXPECT_EQ(
+        WalkLines(),
+        (Lines{"Creating file E:\\Copy\\a.txt", "Synchronization paused due to user request...",
+               "Synchronization stopped prior to completion due to user request..."}));
     EXPECT_EQ(view.pause_caption, "Continue");
     EXPECT_EQ(view.sleeps, 2);
 }

@@ -46,7 +46,8 @@ TEST_F(RunControllerTest, LinesNameThePathTheyWereWrittenFor) {
     const auto& lines = view.lines;
     auto path_of = [&](const std::string& text) {
         for (const ResultLine& line : lines) {
-            if (line.text == text) return line.path;
+            if (line.text == text)
+                return line.path;
         }
         return std::string("<no such line>");
     };
@@ -178,7 +179,8 @@ TEST_F(RunControllerTest, ReversePassRunsWithoutConfirmationAndItsCountIsReturne
 
     EXPECT_EQ(view.messages.size(), 1u);  // only the first pass asks
     const Lines texts = view.Texts();
-    const auto reverse = std::find(texts.begin(), texts.end(), "Synchronizing E:\\Copy --> C:\\Data");
+    const auto reverse =
+        std::find(texts.begin(), texts.end(), "Synchronizing E:\\Copy --> C:\\Data");
     ASSERT_NE(reverse, texts.end());
     EXPECT_EQ(*(reverse + 1), "Sychronization of 3 files started at @1600000000!");
     EXPECT_EQ(fs.ContentOf("C:\\Data\\b.txt"), "b");
@@ -191,7 +193,8 @@ TEST_F(RunControllerTest, StopInTheFirstPassPreventsTheReversePass) {
     fs.AddFile("C:\\Data\\b.txt");
     settings.reverse_sync = kChecked;
     view.on_line = [&](const ResultLine& line) {
-        if (line.text == "Creating file E:\\Copy\\a.txt") controller.StopClicked();
+        if (line.text == "Creating file E:\\Copy\\a.txt")
+            controller.StopClicked();
     };
     Run();
     const Lines texts = view.Texts();
@@ -210,7 +213,8 @@ TEST_F(RunControllerTest, PreviewWithMissingDestinationCreatesNothing) {
     Run();
     EXPECT_FALSE(fs.Exists("E:\\New"));
     EXPECT_TRUE(fs.Changes().empty());
-    EXPECT_EQ(WalkLines(), (Lines{"Creating Folder E:\\New\\Sub", "Creating file E:\\New\\Sub\\a.txt"}));
+    EXPECT_EQ(WalkLines(),
+              (Lines{"Creating Folder E:\\New\\Sub", "Creating file E:\\New\\Sub\\a.txt"}));
     // The reverse pass finds its source missing.
     ASSERT_FALSE(view.messages.empty());
     EXPECT_EQ(view.messages.back().text, "E:\\New is not a valid location!");

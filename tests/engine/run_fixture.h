@@ -13,7 +13,7 @@ namespace tidemark::testing {
 
 /// A run over the in-memory file system with drive-letter paths, from C:\Data to E:\Copy.
 class WindowsRunTest : public ::testing::Test {
-protected:
+  protected:
     static constexpr FileTime kOld = 1'000'000'000'000'000'000;
     static constexpr FileTime kNew = 1'100'000'000'000'000'000;
 
@@ -31,9 +31,12 @@ protected:
         std::vector<std::string> walk;
         bool inside = false;
         for (const std::string& text : view.Texts()) {
-            if (text.starts_with("Sychronization completed at ")) break;
-            if (inside) walk.push_back(text);
-            if (text.starts_with("Sychronization of ")) inside = true;
+            if (text.starts_with("Sychronization completed at "))
+                break;
+            if (inside)
+                walk.push_back(text);
+            if (text.starts_with("Sychronization of "))
+                inside = true;
         }
         return walk;
     }
@@ -42,8 +45,10 @@ protected:
     std::vector<std::string> SummaryLines() const {
         std::vector<std::string> summary;
         for (const std::string& text : view.Texts()) {
-            if (text.starts_with(" --> ")) summary.push_back(text);
-            if (text == "Done!") break;
+            if (text.starts_with(" --> "))
+                summary.push_back(text);
+            if (text == "Done!")
+                break;
         }
         return summary;
     }

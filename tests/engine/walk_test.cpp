@@ -17,22 +17,45 @@ struct StyleCase {
 
 TEST_F(WalkTest, EachStyleAgainstEachDestination) {
     const StyleCase cases[] = {
-        {SyncStyle::kSafeMode, "missing", "Creating file E:\\Copy\\f.txt", "src", {.copied_files = 1}},
+        {SyncStyle::kSafeMode,
+         "missing",
+         "Creating file E:\\Copy\\f.txt",
+         "src",
+         {.copied_files = 1}},
         {SyncStyle::kSafeMode, "older", "", "dst", {.existing_files = 1}},
         {SyncStyle::kSafeMode, "equal", "", "dst", {.existing_files = 1}},
         {SyncStyle::kSafeMode, "newer", "", "dst", {.existing_files = 1}},
-        {SyncStyle::kNormal, "missing", "Creating file E:\\Copy\\f.txt", "src", {.copied_files = 1}},
-        {SyncStyle::kNormal, "older",
-         "Updating file E:\\Copy\\f.txt - orig: @1000000000, new: @1100000000", "src",
+        {SyncStyle::kNormal,
+         "missing",
+         "Creating file E:\\Copy\\f.txt",
+         "src",
+         {.copied_files = 1}},
+        {SyncStyle::kNormal,
+         "older",
+         "Updating file E:\\Copy\\f.txt - orig: @1000000000, new: @1100000000",
+         "src",
          {.existing_files = 1, .updated_files = 1}},
         {SyncStyle::kNormal, "equal", "", "dst", {.existing_files = 1}},
         {SyncStyle::kNormal, "newer", "", "dst", {.existing_files = 1}},
-        {SyncStyle::kBackup, "missing", "Creating file E:\\Copy\\f.txt", "src", {.copied_files = 1}},
-        {SyncStyle::kBackup, "older", "Overwriting file E:\\Copy\\f.txt", "src",
+        {SyncStyle::kBackup,
+         "missing",
+         "Creating file E:\\Copy\\f.txt",
+         "src",
+         {.copied_files = 1}},
+        {SyncStyle::kBackup,
+         "older",
+         "Overwriting file E:\\Copy\\f.txt",
+         "src",
          {.existing_files = 1, .updated_files = 1}},
-        {SyncStyle::kBackup, "equal", "Overwriting file E:\\Copy\\f.txt", "src",
+        {SyncStyle::kBackup,
+         "equal",
+         "Overwriting file E:\\Copy\\f.txt",
+         "src",
          {.existing_files = 1, .updated_files = 1}},
-        {SyncStyle::kBackup, "newer", "Overwriting file E:\\Copy\\f.txt", "src",
+        {SyncStyle::kBackup,
+         "newer",
+         "Overwriting file E:\\Copy\\f.txt",
+         "src",
          {.existing_files = 1, .updated_files = 1}},
     };
     for (const StyleCase& c : cases) {
@@ -44,7 +67,7 @@ TEST_F(WalkTest, EachStyleAgainstEachDestination) {
         memory.AddFolder("E:\\Copy");
         const std::string destination = c.destination;
         if (destination != "missing") {
-            const FileTime time = destination == "older" ? kOld
+            const FileTime time = destination == "older"   ? kOld
                                   : destination == "equal" ? kNew
                                                            : kNew + 1;
             memory.AddFile("E:\\Copy\\f.txt", "dst", time);
@@ -56,9 +79,12 @@ TEST_F(WalkTest, EachStyleAgainstEachDestination) {
         Lines walk;
         bool inside = false;
         for (const std::string& text : recording.Texts()) {
-            if (text.starts_with("Sychronization completed")) break;
-            if (inside) walk.push_back(text);
-            if (text.starts_with("Sychronization of ")) inside = true;
+            if (text.starts_with("Sychronization completed"))
+                break;
+            if (inside)
+                walk.push_back(text);
+            if (text.starts_with("Sychronization of "))
+                inside = true;
         }
         EXPECT_EQ(walk, std::string(c.line).empty() ? Lines{} : Lines{c.line});
         EXPECT_EQ(memory.ContentOf("E:\\Copy\\f.txt"), c.content);
@@ -98,7 +124,7 @@ TEST_F(WalkTest, PreviewWritesTheSameLinesAndCountersAndChangesNothing) {
     Lines preview_lines = preview_view.Texts();
     ASSERT_GE(preview_lines.size(), 2u);
     preview_lines.erase(preview_lines.begin());  // the warning banner
-    preview_lines.pop_back();                     // the closing line
+    preview_lines.pop_back();                    // the closing line
     EXPECT_EQ(preview_lines, real_view.Texts());
     EXPECT_EQ(preview.Stats(), real.Stats());
     EXPECT_TRUE(preview_fs.Changes().empty());
@@ -118,8 +144,7 @@ TEST_F(WalkTest, FoldersMatchedByTheirPathAreSkippedWhole) {
                      "Skipping 2 files in folder C:\\Data\\Temp due to custom Exclude List!",
                      "Creating file E:\\Copy\\keep.txt"}));
     EXPECT_EQ(SummaryLines(), (Lines{" --> Total files processed during synchronization: 3",
-                                     " --> Total folders excluded: 1",
-                                     " --> Total files copied: 1",
+                                     " --> Total folders excluded: 1", " --> Total files copied: 1",
                                      " --> Total files excluded: 2"}));
     EXPECT_FALSE(fs.Exists("E:\\Copy\\Temp"));
 }
@@ -131,8 +156,7 @@ TEST_F(WalkTest, AnEntryMatchingOnlyTheDestinationExcludesFoldersButNotFiles) {
     settings.use_exclude_list = kChecked;
     Run();
     EXPECT_EQ(WalkLines(),
-              (Lines{"Excluding folder E:\\Copy\\Sub",
-                     "Creating file E:\\Copy\\Sub\\a.txt",
+              (Lines{"Excluding folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\a.txt",
                      "File E:\\Copy\\Sub\\a.txt could not be processed.  No such file or directory",
                      "Creating file E:\\Copy\\b.txt"}));
 }
@@ -156,13 +180,13 @@ TEST_F(WalkTest, ExcludedFilesAreLoggedEvenWhenIgnoredItemsAreNot) {
     settings.use_exclude_list = kChecked;
     Run();
     // The folder old.bakery matches by its destination and by its source path.
-    EXPECT_EQ(WalkLines(), (Lines{"Excluding folder E:\\Copy\\old.bakery",
-                                  "Skipping 1 files in folder C:\\Data\\old.bakery due to "
-                                  "custom Exclude List!",
-                                  "Creating Folder E:\\Copy\\cache",
-                                  "Excluding file C:\\Data\\cache\\inside.txt",
-                                  "Excluding file C:\\Data\\report.bak",
-                                  "Creating file E:\\Copy\\ok.txt"}));
+    EXPECT_EQ(
+        WalkLines(),
+        (Lines{"Excluding folder E:\\Copy\\old.bakery",
+               "Skipping 1 files in folder C:\\Data\\old.bakery due to "
+               "custom Exclude List!",
+               "Creating Folder E:\\Copy\\cache", "Excluding file C:\\Data\\cache\\inside.txt",
+               "Excluding file C:\\Data\\report.bak", "Creating file E:\\Copy\\ok.txt"}));
 }
 
 TEST_F(WalkTest, GreyedExcludeOptionCountsAsOff) {
@@ -179,9 +203,9 @@ TEST_F(WalkTest, HiddenAndSystemFilesAreIgnoredOnRequest) {
     fs.AddFile("C:\\Data\\hs.sys", "", 0, kHiddenAttribute | kSystemAttribute);
     settings.log_ignored = kChecked;
     Run();
-    EXPECT_EQ(WalkLines(), (Lines{"Ignoring hidden file C:\\Data\\h.txt",
-                                  "Ignoring system file C:\\Data\\s.sys",
-                                  "Ignoring hidden file C:\\Data\\hs.sys"}));
+    EXPECT_EQ(WalkLines(),
+              (Lines{"Ignoring hidden file C:\\Data\\h.txt", "Ignoring system file C:\\Data\\s.sys",
+                     "Ignoring hidden file C:\\Data\\hs.sys"}));
     EXPECT_EQ(controller.Stats().hidden_ignored, 2);
     EXPECT_EQ(controller.Stats().system_ignored, 1);
     EXPECT_EQ(controller.Stats().processed_files, 3);
@@ -207,11 +231,11 @@ TEST_F(WalkTest, FailuresAreCountedByTheirNumber) {
                      "Creating file E:\\Copy\\full.txt",
                      "File E:\\Copy\\full.txt could not be processed.  No space left on device",
                      "Creating file E:\\Copy\\fine.txt"}));
-    EXPECT_EQ(SummaryLines(),
-              (Lines{" --> Total files processed during synchronization: 3",
-                     " --> Total files copied: 1",
-                     " --> Total files/folders could not be processed due to permission error: 1",
-                     " --> Total files could not be processed due to other errors: 1"}));
+    EXPECT_EQ(
+        SummaryLines(),
+        (Lines{" --> Total files processed during synchronization: 3", " --> Total files copied: 1",
+               " --> Total files/folders could not be processed due to permission error: 1",
+               " --> Total files could not be processed due to other errors: 1"}));
 }
 
 TEST_F(WalkTest, FailedDeleteAndCopyGiveTwoLinesAndKeepTheOldFile) {

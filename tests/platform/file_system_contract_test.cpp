@@ -1,9 +1,8 @@
 // One set of expectations for both file systems, so the in-memory one cannot drift from the
 // real one.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -21,7 +20,7 @@ using testing::TemporaryFolder;
 constexpr FileTime kTime = 1'500'000'000'123'456'789;
 
 class PosixWorld {
-public:
+  public:
     FileSystemPort& fs() { return fs_; }
     std::string Path(const std::string& relative) const { return folder_ / relative; }
     void File(const std::string& relative, const std::string& content, FileTime time = kTime) {
@@ -37,27 +36,29 @@ public:
     void Fifo(const std::string& relative) { ASSERT_EQ(::mkfifo(Path(relative).c_str(), 0600), 0); }
     void ReadOnly(const std::string& relative) { ::chmod(Path(relative).c_str(), 0444); }
     std::optional<std::string> Content(const std::string& relative) const {
-        if (!std::filesystem::is_regular_file(Path(relative))) return std::nullopt;
+        if (!std::filesystem::is_regular_file(Path(relative)))
+            return std::nullopt;
         return testing::ReadFile(Path(relative));
     }
     FileTime Modified(const std::string& relative) const {
         return testing::ModifiedOf(Path(relative));
     }
     std::optional<std::string> LinkTarget(const std::string& relative) const {
-        if (!std::filesystem::is_symlink(Path(relative))) return std::nullopt;
+        if (!std::filesystem::is_symlink(Path(relative)))
+            return std::nullopt;
         return std::filesystem::read_symlink(Path(relative)).string();
     }
     int LeftoverTemporaries(const std::string& relative) const {
         return testing::CountItemsStartingWith(Path(relative), PosixFileSystem::kTemporaryPrefix);
     }
 
-private:
+  private:
     TemporaryFolder folder_;
     PosixFileSystem fs_;
 };
 
 class MemoryWorld {
-public:
+  public:
     FileSystemPort& fs() { return fs_; }
     std::string Path(const std::string& relative) const { return "/root/" + relative; }
     void File(const std::string& relative, const std::string& content, FileTime time = kTime) {
@@ -70,7 +71,8 @@ public:
     void Fifo(const std::string& relative) { fs_.AddSpecial(Path(relative)); }
     void ReadOnly(const std::string& relative) { fs_.SetReadOnly(Path(relative)); }
     std::optional<std::string> Content(const std::string& relative) const {
-        if (fs_.LinkTargetOf(Path(relative))) return std::nullopt;
+        if (fs_.LinkTargetOf(Path(relative)))
+            return std::nullopt;
         return fs_.ContentOf(Path(relative));
     }
     FileTime Modified(const std::string& relative) const {
@@ -83,13 +85,13 @@ public:
 
     MemoryWorld() { fs_.AddFolder("/root"); }
 
-private:
+  private:
     InMemoryFileSystem fs_;
 };
 
 template <typename World>
 class FileSystemContract : public ::testing::Test {
-protected:
+  protected:
     World world;
 };
 
@@ -98,7 +100,8 @@ TYPED_TEST_SUITE(FileSystemContract, Worlds);
 
 std::vector<std::string> Names(const std::vector<FileEntry>& entries) {
     std::vector<std::string> names;
-    for (const FileEntry& entry : entries) names.push_back(entry.name);
+    for (const FileEntry& entry : entries)
+        names.push_back(entry.name);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -114,8 +117,7 @@ TYPED_TEST(FileSystemContract, ListsFoldersApartFromFilesLinksAndSpecials) {
 
     Result<FolderListing> listing = w.fs().ListFolder(w.Path("top"));
     ASSERT_TRUE(listing.ok());
-    EXPECT_EQ(Names(listing->sub_folders),
-              (std::vector<std::string>{".hidden-folder", "sub"}));
+    EXPECT_EQ(Names(listing->sub_folders), (std::vector<std::string>{".hidden-folder", "sub"}));
     EXPECT_EQ(Names(listing->files),
               (std::vector<std::string>{".profile", "a.txt", "pipe", "to-sub"}));
     for (const FileEntry& file : listing->files) {

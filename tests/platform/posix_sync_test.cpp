@@ -1,10 +1,9 @@
 // Whole runs on real temporary folders with POSIX paths.
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -31,7 +30,7 @@ mode_t ModeOf(const std::string& path) {
 }
 
 class PosixSyncTest : public ::testing::Test {
-protected:
+  protected:
     PosixSyncTest() {
         MakeFolders(source);
         MakeFolders(destination);
@@ -49,9 +48,12 @@ protected:
         Lines walk;
         bool inside = false;
         for (const std::string& text : view.Texts()) {
-            if (text.starts_with("Sychronization completed at ")) break;
-            if (inside) walk.push_back(text);
-            if (text.starts_with("Sychronization of ")) inside = true;
+            if (text.starts_with("Sychronization completed at "))
+                break;
+            if (inside)
+                walk.push_back(text);
+            if (text.starts_with("Sychronization of "))
+                inside = true;
         }
         return walk;
     }
@@ -72,7 +74,8 @@ protected:
             }
             Run();
             std::ofstream out(report);
-            for (const std::string& text : view.Texts()) out << text << '\n';
+            for (const std::string& text : view.Texts())
+                out << text << '\n';
             out.close();  // _exit runs no destructors
             ::_exit(out ? 0 : 4);
         }
@@ -81,7 +84,8 @@ protected:
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
         Lines lines;
         std::ifstream in(report);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
         return lines;
     }
 
@@ -119,8 +123,9 @@ TEST_F(PosixSyncTest, SafeModeCopiesContentTimesModesAndLinks) {
     EXPECT_FALSE(stdfs::exists(stdfs::symlink_status(destination + "/pipe")));
     const Lines walk = WalkLines();
     EXPECT_NE(std::find(walk.begin(), walk.end(),
-                        "File " + destination + "/pipe could not be processed.  Operation not "
-                        "supported"),
+                        "File " + destination +
+                            "/pipe could not be processed.  Operation not "
+                            "supported"),
               walk.end());
     EXPECT_EQ(CountItemsStartingWith(destination, PosixFileSystem::kTemporaryPrefix), 0);
 }
@@ -145,7 +150,8 @@ TEST_F(PosixSyncTest, NormalReplacesOnlyOlderFilesEvenWhenReadOnly) {
     WriteFile(destination + "/older", "old");
     WriteFile(destination + "/equal", "old");
     WriteFile(destination + "/newer", "old");
-    for (const char* name : {"older", "equal", "newer"}) SetModified(source + "/" + name, kNew);
+    for (const char* name : {"older", "equal", "newer"})
+        SetModified(source + "/" + name, kNew);
     SetModified(destination + "/older", kOld);
     SetModified(destination + "/equal", kNew);
     SetModified(destination + "/newer", kNew + 1);
@@ -154,7 +160,8 @@ TEST_F(PosixSyncTest, NormalReplacesOnlyOlderFilesEvenWhenReadOnly) {
 
     Run();
 
-    EXPECT_EQ(WalkLines(), (Lines{"Updating file " + destination + "/older - orig: @1000000000, "
+    EXPECT_EQ(WalkLines(), (Lines{"Updating file " + destination +
+                                  "/older - orig: @1000000000, "
                                   "new: @1100000000"}));
     EXPECT_EQ(ReadFile(destination + "/older"), "new");
     EXPECT_EQ(ModifiedOf(destination + "/older"), kNew);
@@ -185,8 +192,8 @@ TEST_F(PosixSyncTest, PreviewLeavesTheDestinationUntouched) {
 TEST_F(PosixSyncTest, AnotherSpellingOfTheSameFolderIsRefused) {
     WriteFile(source + "/a", "a");
     ASSERT_EQ(::symlink(source.c_str(), (folder / "alias").c_str()), 0);
-    for (const std::string& other : {source + "/", source + "/.", folder / "alias",
-                                     folder / "dst/../src"}) {
+    for (const std::string& other :
+         {source + "/", source + "/.", folder / "alias", folder / "dst/../src"}) {
         settings.destination_path = other;
         settings.style = static_cast<int>(SyncStyle::kBackup);
         Run();
@@ -202,8 +209,7 @@ TEST_F(PosixSyncTest, CaseIsNotFoldedWhenComparingLocations) {
     WriteFile(source + "/a", "a");
     settings.destination_path = folder / "SRC";
     Run();
-    EXPECT_TRUE(view.messages.size() == 1u &&
-                view.messages[0].text.starts_with(source + " --> "));
+    EXPECT_TRUE(view.messages.size() == 1u && view.messages[0].text.starts_with(source + " --> "));
     EXPECT_EQ(ReadFile(folder / "SRC/a"), "a");
 }
 
@@ -248,10 +254,11 @@ TEST_F(PosixSyncTest, PermissionFailuresAreReportedAndCountedAsSuch) {
         return std::find(lines.begin(), lines.end(), text) != lines.end();
     };
     EXPECT_TRUE(has("Object " + source + "/locked could not be processed.  Permission denied"));
-    EXPECT_TRUE(has("Files could not be retrieved from " + source +
-                    "/locked. Permission denied"));
-    EXPECT_TRUE(has("File " + destination + "/frozen/x could not be processed.  Permission denied"));
-    EXPECT_TRUE(has("File " + destination + "/unreadable could not be processed.  Permission "
+    EXPECT_TRUE(has("Files could not be retrieved from " + source + "/locked. Permission denied"));
+    EXPECT_TRUE(
+        has("File " + destination + "/frozen/x could not be processed.  Permission denied"));
+    EXPECT_TRUE(has("File " + destination +
+                    "/unreadable could not be processed.  Permission "
                     "denied"));
     EXPECT_TRUE(has(" --> Total files/folders could not be processed due to permission error: 2"));
     EXPECT_EQ(ReadFile(destination + "/fine"), "f");

@@ -6,9 +6,15 @@
 
 namespace tidemark::testing {
 
-Failure AccessDenied() { return FailureFromErrno(EACCES); }
-Failure NoSuchFile() { return FailureFromErrno(ENOENT); }
-Failure NoSpace() { return FailureFromErrno(ENOSPC); }
+Failure AccessDenied() {
+    return FailureFromErrno(EACCES);
+}
+Failure NoSuchFile() {
+    return FailureFromErrno(ENOENT);
+}
+Failure NoSpace() {
+    return FailureFromErrno(ENOSPC);
+}
 
 InMemoryFileSystem::InMemoryFileSystem(PathSyntax syntax) : syntax_(syntax) {
     if (!syntax_.drive_letters) {
@@ -25,7 +31,8 @@ std::optional<std::string> InMemoryFileSystem::KeyOf(const std::string& path) co
     std::string component;
     auto flush = [&] {
         if (component == "..") {
-            if (!components.empty()) components.pop_back();
+            if (!components.empty())
+                components.pop_back();
         } else if (!component.empty() && component != ".") {
             components.push_back(syntax_.fold_case ? UpperCase(component) : component);
         }
@@ -57,17 +64,20 @@ std::string InMemoryFileSystem::ParentKey(const std::string& key) const {
 
 std::string InMemoryFileSystem::NameOf(const std::string& path) const {
     std::string trimmed = path;
-    while (trimmed.size() > 1 && syntax_.IsSeparator(trimmed.back())) trimmed.pop_back();
+    while (trimmed.size() > 1 && syntax_.IsSeparator(trimmed.back()))
+        trimmed.pop_back();
     std::size_t cut = std::string::npos;
     for (std::size_t i = 0; i < trimmed.size(); ++i) {
-        if (syntax_.IsSeparator(trimmed[i])) cut = i;
+        if (syntax_.IsSeparator(trimmed[i]))
+            cut = i;
     }
     return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
 }
 
 const InMemoryFileSystem::Node* InMemoryFileSystem::Find(const std::string& path) const {
     const auto key = KeyOf(path);
-    if (!key) return nullptr;
+    if (!key)
+        return nullptr;
     const auto found = nodes_.find(*key);
     return found == nodes_.end() ? nullptr : &found->second;
 }
@@ -97,10 +107,14 @@ InMemoryFileSystem::Node& InMemoryFileSystem::Insert(const std::string& path, En
     return node;
 }
 
-void InMemoryFileSystem::AddFolder(const std::string& path) { Insert(path, EntryKind::kFolder); }
+void InMemoryFileSystem::AddFolder(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    Insert(path, EntryKind::kFolder);
+}
 
 void InMemoryFileSystem::AddFile(const std::string& path, const std::string& content,
                                  FileTime modified, int attributes) {
+    std::lock_guard lock(mutex_);
     Node& node = Insert(path, EntryKind::kFile);
     node.content = content;
     node.modified = modified;
@@ -109,20 +123,24 @@ void InMemoryFileSystem::AddFile(const std::string& path, const std::string& con
 
 void InMemoryFileSystem::AddSymlink(const std::string& path, const std::string& target,
                                     FileTime modified) {
+    std::lock_guard lock(mutex_);
     Node& node = Insert(path, EntryKind::kSymlink);
     node.content = target;
     node.modified = modified;
 }
 
 void InMemoryFileSystem::AddSpecial(const std::string& path) {
+    std::lock_guard lock(mutex_);
     Insert(path, EntryKind::kSpecial).attributes = kSystemAttribute;
 }
 
 void InMemoryFileSystem::SetModified(const std::string& path, FileTime modified) {
+    std::lock_guard lock(mutex_);
     nodes_.at(*KeyOf(path)).modified = modified;
 }
 
 void InMemoryFileSystem::SetReadOnly(const std::string& path, bool read_only) {
+    std::lock_guard lock(mutex_);
     nodes_.at(*KeyOf(path)).read_only = read_only;
 }
 
@@ -137,12 +155,14 @@ void InMemoryFileSystem::RemoveKey(const std::string& key) {
 }
 
 void InMemoryFileSystem::Remove(const std::string& path) {
+    std::lock_guard lock(mutex_);
     if (const auto key = KeyOf(path); key && nodes_.contains(*key)) {
         RemoveKey(*key);
     }
 }
 
 void InMemoryFileSystem::FailOn(Operation operation, const std::string& path, Failure failure) {
+    std::lock_guard lock(mutex_);
     faults_.emplace_back(operation, *KeyOf(path), std::move(failure));
 }
 
@@ -157,35 +177,47 @@ std::optional<Failure> InMemoryFileSystem::InjectedFailure(Operation operation,
     return std::nullopt;
 }
 
-bool InMemoryFileSystem::Exists(const std::string& path) const { return Find(path) != nullptr; }
+bool InMemoryFileSystem::Exists(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    return Find(path) != nullptr;
+}
 
 std::optional<std::string> InMemoryFileSystem::ContentOf(const std::string& path) const {
+    std::lock_guard lock(mutex_);
     const Node* node = Find(path);
-    if (node == nullptr || node->kind == EntryKind::kFolder) return std::nullopt;
+    if (node == nullptr || node->kind == EntryKind::kFolder)
+        return std::nullopt;
     return node->content;
 }
 
 std::optional<FileTime> InMemoryFileSystem::ModifiedOf(const std::string& path) const {
+    std::lock_guard lock(mutex_);
     const Node* node = Find(path);
-    if (node == nullptr) return std::nullopt;
+    if (node == nullptr)
+        return std::nullopt;
     return node->modified;
 }
 
 std::optional<std::string> InMemoryFileSystem::LinkTargetOf(const std::string& path) const {
+    std::lock_guard lock(mutex_);
     const Node* node = Find(path);
-    if (node == nullptr || node->kind != EntryKind::kSymlink) return std::nullopt;
+    if (node == nullptr || node->kind != EntryKind::kSymlink)
+        return std::nullopt;
     return node->content;
 }
 
 bool InMemoryFileSystem::IsReadOnly(const std::string& path) const {
+    std::lock_guard lock(mutex_);
     const Node* node = Find(path);
     return node != nullptr && node->read_only;
 }
 
 std::map<std::string, std::string> InMemoryFileSystem::Snapshot(const std::string& root) const {
+    std::lock_guard lock(mutex_);
     std::map<std::string, std::string> snapshot;
     const auto root_key = KeyOf(root);
-    if (!root_key || !nodes_.contains(*root_key)) return snapshot;
+    if (!root_key || !nodes_.contains(*root_key))
+        return snapshot;
     std::vector<std::pair<std::string, std::string>> pending{{*root_key, ""}};
     while (!pending.empty()) {
         auto [key, relative] = pending.back();
@@ -209,22 +241,29 @@ int InMemoryFileSystem::AttributesOf(const Node& node) const {
     int attributes = node.attributes;
     if (!syntax_.drive_letters) {
         // The same rules as the real file system: a leading dot hides, specials are system.
-        if (!node.name.empty() && node.name.front() == '.') attributes |= kHiddenAttribute;
-        if (node.kind == EntryKind::kSpecial) attributes |= kSystemAttribute;
+        if (!node.name.empty() && node.name.front() == '.')
+            attributes |= kHiddenAttribute;
+        if (node.kind == EntryKind::kSpecial)
+            attributes |= kSystemAttribute;
     }
     return attributes;
 }
 
 bool InMemoryFileSystem::FolderExists(const std::string& path) {
+    std::lock_guard lock(mutex_);
     const Node* node = Find(path);
     return node != nullptr && node->kind == EntryKind::kFolder;
 }
 
 Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
-    if (auto failure = InjectedFailure(Operation::kListFolder, path)) return *failure;
+    std::lock_guard lock(mutex_);
+    if (auto failure = InjectedFailure(Operation::kListFolder, path))
+        return *failure;
     const Node* folder = Find(path);
-    if (folder == nullptr) return NoSuchFile();
-    if (folder->kind != EntryKind::kFolder) return FailureFromErrno(ENOTDIR);
+    if (folder == nullptr)
+        return NoSuchFile();
+    if (folder->kind != EntryKind::kFolder)
+        return FailureFromErrno(ENOTDIR);
     FolderListing listing;
     for (const std::string& child_key : folder->children) {
         const Node& child = nodes_.at(child_key);
@@ -237,7 +276,9 @@ Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
 }
 
 Result<std::optional<FileStatus>> InMemoryFileSystem::FindFile(const std::string& path) {
-    if (auto failure = InjectedFailure(Operation::kFindFile, path)) return *failure;
+    std::lock_guard lock(mutex_);
+    if (auto failure = InjectedFailure(Operation::kFindFile, path))
+        return *failure;
     const Node* node = Find(path);
     if (node == nullptr || node->kind == EntryKind::kFolder) {
         return std::optional<FileStatus>();
@@ -245,49 +286,96 @@ Result<std::optional<FileStatus>> InMemoryFileSystem::FindFile(const std::string
     return std::optional<FileStatus>(FileStatus{node->kind, node->modified, node->content.size()});
 }
 
-Status InMemoryFileSystem::CopyFile(const FileEntry& source, const std::string& destination,
-                                    bool overwrite) {
-    if (auto failure = InjectedFailure(Operation::kCopyFile, source.path)) return *failure;
-    if (auto failure = InjectedFailure(Operation::kCopyFile, destination)) return *failure;
+Result<StagedCopy> InMemoryFileSystem::StageCopy(const FileEntry& source,
+                                                 const std::string& destination) {
+    std::lock_guard lock(mutex_);
+    if (auto failure = InjectedFailure(Operation::kCopyFile, source.path))
+        return *failure;
+    if (auto failure = InjectedFailure(Operation::kCopyFile, destination))
+        return *failure;
     const Node* from = Find(source.path);
-    if (from == nullptr || from->kind == EntryKind::kFolder) return NoSuchFile();
-    if (from->kind == EntryKind::kSpecial) return FailureFromErrno(EOPNOTSUPP);
+    if (from == nullptr || from->kind == EntryKind::kFolder)
+        return NoSuchFile();
+    if (from->kind == EntryKind::kSpecial)
+        return FailureFromErrno(EOPNOTSUPP);
     const auto key = KeyOf(destination);
-    if (!key) return NoSuchFile();
+    if (!key)
+        return NoSuchFile();
     const auto parent = nodes_.find(ParentKey(*key));
-    if (parent == nodes_.end() || parent->second.kind != EntryKind::kFolder) return NoSuchFile();
-    if (const Node* existing = Find(destination)) {
-        if (existing->kind == EntryKind::kFolder) return FailureFromErrno(EISDIR);
-        if (!overwrite) return FailureFromErrno(EEXIST);
-    }
+    if (parent == nodes_.end() || parent->second.kind != EntryKind::kFolder)
+        return NoSuchFile();
     if (capacity_) {
         std::uint64_t used = 0;
         for (const auto& [node_key, node] : nodes_) {
-            if (node_key != *key && node.kind == EntryKind::kFile) used += node.content.size();
+            if (node.kind == EntryKind::kFile)
+                used += node.content.size();
         }
-        if (used + from->content.size() > *capacity_) return NoSpace();
+        for (const auto& [temporary, node] : staged_)
+            used += node.content.size();
+        if (used + from->content.size() > *capacity_)
+            return NoSpace();
     }
-    const Node copy = *from;
-    Node& to = Insert(destination, copy.kind);
-    to.content = copy.content;
-    to.modified = copy.modified;
-    to.attributes = copy.attributes;
-    to.read_only = copy.read_only;
-    changes_.push_back("copy " + source.path + " -> " + destination);
+    StagedCopy staged{destination + ".staged-" + std::to_string(++staged_counter_), destination};
+    staged_[staged.temporary_path] = *from;
+    return staged;
+}
+
+Status InMemoryFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) {
+    std::lock_guard lock(mutex_);
+    if (auto failure = InjectedFailure(Operation::kCommitCopy, staged.destination))
+        return *failure;
+    const auto copy = staged_.find(staged.temporary_path);
+    if (copy == staged_.end())
+        return NoSuchFile();
+    const auto key = KeyOf(staged.destination);
+    const auto parent = nodes_.find(ParentKey(*key));
+    if (parent == nodes_.end() || parent->second.kind != EntryKind::kFolder)
+        return NoSuchFile();
+    if (const Node* existing = Find(staged.destination)) {
+        if (existing->kind == EntryKind::kFolder)
+            return FailureFromErrno(EISDIR);
+        if (!overwrite)
+            return FailureFromErrno(EEXIST);
+    }
+    const Node node = copy->second;
+    staged_.erase(copy);
+    Node& to = Insert(staged.destination, node.kind);
+    to.content = node.content;
+    to.modified = node.modified;
+    to.attributes = node.attributes;
+    to.read_only = node.read_only;
+    changes_.push_back("copy -> " + staged.destination);
     return Status::Ok();
 }
 
+void InMemoryFileSystem::DiscardCopy(const StagedCopy& staged) {
+    std::lock_guard lock(mutex_);
+    staged_.erase(staged.temporary_path);
+}
+
+std::size_t InMemoryFileSystem::PendingStagedCopies() const {
+    std::lock_guard lock(mutex_);
+    return staged_.size();
+}
+
 Status InMemoryFileSystem::CheckDeletable(const std::string& path) {
-    if (auto failure = InjectedFailure(Operation::kCheckDeletable, path)) return *failure;
-    if (Find(path) == nullptr) return NoSuchFile();
+    std::lock_guard lock(mutex_);
+    if (auto failure = InjectedFailure(Operation::kCheckDeletable, path))
+        return *failure;
+    if (Find(path) == nullptr)
+        return NoSuchFile();
     return Status::Ok();
 }
 
 Status InMemoryFileSystem::CreateFolder(const std::string& path) {
-    if (auto failure = InjectedFailure(Operation::kCreateFolder, path)) return *failure;
+    std::lock_guard lock(mutex_);
+    if (auto failure = InjectedFailure(Operation::kCreateFolder, path))
+        return *failure;
     const auto key = KeyOf(path);
-    if (!key) return NoSuchFile();
-    if (nodes_.contains(*key)) return FailureFromErrno(EEXIST);
+    if (!key)
+        return NoSuchFile();
+    if (nodes_.contains(*key))
+        return FailureFromErrno(EEXIST);
     const std::string parent = ParentKey(*key);
     if (parent.empty()) {
         return FailureFromErrno(EEXIST);  // a drive or the root is always there
@@ -303,27 +391,36 @@ Status InMemoryFileSystem::CreateFolder(const std::string& path) {
 
 std::string InMemoryFileSystem::SpelledPath(const std::string& key) const {
     const std::string parent = ParentKey(key);
-    if (parent.empty()) return nodes_.at(key).name;
+    if (parent.empty())
+        return nodes_.at(key).name;
     return JoinPath(SpelledPath(parent), nodes_.at(key).name, syntax_);
 }
 
 std::optional<std::string> InMemoryFileSystem::ResolveFolder(const std::string& path) {
+    std::lock_guard lock(mutex_);
     const auto key = KeyOf(path);
-    if (!key || !FolderExists(path)) return std::nullopt;
+    if (!key || !FolderExists(path))
+        return std::nullopt;
     return SpelledPath(*key);
 }
 
 Result<std::string> InMemoryFileSystem::ReadTextFile(const std::string& path) {
-    if (auto failure = InjectedFailure(Operation::kReadTextFile, path)) return *failure;
+    std::lock_guard lock(mutex_);
+    if (auto failure = InjectedFailure(Operation::kReadTextFile, path))
+        return *failure;
     const Node* node = Find(path);
-    if (node == nullptr || node->kind != EntryKind::kFile) return std::string();
+    if (node == nullptr || node->kind != EntryKind::kFile)
+        return std::string();
     return node->content;
 }
 
 Status InMemoryFileSystem::WriteTextFile(const std::string& path, const std::string& text) {
-    if (auto failure = InjectedFailure(Operation::kWriteTextFile, path)) return *failure;
+    std::lock_guard lock(mutex_);
+    if (auto failure = InjectedFailure(Operation::kWriteTextFile, path))
+        return *failure;
     const auto key = KeyOf(path);
-    if (!key || !nodes_.contains(ParentKey(*key))) return NoSuchFile();
+    if (!key || !nodes_.contains(ParentKey(*key)))
+        return NoSuchFile();
     Insert(path, EntryKind::kFile).content = text;
     changes_.push_back("write " + path);
     return Status::Ok();

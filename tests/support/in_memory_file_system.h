@@ -1,8 +1,10 @@
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/file_system_port.h"
@@ -10,13 +12,15 @@
 namespace tidemark::testing {
 
 /// The file-system port in memory, in either path syntax, with fault injection on every
-/// operation and a log of every change it makes.
+/// operation and a log of every change it makes. Every operation takes one lock, so workers
+/// may use it from several threads.
 class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
-public:
+  public:
     enum class Operation {
         kListFolder,
         kFindFile,
-        kCopyFile,  ///< matches the source or the destination path
+        kCopyFile,    ///< staging a copy; matches the source or the destination path
+        kCommitCopy,  ///< putting a staged copy in place; matches the destination path
         kCheckDeletable,
         kCreateFolder,
         kReadTextFile,
@@ -57,8 +61,11 @@ public:
     bool FolderExists(const std::string& path) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
     Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
-    Status CopyFile(const FileEntry& source, const std::string& destination,
-                    bool overwrite) override;
+    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override;
+    Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
+    void DiscardCopy(const StagedCopy& staged) override;
+    /// Staged copies neither committed nor discarded yet.
+    std::size_t PendingStagedCopies() const;
     Status CheckDeletable(const std::string& path) override;
     Status CreateFolder(const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
@@ -67,7 +74,7 @@ public:
     Result<std::string> ReadTextFile(const std::string& path) override;
     Status WriteTextFile(const std::string& path, const std::string& text) override;
 
-private:
+  private:
     struct Node {
         std::string name;  // as spelled when created
         EntryKind kind = EntryKind::kFolder;
@@ -95,6 +102,9 @@ private:
     std::vector<std::tuple<Operation, std::string, Failure>> faults_;
     std::vector<std::string> changes_;
     std::optional<std::uint64_t> capacity_;
+    std::map<std::string, Node> staged_;
+    std::uint64_t staged_counter_ = 0;
+    mutable std::recursive_mutex mutex_;
 };
 
 /// The failures the real file system gives, for injecting.

@@ -7,7 +7,8 @@ namespace tidemark::testing {
 std::vector<std::string> RecordingRunView::Texts() const {
     std::vector<std::string> texts;
     texts.reserve(lines.size());
-    for (const ResultLine& line : lines) texts.push_back(line.text);
+    for (const ResultLine& line : lines)
+        texts.push_back(line.text);
     return texts;
 }
 
@@ -25,12 +26,14 @@ MessageAnswer RecordingRunView::ShowMessage(const std::string& text, MessageButt
 void RecordingRunView::AddLine(const ResultLine& line) {
     lines.push_back(line);
     status = line.text;
-    if (on_line) on_line(line);
+    if (on_line)
+        on_line(line);
 }
 
 void RecordingRunView::ProcessEvents() {
     ++process_events_calls;
-    if (on_events) on_events();
+    if (on_events)
+        on_events();
 }
 
 std::string FakeTextFormat::DateTime(FileTime time) {

@@ -18,7 +18,7 @@ struct ShownMessage {
 
 /// A run view that records everything the engine shows and answers questions from a script.
 class RecordingRunView final : public RunView {
-public:
+  public:
     /// Answers for the next questions, in order; when none is left, questions get Yes and
     /// messages OK.
     std::deque<MessageAnswer> answers;
@@ -52,9 +52,7 @@ public:
     void SetStatus(const std::string& text) override { status = text; }
     void SetProgressMaximum(std::int64_t maximum) override { progress_maximum = maximum; }
     void SetProgressValue(std::int64_t value) override { progress_values.push_back(value); }
-    void SetTimeRemaining(const std::string& caption) override {
-        time_captions.push_back(caption);
-    }
+    void SetTimeRemaining(const std::string& caption) override { time_captions.push_back(caption); }
     void SetCalculatingNoteVisible(bool visible) override { calculating_note_visible = visible; }
     void SetPauseCaption(const std::string& caption) override { pause_caption = caption; }
     void SetLocations(const std::string& source, const std::string& destination) override {
@@ -76,7 +74,7 @@ public:
 
 /// A clock that moves only when told to.
 class FakeClock final : public Clock {
-public:
+  public:
     double seconds = 1000.0;
     FileTime now = 1'600'000'000'000'000'000;  // 2020-09-13 12:26:40 UTC
     double Seconds() override { return seconds; }
@@ -86,7 +84,7 @@ public:
 /// Dates as "@<seconds since 1970>" and numbers with one decimal and a point: independent of
 /// the machine's locale and time zone.
 class FakeTextFormat final : public TextFormat {
-public:
+  public:
     std::string DateTime(FileTime time) override;
     std::string OneDecimal(double value) override;
 };

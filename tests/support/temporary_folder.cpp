@@ -15,8 +15,8 @@ namespace tidemark::testing {
 
 TemporaryFolder::TemporaryFolder() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/tidemark-test-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tidemark-test-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot make a temporary folder");
     }
@@ -41,7 +41,8 @@ TemporaryFolder::~TemporaryFolder() {
 void WriteFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
-    if (!out) throw std::runtime_error("cannot write " + path);
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
@@ -51,7 +52,9 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-void MakeFolders(const std::string& path) { std::filesystem::create_directories(path); }
+void MakeFolders(const std::string& path) {
+    std::filesystem::create_directories(path);
+}
 
 void SetModified(const std::string& path, long long nanoseconds) {
     const struct timespec times[2] = {{nanoseconds / 1'000'000'000, nanoseconds % 1'000'000'000},
@@ -63,14 +66,16 @@ void SetModified(const std::string& path, long long nanoseconds) {
 
 long long ModifiedOf(const std::string& path) {
     struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) return -1;
+    if (::lstat(path.c_str(), &status) != 0)
+        return -1;
     return static_cast<long long>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
 }
 
 int CountItemsStartingWith(const std::string& folder, const std::string& prefix) {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().filename().string().starts_with(prefix)) ++count;
+        if (entry.path().filename().string().starts_with(prefix))
+            ++count;
     }
     return count;
 }

@@ -7,7 +7,7 @@ namespace tidemark::testing {
 /// A fresh folder under the system's temporary folder, removed with everything in it (made
 /// writable first) when the object goes out of scope.
 class TemporaryFolder {
-public:
+  public:
     TemporaryFolder();
     ~TemporaryFolder();
     TemporaryFolder(const TemporaryFolder&) = delete;
@@ -16,7 +16,7 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -1,0 +1,44 @@
+#include "engine/file_preparation.h"
+
+#include <cerrno>
+
+namespace tidemark {
+
+PreparedFile PrepareFile(const FileEntry& file, const PreparationContext& context) {
+    const SyncSettings& settings = context.settings;
+    PreparedFile prepared;
+    const bool excluded = settings.UsesExcludeList() && IsExcluded(file.path, context.exclude_list);
+    prepared.skip = SkipReasonFor(excluded, file.attributes, settings);
+    if (prepared.skip) {
+        return prepared;
+    }
+    prepared.destination = DestinationPathOf(file.path, context.source_root,
+                                             context.destination_root, context.fs.Syntax());
+    prepared.destination_status = context.new_destination_folder
+                                      ? Result<std::optional<FileStatus>>(std::nullopt)
+                                      : context.fs.FindFile(prepared.destination);
+
+    const SyncStyle style = settings.EffectiveStyle();
+    FileTime source_time = 0;
+    FileTime destination_time = 0;
+    const bool exists = prepared.DestinationExists();
+    if (exists && NeedsTimes(style)) {
+        destination_time = prepared.destination_status->value()->modified;
+        prepared.source_status = context.fs.FindFile(file.path);
+        if (prepared.source_status->ok()) {
+            if (const auto& source = prepared.source_status->value()) {
+                source_time = source->modified;
+            } else {
+                prepared.source_status = Result<std::optional<FileStatus>>(
+                    FailureFromErrno(ENOENT));  // vanished since it was listed
+            }
+        }
+    }
+    prepared.action = ActionFor(exists, style, source_time, destination_time);
+    if (prepared.action != FileAction::kKeep && !settings.IsPreview()) {
+        prepared.staged = context.fs.StageCopy(file, prepared.destination);
+    }
+    return prepared;
+}
+
+}  // namespace tidemark
