@@ -13,6 +13,11 @@ if(TIDEMARK_SANITIZE)
   target_link_options(tidemark_build_settings INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(TIDEMARK_SANITIZE_THREADS)
+  target_compile_options(tidemark_build_settings INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(tidemark_build_settings INTERFACE -fsanitize=thread)
+endif()
+
 # Strict Qt defines, for the targets that use Qt only.
 add_library(tidemark_qt_settings INTERFACE)
 target_compile_definitions(tidemark_qt_settings INTERFACE

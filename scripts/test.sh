@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tidemark and runs every test: a warnings-as-errors build, a
-# build of the core without Qt (so a stray Qt include breaks it), and a build under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# build of the core without Qt under ThreadSanitizer (so a stray Qt include breaks it and the
+# worker threads are checked), and a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -17,6 +18,7 @@ run_suite() {
 }
 
 run_suite checked -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_suite core-without-qt -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_WITH_QT=OFF
+TSAN_OPTIONS=halt_on_error=1 \
+  run_suite core-without-qt -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_WITH_QT=OFF -DTIDEMARK_SANITIZE_THREADS=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_SANITIZE=ON
