@@ -560,6 +560,12 @@ PixelPlacement FrmSynchronize::PlaceControls(int client_width, int client_height
         rects[control] = ToPixels(place);
     }
     FitCaptions(rects, needs);
+    // The rules let the list run 60 twips under the progress bar; it ends above it instead.
+    QRect& list = rects.at("lstResults");
+    const int progress_top = rects.at("ProgressBar1").top();
+    if (list.bottom() >= progress_top - 2) {
+        list.setBottom(std::max(list.top(), progress_top - 3));
+    }
     return rects;
 }
 
@@ -600,8 +606,9 @@ void FrmSynchronize::closeEvent(QCloseEvent* event) {
     closing_ = true;
     StorePersistentValues();
     if (running_) {
-        // The engine yields only between file operations, so no copy is under way and no
-        // temporary file exists: ending here cannot leave half a file behind.
+        // The engine yields only between file operations; the copies it prepared ahead of the
+        // walk are thrown away here, so ending leaves no half-written or temporary file.
+        controller_->AbandonRun();
         if (hooks_.end_process) {
             hooks_.end_process();
         } else {

@@ -15,7 +15,7 @@ inline constexpr double kDesignedClientHeight = 7005.0;
 /// The outer size counts the frame as designed: window managers draw frames of their own (and
 /// none offscreen), so the window adds this allowance to its client size instead of asking,
 /// and the same client size always gives the same layout and the same stored size.
-inline constexpr double kFrameWidth = 120.0;
+inline constexpr double kFrameWidth = 110.0;
 inline constexpr double kFrameHeight = 390.0;
 
 /// The smallest outer size the window can be given.

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <algorithm>
 
 namespace tidemark::ui {
@@ -39,6 +40,15 @@ void ResultsList::SelectLastLine() {
     const QModelIndex last = model_.index(count - 1);
     selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect);
     scrollTo(last);
+}
+
+void ResultsList::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        copy_->trigger();
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 QString ResultsList::SelectedText() const {

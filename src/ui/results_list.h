@@ -27,6 +27,10 @@ class ResultsList final : public QListView {
     /// A line was double-clicked.
     void LineActivated(int row);
 
+  protected:
+    /// Ctrl+C copies the selected lines; the view's own copy would take the current one only.
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     ResultsModel& model_;
     QAction* copy_;

@@ -7,6 +7,14 @@ namespace tidemark {
 
 namespace {
 
+/// Two-digit years read as 1900 to 1999; a stored date of this program lies after 2000.
+QDate InThisCentury(QDate date, const QString& format) {
+    if (!format.contains(QStringLiteral("yyyy")) && date.year() < 2000) {
+        return date.addYears(100);
+    }
+    return date;
+}
+
 LocalDateTime FromQt(const QDateTime& value) {
     const QDate date = value.date();
     const QTime time = value.time();
@@ -55,12 +63,12 @@ std::optional<LocalDateTime> QtLocaleText::ParseLocaleDateTime(const std::string
             const QDateTime parsed =
                 locale_.toDateTime(value, date_format + QLatin1Char(' ') + time_format);
             if (parsed.isValid()) {
-                return FromQt(parsed);
+                return FromQt(QDateTime(InThisCentury(parsed.date(), date_format), parsed.time()));
             }
         }
         const QDate date = locale_.toDate(value, date_format);
         if (date.isValid()) {
-            return FromQt(QDateTime(date, QTime(0, 0)));
+            return FromQt(QDateTime(InThisCentury(date, date_format), QTime(0, 0)));
         }
     }
     return std::nullopt;

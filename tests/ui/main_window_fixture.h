@@ -1,0 +1,117 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application_state.h"
+#include "app/folder_picker_port.h"
+#include "app/shell_port.h"
+#include "engine/run_view.h"
+#include "platform/posix_file_system.h"
+#include "tests/app/memory_settings_store.h"
+#include "tests/support/recording_run_view.h"
+#include "tests/support/temporary_folder.h"
+#include "ui/frm_synchronize.h"
+
+namespace tidemark::ui::testing {
+
+using tidemark::testing::FakeTextFormat;
+using tidemark::testing::MemorySettingsStore;
+using tidemark::testing::TemporaryFolder;
+
+QApplication& App();
+
+/// Message boxes answered from a script: the answers given in order, then Yes or OK. Each
+/// question is recorded with the number of results lines the window showed at that moment.
+class ScriptedMessages final : public MessagePort {
+  public:
+    struct Shown {
+        std::string text;
+        MessageButtons buttons;
+        MessageIcon icon;
+        int lines_shown;
+    };
+    std::deque<MessageAnswer> answers;
+    std::vector<Shown> shown;
+    /// Called as each box shows, before it is answered.
+    std::function<void(const std::string&)> on_show;
+    std::function<int()> count_lines;
+
+    MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
+                              MessageIcon icon) override;
+};
+
+class RecordingShell final : public ShellPort {
+  public:
+    std::vector<std::string> opened;
+    bool Open(const std::string& target) override {
+        opened.push_back(target);
+        return true;
+    }
+};
+
+class ScriptedPicker final : public FolderPickerPort {
+  public:
+    std::vector<std::string> starts;
+    std::string answer;
+    std::string BrowseForFolder(const std::string& start_folder, const std::string&) override {
+        starts.push_back(start_folder);
+        return answer;
+    }
+};
+
+/// A clock that moves a millisecond at every reading, so the window refreshes every few files
+/// in a way that does not depend on the machine's speed.
+class SteppingClock final : public Clock {
+  public:
+    double seconds = 1000.0;
+    double Seconds() override { return seconds += 0.001; }
+    FileTime Now() override { return 1'600'000'000'000'000'000; }
+};
+
+/// A fresh main window over real temporary folders and a fresh settings store.
+class MainWindowTest : public ::testing::Test {
+  protected:
+    MainWindowTest();
+
+    /// Creates and loads the window; the hooks record what they are asked for.
+    FrmSynchronize& Open();
+    /// Source and destination folders in the temporary folder, set into the window.
+    void UseFolders(const std::string& source, const std::string& destination);
+    void Click(const char* button);
+    std::vector<std::string> Lines() const;
+
+    template <typename T>
+    T& Child(const char* name) {
+        T* child = window->findChild<T*>(QString::fromLatin1(name));
+        if (child == nullptr) {
+            ADD_FAILURE() << "no control " << name;
+            std::abort();
+        }
+        return *child;
+    }
+
+    TemporaryFolder temp;
+    PosixFileSystem fs;
+    SteppingClock clock;
+    FakeTextFormat format;
+    MemorySettingsStore store;
+    RecordingShell shell;
+    ScriptedMessages messages;
+    ScriptedPicker picker;
+    ApplicationState state;
+    std::string program_folder;
+    std::string home_folder;
+    /// Hook calls in order: "reminder", "exit", "farewell", "end", "save", "end process"...
+    std::vector<std::string> calls;
+    bool visible_at_reminder = true;
+    std::unique_ptr<FrmSynchronize> window;
+};
+
+}  // namespace tidemark::ui::testing
