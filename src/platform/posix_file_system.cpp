@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "engine/path_syntax.h"
+#include "platform/anchored_path.h"
 
 namespace tidemark {
 
@@ -138,25 +139,31 @@ Status CopyBytes(int in, int out, std::uint64_t size) {
 
 /// Puts a finished temporary file in place. Without overwrite an existing target is an error.
 Status Commit(const std::string& temporary, const std::string& destination, bool overwrite) {
-    if (overwrite) {
-        if (::rename(temporary.c_str(), destination.c_str()) != 0) {
-            return LastError();
-        }
+    const AnchoredPath from(temporary);
+    const AnchoredPath to(destination);
+    if (!from.ok() || !to.ok()) {
+        return FailureFromErrno(from.ok() ? to.error() : from.error());
+    }
+    if (::renameat2(from.folder(), from.name(), to.folder(), to.name(),
+                    overwrite ? 0 : RENAME_NOREPLACE) == 0) {
         return Status::Ok();
     }
-    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) ==
-        0) {
-        return Status::Ok();
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
+    if (overwrite || (errno != EINVAL && errno != ENOSYS)) {
         return LastError();
     }
     // File systems without RENAME_NOREPLACE: a hard link fails just the same on a taken name.
-    if (::link(temporary.c_str(), destination.c_str()) != 0) {
+    if (::linkat(from.folder(), from.name(), to.folder(), to.name(), 0) != 0) {
         return LastError();
     }
-    ::unlink(temporary.c_str());
+    ::unlinkat(from.folder(), from.name(), 0);
     return Status::Ok();
+}
+
+void Unlink(const std::string& path) {
+    const AnchoredPath at(path);
+    if (at.ok()) {
+        ::unlinkat(at.folder(), at.name(), 0);
+    }
 }
 
 /// Writes the data, owner, permission bits and times of the open source into `out`.
@@ -178,35 +185,44 @@ Status CopyRegularFileInto(int in, const struct stat& source, int out) {
 /// Gives an unnamed file a name. Without the privilege to link a descriptor directly, the
 /// descriptor's entry under /proc does the same.
 Status LinkUnnamed(int file, const std::string& name) {
-    if (::linkat(file, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+    const AnchoredPath at(name);
+    if (!at.ok()) {
+        return FailureFromErrno(at.error());
+    }
+    if (::linkat(file, "", at.folder(), at.name(), AT_EMPTY_PATH) == 0) {
         return Status::Ok();
     }
     if (errno != ENOENT && errno != EPERM) {
         return LastError();
     }
     const std::string self = "/proc/self/fd/" + std::to_string(file);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    if (::linkat(AT_FDCWD, self.c_str(), at.folder(), at.name(), AT_SYMLINK_FOLLOW) != 0) {
         return LastError();
     }
     return Status::Ok();
 }
 
 Status CopySymlink(const std::string& source, const std::string& temporary) {
+    const AnchoredPath from(source);
+    const AnchoredPath to(temporary);
+    if (!from.ok() || !to.ok()) {
+        return FailureFromErrno(from.ok() ? to.error() : from.error());
+    }
     struct stat link_status {};
-    if (::lstat(source.c_str(), &link_status) != 0) {
+    if (::fstatat(from.folder(), from.name(), &link_status, AT_SYMLINK_NOFOLLOW) != 0) {
         return LastError();
     }
     std::string target(static_cast<std::size_t>(link_status.st_size) + 1, '\0');
-    const ssize_t length = ::readlink(source.c_str(), target.data(), target.size());
+    const ssize_t length = ::readlinkat(from.folder(), from.name(), target.data(), target.size());
     if (length < 0) {
         return LastError();
     }
     target.resize(static_cast<std::size_t>(length));
-    if (::symlink(target.c_str(), temporary.c_str()) != 0) {
+    if (::symlinkat(target.c_str(), to.folder(), to.name()) != 0) {
         return LastError();
     }
     const struct timespec times[2] = {link_status.st_atim, link_status.st_mtim};
-    if (::utimensat(AT_FDCWD, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::utimensat(to.folder(), to.name(), times, AT_SYMLINK_NOFOLLOW) != 0) {
         return LastError();
     }
     return Status::Ok();
@@ -217,12 +233,17 @@ Status CopySymlink(const std::string& source, const std::string& temporary) {
 PosixFileSystem::PosixFileSystem() = default;
 
 bool PosixFileSystem::FolderExists(const std::string& path) {
+    const AnchoredPath at(path);
     struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    return at.ok() && ::fstatat(at.folder(), at.name(), &status, 0) == 0 && S_ISDIR(status.st_mode);
 }
 
 Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const AnchoredPath at(path);
+    if (!at.ok()) {
+        return FailureFromErrno(at.error());
+    }
+    const int fd = ::openat(at.folder(), at.name(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return LastError();
     }
@@ -268,8 +289,12 @@ Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
 }
 
 Result<std::optional<FileStatus>> PosixFileSystem::FindFile(const std::string& path) {
+    const AnchoredPath at(path);
     struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) {
+    if (!at.ok() || ::fstatat(at.folder(), at.name(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (!at.ok()) {
+            errno = at.error();
+        }
         if (errno == ENOENT || errno == ENOTDIR) {
             return std::optional<FileStatus>();
         }
@@ -301,8 +326,12 @@ Result<StagedCopy> PosixFileSystem::StageCopy(const FileEntry& source,
     if (source.kind != EntryKind::kSymlink) {
         // O_NONBLOCK: should the file have turned into a pipe since it was listed, opening
         // it must not wait for a writer.
+        const AnchoredPath at(source.path);
+        if (!at.ok()) {
+            return FailureFromErrno(at.error());
+        }
         FileDescriptor in(
-            ::open(source.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+            ::openat(at.folder(), at.name(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (in.valid()) {
             struct stat status {};
             if (::fstat(in.get(), &status) != 0) {
@@ -320,7 +349,7 @@ Result<StagedCopy> PosixFileSystem::StageCopy(const FileEntry& source,
     }
     staged.temporary_path = TemporaryPathFor(destination);
     if (Status written = CopySymlink(source.path, staged.temporary_path); !written) {
-        ::unlink(staged.temporary_path.c_str());
+        Unlink(staged.temporary_path);
         return written.failure();
     }
     return staged;
@@ -330,8 +359,12 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
                                                      StagedCopy staged) {
     // An unnamed file in the destination folder needs no cleaning up if the program dies
     // before it is put in place; where the file system has none, a hidden name serves.
+    const AnchoredPath folder(ParentOf(staged.destination));
+    if (!folder.ok()) {
+        return FailureFromErrno(folder.error());
+    }
     const int unnamed =
-        ::open(ParentOf(staged.destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        ::openat(folder.folder(), folder.name(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (unnamed >= 0) {
         if (Status written = CopyRegularFileInto(in, source, unnamed); !written) {
             ::close(unnamed);
@@ -344,10 +377,12 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
         return LastError();
     }
     staged.temporary_path = TemporaryPathFor(staged.destination);
+    const AnchoredPath at(staged.temporary_path);
     FileDescriptor out(
-        ::open(staged.temporary_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        at.ok() ? ::openat(at.folder(), at.name(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)
+                : -1);
     if (!out.valid()) {
-        return LastError();
+        return FailureFromErrno(at.ok() ? errno : at.error());
     }
     Status written = CopyRegularFileInto(in, source, out.get());
     if (written) {
@@ -356,7 +391,7 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
         }
     }
     if (!written) {
-        ::unlink(staged.temporary_path.c_str());
+        Unlink(staged.temporary_path);
         return written.failure();
     }
     return staged;
@@ -378,10 +413,9 @@ Status PosixFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) {
     if (Status linked = LinkUnnamed(staged.unnamed_file, temporary); !linked) {
         return linked;
     }
-    if (::rename(temporary.c_str(), staged.destination.c_str()) != 0) {
-        const Failure failure = LastError();
-        ::unlink(temporary.c_str());
-        return failure;
+    if (Status renamed = Commit(temporary, staged.destination, /*overwrite=*/true); !renamed) {
+        Unlink(temporary);
+        return renamed;
     }
     ::close(staged.unnamed_file);
     return Status::Ok();
@@ -391,21 +425,29 @@ void PosixFileSystem::DiscardCopy(const StagedCopy& staged) {
     if (staged.unnamed_file >= 0) {
         ::close(staged.unnamed_file);
     } else {
-        ::unlink(staged.temporary_path.c_str());
+        Unlink(staged.temporary_path);
     }
 }
 
 Status PosixFileSystem::CheckDeletable(const std::string& path) {
     // Removing a directory entry needs write and search permission on its folder; the
     // file's own permission bits do not matter, so read-only files can be replaced.
-    if (::faccessat(AT_FDCWD, ParentOf(path).c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    const AnchoredPath at(ParentOf(path));
+    if (!at.ok()) {
+        return FailureFromErrno(at.error());
+    }
+    if (::faccessat(at.folder(), at.name(), W_OK | X_OK, AT_EACCESS) != 0) {
         return LastError();
     }
     return Status::Ok();
 }
 
 Status PosixFileSystem::CreateFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) != 0) {
+    const AnchoredPath at(path);
+    if (!at.ok()) {
+        return FailureFromErrno(at.error());
+    }
+    if (::mkdirat(at.folder(), at.name(), 0777) != 0) {
         return LastError();
     }
     return Status::Ok();

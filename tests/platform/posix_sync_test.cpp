@@ -1,4 +1,5 @@
 // Whole runs on real temporary folders with POSIX paths.
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -302,6 +303,44 @@ TEST_F(PosixSyncTest, ExcludeEntriesMatchPosixPaths) {
     EXPECT_FALSE(stdfs::exists(destination + "/node_modules"));
     EXPECT_FALSE(stdfs::exists(destination + "/main.js.bak"));
     EXPECT_EQ(ReadFile(destination + "/main.js"), "m");
+}
+
+}  // namespace
+}  // namespace tidemark::testing
+
+namespace tidemark::testing {
+namespace {
+
+TEST_F(PosixSyncTest, PathsLongerThanTheSystemLimitAreWalkedAndCopied) {
+    // 40 levels of 200-byte names: about 8,000 bytes, twice what one system call accepts.
+    const std::string level(200, 'n');
+    std::string relative;
+    int folder_fd = ::open(source.c_str(), O_PATH | O_DIRECTORY);
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_EQ(::mkdirat(folder_fd, level.c_str(), 0755), 0);
+        const int next = ::openat(folder_fd, level.c_str(), O_PATH | O_DIRECTORY);
+        ::close(folder_fd);
+        folder_fd = next;
+        relative += "/" + level;
+    }
+    const int file = ::openat(folder_fd, "deep.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::write(file, "deep", 4), 4);
+    ::close(file);
+    ::close(folder_fd);
+    ASSERT_GT((source + relative + "/deep.txt").size(), 8000u);
+
+    EXPECT_EQ(Run(), 1);
+
+    const Lines walk = WalkLines();
+    ASSERT_EQ(walk.size(), 41u);
+    EXPECT_EQ(walk.back(), "Creating file " + destination + relative + "/deep.txt");
+    PosixFileSystem check;
+    auto copied = check.FindFile(destination + relative + "/deep.txt");
+    ASSERT_TRUE(copied.ok());
+    ASSERT_TRUE(copied->has_value());
+    EXPECT_EQ((*copied)->size, 4u);
+    EXPECT_EQ(view.Texts()[view.Texts().size() - 3], " --> Total folders created: 40");
 }
 
 }  // namespace
