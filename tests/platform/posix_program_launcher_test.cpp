@@ -6,8 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <thread>
+#include <filesystem>
 
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
@@ -38,11 +37,11 @@ TEST(PosixProgramLauncherTest, FindsOnlyExecutableFilesInAbsoluteFolders) {
     EXPECT_EQ(launcher.FindOnPath("../third-viewer"), "");
 
     // A relative entry (or an empty one, which means the current folder) is never searched.
-    const std::string previous = ::get_current_dir_name();
-    ASSERT_EQ(::chdir(root.path().c_str()), 0);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(root.path());
     PosixProgramLauncher relative(".:first::");
     EXPECT_EQ(relative.FindOnPath("third-viewer"), "");
-    ASSERT_EQ(::chdir(previous.c_str()), 0);
+    std::filesystem::current_path(previous);
 }
 
 TEST(PosixProgramLauncherTest, StartsWithoutWaitingAndLeavesNoChild) {
