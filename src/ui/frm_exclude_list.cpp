@@ -134,4 +134,10 @@ void FrmExcludeList::SetSaveEnabled(bool enabled) {
     cmd_save_->setEnabled(enabled);
 }
 
+void ShowExcludeListEditor(TextFilePort& files, MessagePort& messages, const std::string& path,
+                           ExcludeList& exclude_list, QWidget* parent) {
+    FrmExcludeList editor(files, messages, path, exclude_list, parent);
+    editor.exec();
+}
+
 }  // namespace tidemark::ui

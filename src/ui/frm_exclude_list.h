@@ -65,4 +65,9 @@ class FrmExcludeList final : public QDialog, private ExcludeListEditorView {
     ExcludeListEditor editor_;
 };
 
+/// The "Edit Exclude List" link: shows the editor modally over `parent` and returns when it
+/// closes.
+void ShowExcludeListEditor(TextFilePort& files, MessagePort& messages, const std::string& path,
+                           ExcludeList& exclude_list, QWidget* parent);
+
 }  // namespace tidemark::ui
