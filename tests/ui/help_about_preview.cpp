@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
     ui::FrmHelp& help_window = help.Show(1234567);
     help_window.move(10, 10);
 
-    ui::AboutWindow about(ui::AboutInfo{HelpIntroText()}, ui::AboutPorts{shell, messages,
-                                                                         launcher, clock, {}});
+    ui::AboutWindow about(ui::AboutInfo{HelpIntroText()},
+                          ui::AboutPorts{shell, messages, launcher, clock, {}});
     ui::FrmAbout& about_window = about.Show();
     about_window.move(help_window.frameGeometry().right() + 20, 10);
     return app.exec();
