@@ -24,8 +24,9 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "exclude_list_window_test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's own globals may be gone by the time static objects are.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 template <typename T>
