@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -267,6 +268,14 @@ Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
         if (name == "." || name == "..") {
             continue;
         }
+        if (const auto owner = TemporaryFileOwner(name)) {
+            // Our own temporary file is never a file of the tree. One left behind by a run
+            // that died is removed; one of a run still going is left to it.
+            if (::kill(static_cast<pid_t>(*owner), 0) != 0 && errno == ESRCH) {
+                ::unlinkat(fd, entry->d_name, 0);
+            }
+            continue;
+        }
         std::optional<EntryKind> kind = KindOfDirectoryEntry(entry->d_type);
         if (!kind) {
             struct stat status {};
@@ -306,6 +315,21 @@ Result<std::optional<FileStatus>> PosixFileSystem::FindFile(const std::string& p
     return std::optional<FileStatus>(FileStatus{KindOfMode(status.st_mode),
                                                 ToFileTime(status.st_mtim),
                                                 static_cast<std::uint64_t>(status.st_size)});
+}
+
+std::optional<unsigned> PosixFileSystem::TemporaryFileOwner(std::string_view name) {
+    const std::string_view prefix = kTemporaryPrefix;
+    if (!name.starts_with(prefix) || !name.ends_with(".tmp")) {
+        return std::nullopt;
+    }
+    unsigned owner = 0;
+    unsigned long long counter = 0;
+    char end = '\0';
+    const std::string rest(name.substr(prefix.size()));
+    if (std::sscanf(rest.c_str(), "%x-%llx.tm%c", &owner, &counter, &end) != 3 || end != 'p') {
+        return std::nullopt;
+    }
+    return owner;
 }
 
 std::string PosixFileSystem::TemporaryPathFor(const std::string& destination) {

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "engine/file_system_port.h"
 
@@ -15,8 +17,13 @@ namespace tidemark {
 /// several threads at once.
 class PosixFileSystem final : public FileSystemPort, public TextFilePort {
   public:
-    /// Prefix of the temporary files a copy writes beside its destination.
+    /// Prefix of the temporary files a copy writes beside its destination. Their names are
+    /// ".tidemark-<process id in hex>-<counter in hex>.tmp"; listings never show them.
     static constexpr const char* kTemporaryPrefix = ".tidemark-";
+
+    /// The process that wrote a temporary file of ours, from its name; nullopt for any other
+    /// name.
+    static std::optional<unsigned> TemporaryFileOwner(std::string_view name);
 
     PosixFileSystem();
 

@@ -345,3 +345,28 @@ TEST_F(PosixSyncTest, PathsLongerThanTheSystemLimitAreWalkedAndCopied) {
 
 }  // namespace
 }  // namespace tidemark::testing
+
+namespace tidemark::testing {
+namespace {
+
+TEST_F(PosixSyncTest, TemporaryFilesOfADeadRunAreRemovedWhenTheirFolderIsWalked) {
+    char live[64];
+    std::snprintf(live, sizeof live, ".tidemark-%x-1.tmp", static_cast<unsigned>(::getpid()));
+    WriteFile(source + "/.tidemark-ffffff-2a.tmp", "half a copy");
+    WriteFile(source + "/" + live, "a copy in progress");
+    WriteFile(source + "/.tidemark-notes.tmp", "a user's own file");
+    WriteFile(source + "/real.txt", "r");
+    settings.ignore_hidden = kUnchecked;
+
+    Run();
+
+    EXPECT_FALSE(stdfs::exists(source + "/.tidemark-ffffff-2a.tmp"));
+    EXPECT_TRUE(stdfs::exists(source + "/" + live));
+    EXPECT_EQ(ReadFile(destination + "/.tidemark-notes.tmp"), "a user's own file");
+    EXPECT_EQ(ReadFile(destination + "/real.txt"), "r");
+    EXPECT_FALSE(stdfs::exists(destination + "/" + live));
+    EXPECT_EQ(view.Texts()[1], "Sychronization of 2 files started at @1600000000!");
+}
+
+}  // namespace
+}  // namespace tidemark::testing
