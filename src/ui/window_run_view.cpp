@@ -57,7 +57,13 @@ void WindowRunView::Flush() {
 }
 
 bool WindowRunView::RefreshDue() {
-    return clock_.Seconds() - last_refresh_ >= kRefreshInterval;
+    return clock_.Seconds() - last_refresh_ >= interval_;
+}
+
+void WindowRunView::RefreshDone(double start) {
+    // Counted from the end of the refresh, so the run always gets the whole interval.
+    last_refresh_ = clock_.Seconds();
+    interval_ = std::clamp((last_refresh_ - start) * kRunShare, kRefreshInterval, kLongestInterval);
 }
 
 MessageAnswer WindowRunView::ShowMessage(const std::string& text, MessageButtons buttons,
@@ -138,19 +144,20 @@ void WindowRunView::Repaint() {
     if (!RefreshDue()) {
         return;
     }
+    const double start = clock_.Seconds();
     Flush();
     widgets_.window->repaint();
-    last_refresh_ = clock_.Seconds();
+    RefreshDone(start);
 }
 
 void WindowRunView::ProcessEvents() {
     if (!RefreshDue()) {
         return;
     }
+    const double start = clock_.Seconds();
     Flush();
     QCoreApplication::processEvents();
-    // Counted from the end of the pass, so the run always gets the whole interval to itself.
-    last_refresh_ = clock_.Seconds();
+    RefreshDone(start);
 }
 
 void WindowRunView::Sleep(std::chrono::milliseconds duration) {

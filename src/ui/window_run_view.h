@@ -42,8 +42,13 @@ struct RunWidgets {
 /// message box shows and when the run ends.
 class WindowRunView final : public RunView {
   public:
-    /// Seconds between two refreshes of the window during a run.
+    /// Seconds between two refreshes of the window during a run, at the least...
     static constexpr double kRefreshInterval = 0.015;
+    /// ...and, where a refresh is slow (a loaded machine, a large window), enough for the run
+    /// to get this many times the refresh's own time in between...
+    static constexpr double kRunShare = 9.0;
+    /// ...but never so long that Pause and Stop would wait for it.
+    static constexpr double kLongestInterval = 0.06;
 
     WindowRunView(RunWidgets widgets, MessagePort& messages, Clock& clock,
                   std::function<void()> refresh_style_description);
@@ -74,12 +79,15 @@ class WindowRunView final : public RunView {
 
   private:
     bool RefreshDue();
+    /// Notes that a refresh that began at `start` has ended.
+    void RefreshDone(double start);
 
     RunWidgets widgets_;
     MessagePort& messages_;
     Clock& clock_;
     std::function<void()> refresh_style_description_;
     double last_refresh_ = 0.0;
+    double interval_ = kRefreshInterval;
 
     std::optional<QString> status_;
     std::optional<std::int64_t> progress_maximum_;
