@@ -1,23 +1,34 @@
 // Tidemark: wires the real ports together and runs the start-up routine.
 #include <QApplication>
 #include <QDir>
+#include <memory>
 
 #include "app/mod_main.h"
 #include "app/reminders.h"
+#include "config/configuration_commands.h"
+#include "config/configuration_store.h"
 #include "platform/posix_file_system.h"
+#include "platform/posix_program_launcher.h"
 #include "platform/qt/qt_locale_text.h"
 #include "platform/qt/qt_program_folder.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_shell.h"
 #include "platform/system_clock.h"
 #include "ui/browse_for_folder.h"
+#include "ui/frm_about.h"
+#include "ui/frm_exclude_list.h"
+#include "ui/frm_help.h"
 #include "ui/frm_synchronize.h"
+#include "ui/main_window_configuration_form.h"
 #include "ui/qt_message_box.h"
+#include "ui/tidemark_icon.h"
 
 int main(int argc, char* argv[]) {
     using namespace tidemark;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    QApplication::setWindowIcon(ui::TidemarkIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Tidemark"));
 
     PosixFileSystem fs;
     SystemClock clock;
@@ -26,6 +37,7 @@ int main(int argc, char* argv[]) {
     QtShell shell;
     ui::QtMessageBox messages;
     ui::QtFolderPicker picker;
+    PosixProgramLauncher launcher = PosixProgramLauncher::FromEnvironment();
 
     const std::string program_folder = LocateProgramFolder();
     StartUpResult start = StartUp(program_folder, fs, settings, locale_text);
@@ -36,16 +48,43 @@ int main(int argc, char* argv[]) {
             MessageButtons::kOk, MessageIcon::kCritical);
     }
 
+    ConfigurationStore configurations(fs, fs, messages, program_folder);
+    ui::HelpWindow help(state.help_texts, locale_text, shell, state.donation_address);
+    ui::AboutWindow about(ui::AboutInfo{state.help_texts.intro},
+                          ui::AboutPorts{shell, messages, launcher, clock, {}});
+
     ui::MainWindowHooks hooks;
     hooks.exit_reminder = [&] {
         RunExitReminder(settings, locale_text, shell, state.last_reminder_date,
                         state.donation_address);
     };
-    ui::FrmSynchronize window(
+    // The window is destroyed before the commands it calls: its controls still raise events
+    // while it is torn down.
+    auto window = std::make_unique<ui::FrmSynchronize>(
         ui::MainWindowPorts{fs, clock, locale_text, settings, shell, messages, picker, state,
                             program_folder, QDir::homePath().toStdString()},
         std::move(hooks));
-    window.Load();
-    window.show();
-    return application.exec();
+    ui::MainWindowConfigurationForm configuration_form(*window);
+    ConfigurationCommands configuration_commands(configurations, configuration_form, messages);
+    ui::ConnectConfigurationCommands(*window, configuration_commands);
+
+    ui::MainWindowHooks& window_hooks = window->Hooks();
+    window_hooks.show_exclude_list = [&] {
+        ui::ShowExcludeListEditor(fs, messages, state.exclude_list_path, state.exclude_list,
+                                  window.get());
+    };
+    window_hooks.show_help = [&] { help.Show(state.usage_counter, window.get()); };
+    window_hooks.show_about = [&] { about.Show(window.get()); };
+    window_hooks.start_up_reminder = [&] {
+        if (StartupReminderDue(settings, locale_text, state.last_reminder_date)) {
+            help.ShowModal(state.usage_counter);
+        }
+    };
+    window_hooks.farewell = [&] { about.Farewell(2); };
+
+    window->Load();
+    window->show();
+    const int exit_code = application.exec();
+    window.reset();
+    return exit_code;
 }
