@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   appstream desktop-file-utils
   libgtest-dev libgmock-dev
-  clang
+  clang libclang-rt-14-dev
   rsync
   xvfb xauth
 )

@@ -22,3 +22,6 @@ TSAN_OPTIONS=halt_on_error=1 \
   run_suite core-without-qt -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_WITH_QT=OFF -DTIDEMARK_SANITIZE_THREADS=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_SANITIZE=ON
+
+echo "=== fuzzing the configuration, index and exclude-list readers"
+FUZZ_BUILD_DIR=build/fuzz tests/fuzz/run_fuzz.sh 30
