@@ -39,7 +39,7 @@ TEST(HelpTextTest, FixedOrderAndSeparators) {
     const std::vector<std::string> lines = SplitCrLf(ComposeHelpText(texts, 0, kEnglish));
     ASSERT_EQ(lines.size(), 15u + 2 * 11 + 1);
 
-    // D1, D2, D3 as paragraphs, D4 and D5 on adjacent lines, then D6.
+    // Three paragraphs, the two figure lines side by side, then the reminder paragraph.
     EXPECT_TRUE(lines[0].starts_with("Tidemark is entirely supported by donations"));
     EXPECT_NE(lines[0].find("Kestrelwick"), std::string::npos);
     EXPECT_EQ(lines[4],
