@@ -25,7 +25,9 @@ constexpr std::string_view kTopics[] = {
     // Normal
     "Normal: files missing from the destination are copied there, and a file whose "
     "last-modified date in the source is newer than in the destination is copied over the "
-    "destination file.",
+    "destination file. Where the destination keeps dates less finely (to two seconds on FAT "
+    "drives, to the second on many network drives), dates are compared only as finely as the "
+    "destination keeps them, so a file that was copied once is not copied again.",
     // Backup
     "Backup: every file is copied or overwritten without comparing dates, so a destination "
     "file that is newer than its source can be lost. This style is meant for backing up a "

@@ -16,6 +16,28 @@ std::optional<SkipReason> SkipReasonFor(bool matches_exclude_list, int attribute
     return std::nullopt;
 }
 
+FileTime TimePrecisionShownBy(FileTime destination_modified) {
+    constexpr FileTime kSecond = 1'000'000'000;
+    FileTime step = 1;
+    while (step < kSecond && destination_modified % (step * 10) == 0) {
+        step *= 10;
+    }
+    if (step == kSecond && destination_modified % (2 * kSecond) == 0) {
+        step = 2 * kSecond;
+    }
+    return step;
+}
+
+bool SourceIsNewer(FileTime source_modified, FileTime destination_modified) {
+    const FileTime step = TimePrecisionShownBy(destination_modified);
+    // Cut towards the past, for times before 1970 too.
+    FileTime cut = source_modified - source_modified % step;
+    if (source_modified % step < 0) {
+        cut -= step;
+    }
+    return cut > destination_modified;
+}
+
 FileAction ActionFor(bool destination_exists, SyncStyle style, FileTime source_modified,
                      FileTime destination_modified) {
     if (!destination_exists) {
@@ -25,7 +47,8 @@ FileAction ActionFor(bool destination_exists, SyncStyle style, FileTime source_m
         case SyncStyle::kBackup:
             return FileAction::kOverwrite;
         case SyncStyle::kNormal:
-            return source_modified > destination_modified ? FileAction::kUpdate : FileAction::kKeep;
+            return SourceIsNewer(source_modified, destination_modified) ? FileAction::kUpdate
+                                                                        : FileAction::kKeep;
         case SyncStyle::kSafeMode:
             break;
     }

@@ -117,7 +117,7 @@ void InMemoryFileSystem::AddFile(const std::string& path, const std::string& con
     std::lock_guard lock(mutex_);
     Node& node = Insert(path, EntryKind::kFile);
     node.content = content;
-    node.modified = modified;
+    node.modified = StoredTime(*KeyOf(path), modified);
     node.attributes = attributes;
 }
 
@@ -126,7 +126,7 @@ void InMemoryFileSystem::AddSymlink(const std::string& path, const std::string& 
     std::lock_guard lock(mutex_);
     Node& node = Insert(path, EntryKind::kSymlink);
     node.content = target;
-    node.modified = modified;
+    node.modified = StoredTime(*KeyOf(path), modified);
 }
 
 void InMemoryFileSystem::AddSpecial(const std::string& path) {
@@ -136,7 +136,8 @@ void InMemoryFileSystem::AddSpecial(const std::string& path) {
 
 void InMemoryFileSystem::SetModified(const std::string& path, FileTime modified) {
     std::lock_guard lock(mutex_);
-    nodes_.at(*KeyOf(path)).modified = modified;
+    const std::string key = *KeyOf(path);
+    nodes_.at(key).modified = StoredTime(key, modified);
 }
 
 void InMemoryFileSystem::SetReadOnly(const std::string& path, bool read_only) {
@@ -161,6 +162,34 @@ void InMemoryFileSystem::Remove(const std::string& path) {
     }
 }
 
+void InMemoryFileSystem::SetTimePrecision(const std::string& root, FileTime step, bool round_up) {
+    std::lock_guard lock(mutex_);
+    time_precisions_.push_back({*KeyOf(root), step, round_up});
+}
+
+FileTime InMemoryFileSystem::StoredTime(const std::string& key, FileTime time) const {
+    for (const TimePrecision& precision : time_precisions_) {
+        const bool below =
+            key == precision.root_key || (key.starts_with(precision.root_key) &&
+                                          (precision.root_key.ends_with(syntax_.separator) ||
+                                           key[precision.root_key.size()] == syntax_.separator));
+        if (!below) {
+            continue;
+        }
+        FileTime cut = time - time % precision.step;
+        if (time % precision.step < 0) {
+            cut -= precision.step;
+        }
+        return precision.round_up && cut != time ? cut + precision.step : cut;
+    }
+    return time;
+}
+
+int InMemoryFileSystem::InjectedFailuresFired() const {
+    std::lock_guard lock(mutex_);
+    return faults_fired_;
+}
+
 void InMemoryFileSystem::FailOn(Operation operation, const std::string& path, Failure failure) {
     std::lock_guard lock(mutex_);
     faults_.emplace_back(operation, *KeyOf(path), std::move(failure));
@@ -171,6 +200,7 @@ std::optional<Failure> InMemoryFileSystem::InjectedFailure(Operation operation,
     const auto key = KeyOf(path);
     for (const auto& [faulty_operation, faulty_key, failure] : faults_) {
         if (faulty_operation == operation && key && faulty_key == *key) {
+            ++faults_fired_;
             return failure;
         }
     }
@@ -341,7 +371,7 @@ Status InMemoryFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) 
     staged_.erase(copy);
     Node& to = Insert(staged.destination, node.kind);
     to.content = node.content;
-    to.modified = node.modified;
+    to.modified = StoredTime(*key, node.modified);
     to.attributes = node.attributes;
     to.read_only = node.read_only;
     changes_.push_back("copy -> " + staged.destination);

@@ -44,6 +44,12 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     void FailOn(Operation operation, const std::string& path, Failure failure);
     /// Fails the first copy whose data would bring the stored bytes over this total.
     void SetCapacity(std::uint64_t bytes) { capacity_ = bytes; }
+    /// Keeps the times of everything below `root` only in steps of `step` nanoseconds, as FAT
+    /// (two seconds) or many network file systems (one second) do: every time stored there,
+    /// by a copy too, is cut towards the past, or raised to the next step with `round_up`.
+    void SetTimePrecision(const std::string& root, FileTime step, bool round_up = false);
+    /// How many calls failed through FailOn so far.
+    int InjectedFailuresFired() const;
 
     // Looking at the tree.
     bool Exists(const std::string& path) const;
@@ -96,12 +102,20 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     std::string SpelledPath(const std::string& key) const;
     int AttributesOf(const Node& node) const;
     void RemoveKey(const std::string& key);
+    FileTime StoredTime(const std::string& key, FileTime time) const;
 
     PathSyntax syntax_;
     std::map<std::string, Node> nodes_;
     std::vector<std::tuple<Operation, std::string, Failure>> faults_;
     std::vector<std::string> changes_;
     std::optional<std::uint64_t> capacity_;
+    struct TimePrecision {
+        std::string root_key;
+        FileTime step;
+        bool round_up;
+    };
+    std::vector<TimePrecision> time_precisions_;
+    mutable int faults_fired_ = 0;
     std::map<std::string, Node> staged_;
     std::uint64_t staged_counter_ = 0;
     mutable std::recursive_mutex mutex_;

@@ -1,0 +1,160 @@
+// Normal onto destinations that keep times coarsely (FAT, exFAT, network file systems): a file
+// copied once with its time kept is not copied again, and a real change is still copied.
+#include <gtest/gtest.h>
+
+#include "engine/file_decision.h"
+#include "engine/run_controller.h"
+#include "tests/support/in_memory_file_system.h"
+#include "tests/support/recording_run_view.h"
+
+namespace tidemark::testing {
+namespace {
+
+constexpr FileTime kSecond = 1'000'000'000;
+// 2020-09-13 12:26:41.123456789: an odd second with every sub-second digit set.
+constexpr FileTime kEdited = 1'600'000'001'123'456'789;
+
+TEST(SourceIsNewer, ComparesAtThePrecisionTheDestinationTimeShows) {
+    struct Case {
+        FileTime source;
+        FileTime destination;
+        bool newer;
+    };
+    const Case cases[] = {
+        // Fine destination times compare to the nanosecond.
+        {kEdited + 1, kEdited, true},
+        {kEdited, kEdited, false},
+        {kEdited - 1, kEdited, false},
+        // FAT cuts to two seconds: the copy of kEdited is stored as ...00.000.
+        {kEdited, 1'600'000'000 * kSecond, false},
+        {kEdited + kSecond, 1'600'000'000 * kSecond, true},
+        // A file system that rounds up to two seconds stores ...02.000.
+        {kEdited, 1'600'000'002 * kSecond, false},
+        // One second (many network file systems), 10 ms (exFAT), 100 ns (NTFS, SMB).
+        {kEdited, 1'600'000'001 * kSecond, false},
+        {kEdited + kSecond, 1'600'000'001 * kSecond, true},
+        {kEdited, 1'600'000'001'120'000'000, false},
+        {kEdited + 10'000'000, 1'600'000'001'120'000'000, true},
+        {kEdited, 1'600'000'001'123'456'700, false},
+        {kEdited + 100, 1'600'000'001'123'456'700, true},
+        // Before 1970 the cut still goes towards the past.
+        {-3 * kSecond + 500, -4 * kSecond, false},
+        {-1 * kSecond, -4 * kSecond, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SourceIsNewer(c.source, c.destination), c.newer)
+            << c.source << " against " << c.destination;
+        EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, c.source, c.destination),
+                  c.newer ? FileAction::kUpdate : FileAction::kKeep);
+    }
+    EXPECT_EQ(TimePrecisionShownBy(1'600'000'000 * kSecond), 2 * kSecond);
+    EXPECT_EQ(TimePrecisionShownBy(1'600'000'001 * kSecond), kSecond);
+    EXPECT_EQ(TimePrecisionShownBy(1'600'000'001'120'000'000), 10'000'000);
+    EXPECT_EQ(TimePrecisionShownBy(kEdited), 1);
+}
+
+/// Normal passes from a fine source onto a destination that keeps times in coarse steps.
+class CoarseDestinationTest : public ::testing::Test {
+  protected:
+    CoarseDestinationTest() {
+        settings.source_path = "/home/me";
+        settings.destination_path = "/media/stick";
+        settings.style = static_cast<int>(SyncStyle::kNormal);
+    }
+
+    /// Runs one Normal pass and answers its walk lines.
+    std::vector<std::string> Pass(InMemoryFileSystem& fs) {
+        RecordingRunView view;
+        RunController controller(fs, view, clock, format, exclude_list);
+        controller.SynchronizeNow(settings);
+        stats = controller.Stats();
+        std::vector<std::string> walk;
+        bool inside = false;
+        for (const std::string& text : view.Texts()) {
+            if (text.starts_with("Sychronization completed at "))
+                break;
+            if (inside)
+                walk.push_back(text);
+            if (text.starts_with("Sychronization of "))
+                inside = true;
+        }
+        return walk;
+    }
+
+    FakeClock clock;
+    FakeTextFormat format;
+    ExcludeList exclude_list;
+    SyncSettings settings;
+    SyncStats stats;
+};
+
+TEST_F(CoarseDestinationTest, ACopiedFileIsNotCopiedAgainButAChangeIs) {
+    struct Precision {
+        const char* what;
+        FileTime step;
+        bool round_up;
+    };
+    const Precision precisions[] = {
+        {"FAT", 2 * kSecond, false},
+        {"FAT written elsewhere", 2 * kSecond, true},
+        {"one second", kSecond, false},
+        {"exFAT", 10'000'000, false},
+        {"NTFS", 100, false},
+        {"fine", 1, false},
+    };
+    for (const Precision& precision : precisions) {
+        SCOPED_TRACE(precision.what);
+        InMemoryFileSystem fs;
+        fs.AddFolder("/home/me");
+        fs.AddFolder("/media/stick");
+        fs.SetTimePrecision("/media/stick", precision.step, precision.round_up);
+        fs.AddFile("/home/me/notes.txt", "first", kEdited);
+        fs.AddFile("/home/me/sub/photo.jpg", "photo", kEdited + 7);
+
+        EXPECT_EQ(Pass(fs), (std::vector<std::string>{"Creating Folder /media/stick/sub",
+                                                      "Creating file /media/stick/sub/photo.jpg",
+                                                      "Creating file /media/stick/notes.txt"}));
+        if (precision.step > 1) {
+            EXPECT_NE(fs.ModifiedOf("/media/stick/notes.txt"), kEdited);  // the time was cut
+        }
+
+        EXPECT_EQ(Pass(fs), std::vector<std::string>{});
+        EXPECT_EQ(stats.existing_files, 2);
+        EXPECT_EQ(stats.updated_files, 0);
+        EXPECT_EQ(fs.Changes().size(), 3u);  // one folder and two copies, nothing since
+
+        // A real edit, three seconds later, is copied on the next pass and on that one only.
+        fs.AddFile("/home/me/notes.txt", "second", kEdited + 3 * kSecond);
+        const std::vector<std::string> walk = Pass(fs);
+        ASSERT_EQ(walk.size(), 1u);
+        EXPECT_TRUE(walk[0].starts_with("Updating file /media/stick/notes.txt - orig: @"));
+        EXPECT_EQ(stats.updated_files, 1);
+        EXPECT_EQ(fs.ContentOf("/media/stick/notes.txt"), "second");
+        EXPECT_EQ(Pass(fs), std::vector<std::string>{});
+    }
+}
+
+TEST_F(CoarseDestinationTest, ReversePassDoesNotBounceCutTimesBack) {
+    InMemoryFileSystem fs;
+    fs.AddFolder("/home/me");
+    fs.AddFolder("/media/stick");
+    fs.SetTimePrecision("/media/stick", 2 * kSecond);
+    fs.AddFile("/home/me/notes.txt", "mine", kEdited);
+    fs.AddFile("/media/stick/camera.jpg", "theirs", 1'600'000'010 * kSecond);
+    settings.reverse_sync = kChecked;
+
+    Pass(fs);
+    const auto source_after_first = fs.Snapshot("/home/me");
+    const auto destination_after_first = fs.Snapshot("/media/stick");
+    EXPECT_EQ(fs.ContentOf("/home/me/camera.jpg"), "theirs");
+    EXPECT_EQ(fs.ContentOf("/media/stick/notes.txt"), "mine");
+
+    const std::size_t changes = fs.Changes().size();
+    Pass(fs);
+    EXPECT_EQ(fs.Changes().size(), changes);
+    EXPECT_EQ(fs.Snapshot("/home/me"), source_after_first);
+    EXPECT_EQ(fs.Snapshot("/media/stick"), destination_after_first);
+}
+
+}  // namespace
+}  // namespace tidemark::testing
