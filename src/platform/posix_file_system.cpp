@@ -9,8 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 #include "engine/path_syntax.h"
 #include "platform/anchored_path.h"
@@ -87,12 +89,15 @@ std::string ParentOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-/// Copies the bytes of `in` to `out`, in the kernel where it can.
-Status CopyBytes(int in, int out, std::uint64_t size) {
+/// Copies `length` bytes at `offset` of `in` to the same offset of `out`, in the kernel where
+/// it can. Stops early, without failing, where the source ends sooner.
+Status CopyRange(int in, int out, std::uint64_t offset, std::uint64_t length) {
     std::uint64_t copied = 0;
     bool kernel_copy = true;
-    while (copied < size && kernel_copy) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size - copied, 0);
+    while (copied < length && kernel_copy) {
+        auto in_offset = static_cast<loff_t>(offset + copied);
+        auto out_offset = in_offset;
+        const ssize_t n = ::copy_file_range(in, &in_offset, out, &out_offset, length - copied, 0);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -113,8 +118,10 @@ Status CopyBytes(int in, int out, std::uint64_t size) {
     }
     constexpr std::size_t kBufferSize = 256 * 1024;
     auto buffer = std::make_unique<char[]>(kBufferSize);
-    while (true) {
-        const ssize_t n = ::pread(in, buffer.get(), kBufferSize, static_cast<off_t>(copied));
+    while (copied < length) {
+        const auto position = static_cast<off_t>(offset + copied);
+        const ssize_t n = ::pread(in, buffer.get(),
+                                  std::min<std::uint64_t>(kBufferSize, length - copied), position);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -124,9 +131,8 @@ Status CopyBytes(int in, int out, std::uint64_t size) {
             return Status::Ok();
         }
         for (ssize_t written = 0; written < n;) {
-            const ssize_t w =
-                ::pwrite(out, buffer.get() + written, static_cast<size_t>(n - written),
-                         static_cast<off_t>(copied) + written);
+            const ssize_t w = ::pwrite(out, buffer.get() + written,
+                                       static_cast<size_t>(n - written), position + written);
             if (w < 0) {
                 if (errno == EINTR)
                     continue;
@@ -136,6 +142,63 @@ Status CopyBytes(int in, int out, std::uint64_t size) {
         }
         copied += static_cast<std::uint64_t>(n);
     }
+    return Status::Ok();
+}
+
+/// Copies the data of a file with holes and leaves the holes out, so that a sparse file (a
+/// disk image, say) stays sparse instead of filling the destination with zeros. Answers
+/// nullopt when the file system cannot say where the holes are.
+std::optional<Status> CopySparse(int in, int out, std::uint64_t size) {
+    std::uint64_t position = 0;
+    while (position < size) {
+        const off_t data = ::lseek(in, static_cast<off_t>(position), SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO) {
+                break;  // only a hole is left
+            }
+            if (position == 0 && (errno == EINVAL || errno == EOPNOTSUPP)) {
+                return std::nullopt;
+            }
+            return LastError();
+        }
+        const off_t hole = ::lseek(in, data, SEEK_HOLE);
+        if (hole < 0) {
+            return LastError();
+        }
+        const auto end = std::min<std::uint64_t>(static_cast<std::uint64_t>(hole), size);
+        if (static_cast<std::uint64_t>(data) >= end) {
+            break;
+        }
+        if (Status copied = CopyRange(in, out, static_cast<std::uint64_t>(data),
+                                      end - static_cast<std::uint64_t>(data));
+            !copied) {
+            return copied;
+        }
+        position = end;
+    }
+    // The length, trailing hole included; a file that shrank meanwhile is not padded.
+    struct stat now {};
+    std::uint64_t length = size;
+    if (::fstat(in, &now) == 0 && static_cast<std::uint64_t>(now.st_size) < size) {
+        length = static_cast<std::uint64_t>(now.st_size);
+    }
+    if (::ftruncate(out, static_cast<off_t>(length)) != 0) {
+        return LastError();
+    }
+    return Status::Ok();
+}
+
+/// Copies the bytes of `in` to `out`, in the kernel where it can, leaving out the holes of a
+/// sparse file.
+Status CopyBytes(int in, const struct stat& source, int out) {
+    const auto size = static_cast<std::uint64_t>(source.st_size);
+    const auto allocated = static_cast<std::uint64_t>(source.st_blocks) * 512;
+    if (allocated < size) {
+        if (std::optional<Status> sparse = CopySparse(in, out, size)) {
+            return *sparse;
+        }
+    }
+    return CopyRange(in, out, 0, size);
 }
 
 /// Puts a finished temporary file in place. Without overwrite an existing target is an error.
@@ -169,7 +232,7 @@ void Unlink(const std::string& path) {
 
 /// Writes the data, owner, permission bits and times of the open source into `out`.
 Status CopyRegularFileInto(int in, const struct stat& source, int out) {
-    if (Status copied = CopyBytes(in, out, static_cast<std::uint64_t>(source.st_size)); !copied) {
+    if (Status copied = CopyBytes(in, source, out); !copied) {
         return copied;
     }
     static const bool privileged = ::geteuid() == 0;
@@ -231,7 +294,12 @@ Status CopySymlink(const std::string& source, const std::string& temporary) {
 
 }  // namespace
 
-PosixFileSystem::PosixFileSystem() = default;
+PosixFileSystem::PosixFileSystem() {
+    // Under a file-size limit (ulimit -f) the system would end the program in the middle of a
+    // large copy; ignoring its signal makes the write fail instead, as that file's error.
+    static const bool ignored = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+    (void)ignored;
+}
 
 bool PosixFileSystem::FolderExists(const std::string& path) {
     const AnchoredPath at(path);
