@@ -1,0 +1,281 @@
+// Every file-system operation of a pass fails in turn, on every path it is called for, in
+// memory: each run must report the failure, put nothing but complete new versions in place,
+// keep every previous version it did not replace, and leave no staged copy behind. A fault may
+// only leave something undone that the same run without it did; it may never do more.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <map>
+#include <set>
+
+#include "engine/run_controller.h"
+#include "tests/hostile/guarded_run.h"
+#include "tests/support/in_memory_file_system.h"
+#include "tests/support/recording_run_view.h"
+
+namespace tidemark::testing {
+namespace {
+
+using Op = InMemoryFileSystem::Operation;
+using Snapshot = std::map<std::string, std::string>;
+
+const bool kNamed = (Tally().suite = "fault injection, in memory", true);
+
+constexpr FileTime kOld = 1'000'000'000'111'111'111;
+constexpr FileTime kNew = 1'100'000'000'222'222'222;
+
+/// A source tree with files of every fate and a destination that holds older, newer, equal
+/// and unrelated files, a missing folder and a missing nested folder.
+void BuildWorld(InMemoryFileSystem& fs) {
+    fs.AddFolder("/src");
+    fs.AddFolder("/dst");
+    fs.AddFile("/src/older.txt", "new older", kNew);
+    fs.AddFile("/dst/older.txt", "old older", kOld);
+    fs.AddFile("/src/newer.txt", "new newer", kNew);
+    fs.AddFile("/dst/newer.txt", "newer in destination", kNew + 1'000'000'000);
+    fs.AddFile("/src/equal.txt", "equal", kNew);
+    fs.AddFile("/dst/equal.txt", "equal", kNew);
+    fs.AddFile("/src/missing.txt", "missing", kNew);
+    fs.AddSymlink("/src/link", "older.txt", kNew);
+    fs.AddFile("/src/.hidden", "hidden", kNew);
+    fs.AddFile("/src/sub/c.txt", "new c", kNew);
+    fs.AddFile("/dst/sub/c.txt", "old c", kOld);
+    fs.AddFile("/src/sub/deeper/d.txt", "d", kNew);
+    fs.AddFile("/src/sub2/e.txt", "e", kNew);
+    fs.AddFile("/src/sub2/f.txt", "f", kNew);
+    fs.AddFile("/dst/extra.txt", "only in the destination", kOld);
+    fs.SetReadOnly("/dst/older.txt");
+}
+
+/// Every path an operation of the walk can be called for: each source item and its
+/// destination, present or not.
+std::vector<std::string> AllPaths() {
+    InMemoryFileSystem fs;
+    BuildWorld(fs);
+    std::set<std::string> paths = {"/src", "/dst"};
+    for (const auto& [relative, item] : fs.Snapshot("/src")) {
+        paths.insert("/src/" + relative);
+        paths.insert("/dst/" + relative);
+    }
+    for (const auto& [relative, item] : fs.Snapshot("/dst")) {
+        paths.insert("/dst/" + relative);
+    }
+    return {paths.begin(), paths.end()};
+}
+
+struct Variant {
+    const char* name;
+    SyncStyle style;
+    bool preview;
+};
+
+constexpr Variant kVariants[] = {
+    {"Safe Mode", SyncStyle::kSafeMode, false},
+    {"Normal", SyncStyle::kNormal, false},
+    {"Backup", SyncStyle::kBackup, false},
+    {"Backup preview", SyncStyle::kBackup, true},
+};
+
+struct Outcome {
+    std::vector<std::string> lines;
+    Snapshot source;
+    Snapshot destination;
+    std::size_t pending = 0;
+};
+
+Outcome RunVariant(const Variant& variant, const std::function<void(InMemoryFileSystem&)>& fault,
+                   int* fired = nullptr) {
+    InMemoryFileSystem fs;
+    BuildWorld(fs);
+    if (fault) {
+        fault(fs);
+    }
+    RecordingRunView view;
+    FakeClock clock;
+    FakeTextFormat format;
+    ExcludeList exclude_list;
+    RunController controller(fs, view, clock, format, exclude_list);
+    SyncSettings settings;
+    settings.source_path = "/src";
+    settings.destination_path = "/dst";
+    settings.style = static_cast<int>(variant.style);
+    settings.preview_only = variant.preview ? kChecked : kUnchecked;
+    settings.ignore_hidden = kUnchecked;
+    controller.SynchronizeNow(settings);
+    if (fired != nullptr) {
+        *fired = fs.InjectedFailuresFired();
+    }
+    return Outcome{view.Texts(), fs.Snapshot("/src"), fs.Snapshot("/dst"),
+                   fs.PendingStagedCopies()};
+}
+
+std::size_t SizeOf(const std::string& snapshot_item) {
+    // "kind:content:time"; contents here hold no colon.
+    const std::size_t first = snapshot_item.find(':');
+    const std::size_t last = snapshot_item.rfind(':');
+    return last > first ? last - first - 1 : 0;
+}
+
+/// Checks one faulted run against the world before it and the same run without the fault.
+CaseReport Check(const Outcome& before, const Outcome& faultless, const Outcome& faulted,
+                 int fired) {
+    CaseReport report;
+    report.lines = faulted.lines;
+    if (faulted.source != before.source) {
+        report.problems.push_back("the source changed");
+    }
+    if (faulted.pending != 0) {
+        report.problems.push_back(std::to_string(faulted.pending) + " staged copies left");
+    }
+    std::set<std::string> paths;
+    for (const Snapshot* snapshot : {&before.destination, &faulted.destination}) {
+        for (const auto& [path, item] : *snapshot) {
+            paths.insert(path);
+        }
+    }
+    for (const std::string& path : paths) {
+        const auto find = [&](const Snapshot& snapshot) -> const std::string* {
+            const auto found = snapshot.find(path);
+            return found == snapshot.end() ? nullptr : &found->second;
+        };
+        const std::string* previous = find(before.destination);
+        const std::string* now = find(faulted.destination);
+        const std::string* from_source = find(before.source);
+        const std::string* due = find(faultless.destination);
+        const bool is_folder = (now != nullptr && now->starts_with("folder:")) ||
+                               (previous != nullptr && previous->starts_with("folder:"));
+        if (is_folder) {
+            continue;
+        }
+        ++report.files_compared;
+        const bool holds_previous = now != nullptr && previous != nullptr && *now == *previous;
+        const bool holds_source = now != nullptr && from_source != nullptr && *now == *from_source;
+        if (previous != nullptr && !holds_previous && !holds_source) {
+            report.bytes_lost += static_cast<std::int64_t>(SizeOf(*previous));
+            report.problems.push_back(path + " lost its previous version");
+        } else if (now != nullptr && !holds_previous && !holds_source) {
+            report.problems.push_back(path + " holds neither version");
+        }
+        // A fault may leave a replacement or a copy undone, never add one.
+        const bool done_without_fault =
+            due != nullptr && (previous == nullptr || *due != *previous);
+        const bool done_with_fault = now != nullptr && (previous == nullptr || *now != *previous);
+        if (done_with_fault && !done_without_fault) {
+            report.problems.push_back(path + " was changed only because of the fault");
+        }
+    }
+    if (fired == 0) {
+        if (faulted.lines != faultless.lines || faulted.destination != faultless.destination) {
+            report.problems.push_back("a fault that never fired changed the run");
+        }
+    } else {
+        bool reported = false;
+        for (const std::string& line : faulted.lines) {
+            reported = reported || line.find(" could not be ") != std::string::npos;
+        }
+        if (!reported) {
+            report.problems.push_back("the fault fired but no line reports it");
+        }
+    }
+    return report;
+}
+
+std::string Describe(const Variant& variant, const char* operation, const std::string& path,
+                     const Failure& failure) {
+    return std::string(variant.name) + ", " + operation + " fails on " + path + " with " +
+           std::to_string(failure.number);
+}
+
+TEST(FaultInjection, EachOperationFailsOnEachPathInTurn) {
+    const std::pair<Op, const char*> operations[] = {
+        {Op::kListFolder, "listing"},        {Op::kFindFile, "looking up"},
+        {Op::kCopyFile, "staging a copy"},   {Op::kCommitCopy, "putting a copy in place"},
+        {Op::kCheckDeletable, "the delete"}, {Op::kCreateFolder, "creating a folder"},
+    };
+    const Failure failures[] = {AccessDenied(), FailureFromErrno(EIO)};
+    const std::vector<std::string> paths = AllPaths();
+    int fired_cases = 0;
+    for (const Variant& variant : kVariants) {
+        for (const auto& [operation, operation_name] : operations) {
+            for (const std::string& path : paths) {
+                for (const Failure& failure : failures) {
+                    GuardedOptions options;
+                    options.time_limit = std::chrono::seconds(60);
+                    const GuardedResult result = RunGuarded(
+                        [&] {
+                            const Outcome before = [] {
+                                InMemoryFileSystem fs;
+                                BuildWorld(fs);
+                                return Outcome{{}, fs.Snapshot("/src"), fs.Snapshot("/dst"), 0};
+                            }();
+                            const Outcome faultless = RunVariant(variant, {});
+                            int fired = 0;
+                            const Outcome faulted = RunVariant(
+                                variant,
+                                [&](InMemoryFileSystem& fs) {
+                                    fs.FailOn(operation, path, failure);
+                                },
+                                &fired);
+                            CaseReport report = Check(before, faultless, faulted, fired);
+                            report.faults_fired = fired;
+                            return report;
+                        },
+                        options);
+                    fired_cases += result.report.faults_fired > 0 ? 1 : 0;
+                    Record(result);
+                    const std::string what = Describe(variant, operation_name, path, failure);
+                    EXPECT_EQ(result.end, GuardedResult::End::kFinished)
+                        << what << ": " << result.how;
+                    for (const std::string& problem : result.report.problems) {
+                        ADD_FAILURE() << what << ": " << problem;
+                    }
+                }
+            }
+        }
+    }
+    // Most combinations must have hit a call; otherwise the world does not exercise the walk.
+    EXPECT_GT(fired_cases, 200);
+}
+
+TEST(FaultInjection, AFullDestinationKeepsEveryPreviousVersion) {
+    for (const Variant& variant : kVariants) {
+        // The world holds 111 bytes of files before anything is copied.
+        for (const std::uint64_t capacity : {0, 111, 120, 130, 1000}) {
+            const GuardedResult result = RunGuarded(
+                [&] {
+                    const Outcome before = [] {
+                        InMemoryFileSystem fs;
+                        BuildWorld(fs);
+                        return Outcome{{}, fs.Snapshot("/src"), fs.Snapshot("/dst"), 0};
+                    }();
+                    const Outcome faultless = RunVariant(variant, {});
+                    const Outcome full = RunVariant(
+                        variant, [&](InMemoryFileSystem& fs) { fs.SetCapacity(capacity); });
+                    // A full disk cannot be told from a fault that fired when no copy was due.
+                    CaseReport report = Check(before, faultless, full, /*fired=*/1);
+                    if (full.destination == faultless.destination) {
+                        std::erase(report.problems, "the fault fired but no line reports it");
+                    }
+                    return report;
+                },
+                GuardedOptions{});
+            Record(result);
+            const std::string what =
+                std::string(variant.name) + " into " + std::to_string(capacity) + " bytes";
+            EXPECT_EQ(result.end, GuardedResult::End::kFinished) << what << ": " << result.how;
+            for (const std::string& problem : result.report.problems) {
+                ADD_FAILURE() << what << ": " << problem;
+            }
+            if (capacity == 0 && !variant.preview) {
+                bool no_space = false;
+                for (const std::string& line : result.report.lines) {
+                    no_space = no_space || line.ends_with("No space left on device");
+                }
+                EXPECT_TRUE(no_space) << what;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tidemark::testing

@@ -1,0 +1,577 @@
+// Whole passes over hostile trees on real temporary folders. Each pass runs in a child process
+// with a time limit; afterwards every item of the destination is compared, byte for byte and
+// with its time and permission bits, with the version it is due to hold: the source's, or its
+// own previous one where a replace was refused or failed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "bench/tree_snapshot.h"
+#include "engine/file_decision.h"
+#include "engine/run_controller.h"
+#include "platform/posix_file_system.h"
+#include "tests/hostile/guarded_run.h"
+#include "tests/support/recording_run_view.h"
+#include "tests/support/temporary_folder.h"
+
+namespace tidemark::testing {
+namespace {
+
+namespace stdfs = std::filesystem;
+using bench::ItemState;
+using bench::TreeSnapshot;
+using Lines = std::vector<std::string>;
+
+const bool kNamed = (Tally().suite = "hostile trees, real folders", true);
+
+constexpr long long kOld = 1'000'000'000'111'111'111;
+constexpr long long kNew = 1'100'000'000'222'222'222;
+
+/// Big trees are cut down where the tests run under a sanitizer.
+bool SmallScale() {
+    const char* scale = std::getenv("TIDEMARK_CHECK_SCALE");
+    return scale != nullptr && std::string(scale) == "small";
+}
+
+/// What a destination item must hold after a pass: the source's version, its own previous
+/// one, nothing, or a folder that the pass created (for a source folder that went away).
+enum class Due { kSource, kPrevious, kAbsent, kFolder };
+
+TreeSnapshot Snapshot(const std::string& root) {
+    std::string error;
+    auto snapshot = bench::SnapshotTree(root, &error);
+    if (!snapshot) {
+        ADD_FAILURE() << error;
+        return {};
+    }
+    return *snapshot;
+}
+
+void WriteFileAt(const std::string& path, const std::string& content, long long modified) {
+    WriteFile(path, content);
+    SetModified(path, modified);
+}
+
+GuardedOptions Within(int seconds) {
+    GuardedOptions options;
+    options.time_limit = std::chrono::seconds(seconds);
+    return options;
+}
+
+GuardedOptions Unprivileged() {
+    GuardedOptions options;
+    options.unprivileged = true;
+    return options;
+}
+
+GuardedOptions FileSizeLimit(std::uint64_t bytes) {
+    GuardedOptions options;
+    options.file_size_limit = bytes;
+    return options;
+}
+
+bool HasLine(const Lines& lines, const std::string& text) {
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+class HostileTreeTest : public ::testing::Test {
+  protected:
+    HostileTreeTest() {
+        MakeFolders(source);
+        MakeFolders(destination);
+        settings.source_path = source;
+        settings.destination_path = destination;
+        settings.ignore_hidden = kUnchecked;
+        settings.ignore_system = kUnchecked;
+    }
+    ~HostileTreeTest() override { bench::RemoveTree(folder.path()); }
+
+    /// Runs one pass and compares the destination with what is due: by default each file and
+    /// link of the source is due as the source's version where the style copies it and as
+    /// its previous version where the style keeps it; specials are never copied; items the
+    /// source does not have stay as they were. `due` overrides this per relative path. The
+    /// source must come out unchanged unless `source_changes` is set.
+    CaseReport Pass(const std::map<std::string, Due>& due = {}, GuardedOptions options = {}) {
+        const TreeSnapshot source_before = Snapshot(source);
+        const TreeSnapshot destination_before = Snapshot(destination);
+        if (options.unprivileged) {
+            HandOverToUnprivilegedUser(folder.path());
+        }
+        const SyncSettings pass_settings = settings;
+        const auto hook = on_line;
+        GuardedResult result = RunGuarded(
+            [&] {
+                PosixFileSystem fs;
+                RecordingRunView view;
+                FakeClock clock;
+                FakeTextFormat format;
+                ExcludeList exclude_list;
+                RunController controller(fs, view, clock, format, exclude_list);
+                if (hook) {
+                    view.on_line = hook;
+                }
+                controller.SynchronizeNow(pass_settings);
+                CaseReport report;
+                report.lines = view.Texts();
+                return report;
+            },
+            options);
+        if (result.end != GuardedResult::End::kFinished) {
+            result.report.problems.push_back("the pass " + result.how);
+        }
+        const TreeSnapshot source_after = Snapshot(source);
+        Compare(source_before, source_after, destination_before, Snapshot(destination), due,
+                result.report);
+        Record(result);
+        lines = result.report.lines;
+        for (const std::string& problem : result.report.problems) {
+            ADD_FAILURE() << problem;
+        }
+        EXPECT_EQ(result.report.bytes_lost, 0);
+        return result.report;
+    }
+
+    Due DefaultDue(const ItemState* from_source, const ItemState* previous) const {
+        if (from_source != nullptr && from_source->kind == ItemState::Kind::kFolder) {
+            return Due::kFolder;
+        }
+        if (from_source == nullptr || from_source->kind == ItemState::Kind::kSpecial) {
+            return previous != nullptr ? Due::kPrevious : Due::kAbsent;
+        }
+        if (previous == nullptr || previous->kind == ItemState::Kind::kFolder) {
+            return previous == nullptr ? Due::kSource : Due::kPrevious;
+        }
+        switch (settings.EffectiveStyle()) {
+            case SyncStyle::kBackup:
+                return Due::kSource;
+            case SyncStyle::kNormal:
+                return SourceIsNewer(from_source->modified, previous->modified) ? Due::kSource
+                                                                                : Due::kPrevious;
+            case SyncStyle::kSafeMode:
+                break;
+        }
+        return Due::kPrevious;
+    }
+
+    void Compare(const TreeSnapshot& source_before, const TreeSnapshot& source_after,
+                 const TreeSnapshot& destination_before, const TreeSnapshot& destination_after,
+                 const std::map<std::string, Due>& due, CaseReport& report) const {
+        auto find = [](const TreeSnapshot& snapshot, const std::string& path) -> const ItemState* {
+            const auto found = snapshot.find(path);
+            return found == snapshot.end() ? nullptr : &found->second;
+        };
+        if (!source_changes) {
+            for (const auto& [path, item] : source_before) {
+                const ItemState* now = find(source_after, path);
+                if (now == nullptr || !now->SameVersion(item)) {
+                    report.problems.push_back("source item changed: " + path);
+                }
+            }
+        }
+        std::vector<std::string> paths;
+        for (const TreeSnapshot* snapshot :
+             {&source_after, &destination_before, &destination_after})
+            for (const auto& [path, item] : *snapshot)
+                paths.push_back(path);
+        std::sort(paths.begin(), paths.end());
+        paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+
+        for (const std::string& path : paths) {
+            const ItemState* from_source = find(source_after, path);
+            const ItemState* previous = find(destination_before, path);
+            const ItemState* actual = find(destination_after, path);
+            const auto listed = due.find(path);
+            const Due expected =
+                listed != due.end() ? listed->second : DefaultDue(from_source, previous);
+            ItemState folder_state;
+            folder_state.kind = ItemState::Kind::kFolder;
+            const ItemState* wanted = expected == Due::kSource     ? from_source
+                                      : expected == Due::kPrevious ? previous
+                                      : expected == Due::kFolder   ? &folder_state
+                                                                   : nullptr;
+            const bool is_folder =
+                (wanted != nullptr && wanted->kind == ItemState::Kind::kFolder) ||
+                (actual != nullptr && actual->kind == ItemState::Kind::kFolder);
+            if (!is_folder) {
+                ++report.files_compared;
+            }
+            // Data is lost when a previous file is gone or replaced by anything but the
+            // complete new version, or when a copy is torn.
+            const bool previous_file =
+                previous != nullptr && previous->kind != ItemState::Kind::kFolder;
+            const bool holds_previous =
+                actual != nullptr && previous_file && actual->SameVersion(*previous);
+            const bool holds_source =
+                actual != nullptr && from_source != nullptr && actual->SameVersion(*from_source);
+            if (previous_file && !holds_previous && !holds_source) {
+                report.bytes_lost += static_cast<std::int64_t>(previous->size);
+            } else if (!previous_file && actual != nullptr && !is_folder && !holds_source) {
+                report.bytes_lost += static_cast<std::int64_t>(actual->size);
+            }
+            if (wanted == nullptr) {
+                if (actual != nullptr) {
+                    report.problems.push_back(path + " should not be in the destination, holds " +
+                                              bench::Describe(*actual));
+                }
+                continue;
+            }
+            if (actual == nullptr) {
+                report.problems.push_back(path + " is missing from the destination, due " +
+                                          bench::Describe(*wanted));
+            } else if (is_folder ? actual->kind != wanted->kind : !actual->SameVersion(*wanted)) {
+                report.problems.push_back(path + " holds " + bench::Describe(*actual) + ", due " +
+                                          bench::Describe(*wanted));
+            }
+        }
+    }
+
+    TemporaryFolder folder;
+    std::string source = folder / "src";
+    std::string destination = folder / "dst";
+    SyncSettings settings;
+    /// Runs in the child at every results line: lets a case change the tree mid-pass.
+    std::function<void(const ResultLine&)> on_line;
+    bool source_changes = false;
+    Lines lines;
+};
+
+TEST_F(HostileTreeTest, AwkwardNamesAreCopiedAndReplacedByteForByte) {
+    const std::string longest(255, 'n');
+    const std::vector<std::string> names = {
+        "new\nline",
+        "back\\slash",
+        "  spaced  ",
+        " leading",
+        "trailing ",
+        "bad\xff\xfeutf8",
+        "\xc3\x28",
+        "tab\there",
+        "cr\rhere",
+        "...",
+        "-rf",
+        "*?<>|:\"",
+        "\xe2\x80\xae"
+        "reversed",
+        longest,
+    };
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        WriteFileAt(source + "/" + names[i], "content " + std::to_string(i), kNew + i);
+        MakeFolders(source + "/dir " + std::to_string(i) + "/" + names[i]);
+        WriteFileAt(source + "/dir " + std::to_string(i) + "/" + names[i] + "/" + names[i],
+                    "inner " + std::to_string(i), kOld);
+    }
+    MakeFolders(source + "/" + longest.substr(0, 250) + "\\sub");
+    WriteFileAt(source + "/" + longest.substr(0, 250) + "\\sub/" + longest, "deep", kOld);
+
+    Pass();
+    for (const std::string& name : names) {
+        EXPECT_TRUE(HasLine(lines, "Creating file " + destination + "/" + name)) << name;
+    }
+
+    // Replacing goes through a temporary name beside names of every kind.
+    settings.style = static_cast<int>(SyncStyle::kBackup);
+    Pass();
+    EXPECT_TRUE(
+        HasLine(lines, " --> Total files updated: " + std::to_string(2 * names.size() + 1)));
+}
+
+TEST_F(HostileTreeTest, PathsFarBeyondTheSystemLimitAreWalkedCopiedAndReplaced) {
+    // 600 levels of 8-byte names: 5,400 bytes below the roots.
+    const std::string level = "deep-dir";
+    std::string relative;
+    int at = ::open(source.c_str(), O_PATH | O_DIRECTORY);
+    for (int depth = 1; depth <= 600; ++depth) {
+        ASSERT_EQ(::mkdirat(at, level.c_str(), 0755), 0);
+        const int next = ::openat(at, level.c_str(), O_PATH | O_DIRECTORY);
+        ::close(at);
+        at = next;
+        relative += "/" + level;
+        if (depth % 150 == 0) {
+            const int file = ::openat(at, "file.txt", O_WRONLY | O_CREAT, 0640);
+            const std::string content = "at depth " + std::to_string(depth);
+            ASSERT_EQ(::write(file, content.data(), content.size()),
+                      static_cast<ssize_t>(content.size()));
+            ::close(file);
+        }
+    }
+    ::close(at);
+    ASSERT_GT(relative.size(), 5000u);
+
+    Pass();
+    EXPECT_TRUE(HasLine(lines, "Creating file " + destination + relative + "/file.txt"));
+    EXPECT_TRUE(HasLine(lines, " --> Total folders created: 600"));
+
+    settings.style = static_cast<int>(SyncStyle::kBackup);
+    Pass();
+    EXPECT_TRUE(HasLine(lines, " --> Total files updated: 4"));
+}
+
+TEST_F(HostileTreeTest, AHundredThousandFilesInOneFolder) {
+    const int files = SmallScale() ? 5'000 : 100'000;
+    const int at = ::open(source.c_str(), O_PATH | O_DIRECTORY);
+    for (int i = 0; i < files; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%06d.dat", i);
+        const int fd = ::openat(at, name, O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        const std::string content(static_cast<std::size_t>(i % 97),
+                                  static_cast<char>('a' + i % 26));
+        ASSERT_EQ(::write(fd, content.data(), content.size()),
+                  static_cast<ssize_t>(content.size()));
+        ::close(fd);
+    }
+    ::close(at);
+
+    Pass(/*due=*/{}, Within(600));
+    EXPECT_TRUE(HasLine(lines, " --> Total files copied: " + std::to_string(files)));
+
+    settings.style = static_cast<int>(SyncStyle::kNormal);
+    Pass(/*due=*/{}, Within(600));
+    EXPECT_TRUE(HasLine(lines, " --> Total files already existed: " + std::to_string(files)));
+    EXPECT_FALSE(HasLine(lines, " --> Total files updated: " + std::to_string(files)));
+}
+
+TEST_F(HostileTreeTest, EmptyAndSparseFilesStayExactAndSparse) {
+    const off_t size = SmallScale() ? (off_t{256} << 20) : (off_t{2} << 30);
+    auto sparse = [&](const std::string& path, const std::vector<off_t>& islands) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        for (const off_t island : islands) {
+            const std::string data = "island at " + std::to_string(island);
+            ASSERT_EQ(::pwrite(fd, data.data(), data.size(), island),
+                      static_cast<ssize_t>(data.size()));
+        }
+        ::close(fd);
+        SetModified(path, kNew);
+    };
+    sparse(source + "/disk.img", {0, size / 2 + 12345, size - 100});
+    sparse(source + "/tail-hole.img", {0});
+    sparse(source + "/all-hole.img", {});
+    WriteFileAt(source + "/empty", "", kNew);
+    WriteFileAt(destination + "/disk.img", std::string(1 << 20, 'o'), kOld);
+    WriteFileAt(destination + "/empty", "not empty before", kOld);
+    settings.style = static_cast<int>(SyncStyle::kBackup);
+
+    Pass();
+
+    const TreeSnapshot copied = Snapshot(destination);
+    for (const char* name : {"disk.img", "tail-hole.img", "all-hole.img"}) {
+        EXPECT_LT(copied.at(name).allocated, std::uint64_t{4} << 20) << name << " was filled in";
+    }
+}
+
+TEST_F(HostileTreeTest, FilesThatChangeBetweenTheCountAndTheWalk) {
+    MakeFolders(source + "/gone");
+    WriteFileAt(source + "/gone/inside.txt", "i", kNew);
+    MakeFolders(source + "/late");
+    WriteFileAt(source + "/late/one.txt", "1", kNew);
+    WriteFileAt(source + "/grows.txt", std::string(1000, 'g'), kNew);
+    WriteFileAt(source + "/shrinks.txt", std::string(100'000, 's'), kNew);
+    WriteFileAt(source + "/vanishes.txt", "v", kNew);
+    WriteFileAt(source + "/vanishes-with-copy.txt", "v", kNew);
+    WriteFileAt(destination + "/vanishes-with-copy.txt", "older copy", kOld);
+    WriteFileAt(source + "/becomes-pipe.txt", "p", kNew);
+    WriteFileAt(source + "/becomes-folder.txt", "f", kNew);
+    settings.style = static_cast<int>(SyncStyle::kNormal);
+    source_changes = true;
+    const std::string src = source;
+    const std::string dst = destination;
+    on_line = [src, dst](const ResultLine& line) {
+        // After the count, before the walk lists the source root.
+        if (line.text.starts_with("Sychronization of ")) {
+            WriteFile(src + "/grows.txt", std::string(70'000, 'G'));
+            ::truncate((src + "/shrinks.txt").c_str(), 10);
+            ::unlink((src + "/becomes-folder.txt").c_str());
+            ::mkdir((src + "/becomes-folder.txt").c_str(), 0755);
+            WriteFile(src + "/becomes-folder.txt/x", "x");
+            WriteFile(src + "/appears.txt", "new");
+            WriteFile(src + "/late/two.txt", "2");
+        }
+        // After the root was listed, before its files' turn.
+        if (line.text == "Creating Folder " + dst + "/gone") {
+            bench::RemoveTree(src + "/gone");
+            ::unlink((src + "/vanishes.txt").c_str());
+            ::unlink((src + "/vanishes-with-copy.txt").c_str());
+            ::unlink((src + "/becomes-pipe.txt").c_str());
+            ::mkfifo((src + "/becomes-pipe.txt").c_str(), 0600);
+        }
+    };
+
+    Pass({{"gone", Due::kFolder}});
+
+    EXPECT_TRUE(HasLine(lines, "Sychronization of 8 files started at @1600000000!"));
+    EXPECT_TRUE(HasLine(lines, "File " + destination +
+                                   "/vanishes.txt could not be processed.  No such file or "
+                                   "directory"));
+    EXPECT_TRUE(HasLine(lines, "File " + destination +
+                                   "/vanishes-with-copy.txt could not be processed.  No such "
+                                   "file or directory"));
+    EXPECT_TRUE(HasLine(lines, "File " + destination +
+                                   "/becomes-pipe.txt could not be processed.  Operation not "
+                                   "supported"));
+    EXPECT_TRUE(HasLine(
+        lines, "Files could not be retrieved from " + source + "/gone. No such file or directory"));
+    EXPECT_TRUE(HasLine(lines, " --> Total files processed during synchronization: 9"));
+}
+
+TEST_F(HostileTreeTest, UnreadableFilesAndFoldersKeepTheirPreviousCopies) {
+    WriteFileAt(source + "/secret.txt", "new secret", kNew);
+    WriteFileAt(destination + "/secret.txt", "old secret", kOld);
+    MakeFolders(source + "/locked/sub");
+    WriteFileAt(source + "/locked/a.txt", "a", kNew);
+    WriteFileAt(source + "/locked/sub/b.txt", "b", kNew);
+    MakeFolders(source + "/unsearchable");
+    WriteFileAt(source + "/unsearchable/c.txt", "c", kNew);
+    WriteFileAt(source + "/fine.txt", "fine", kNew);
+    ::chmod((source + "/secret.txt").c_str(), 0000);
+    ::chmod((source + "/locked").c_str(), 0000);
+    ::chmod((source + "/unsearchable").c_str(), 0644);
+    settings.style = static_cast<int>(SyncStyle::kBackup);
+
+    Pass({{"secret.txt", Due::kPrevious},
+          {"locked/a.txt", Due::kAbsent},
+          {"locked/sub", Due::kAbsent},
+          {"locked/sub/b.txt", Due::kAbsent},
+          {"unsearchable/c.txt", Due::kAbsent}},
+         Unprivileged());
+
+    EXPECT_TRUE(HasLine(lines, "File " + destination +
+                                   "/secret.txt could not be processed.  "
+                                   "Permission denied"));
+    EXPECT_TRUE(HasLine(
+        lines, "Files could not be retrieved from " + source + "/locked. Permission denied"));
+    EXPECT_TRUE(HasLine(lines, "File " + destination +
+                                   "/unsearchable/c.txt could not be "
+                                   "processed.  Permission denied"));
+    EXPECT_TRUE(HasLine(lines, " --> Total files copied: 1"));
+}
+
+TEST_F(HostileTreeTest, ReadOnlyDestinationFilesAreReplacedAndReadOnlyFoldersKept) {
+    WriteFileAt(source + "/read-only.txt", "new", kNew);
+    WriteFileAt(destination + "/read-only.txt", "old", kOld);
+    ::chmod((destination + "/read-only.txt").c_str(), 0444);
+    MakeFolders(source + "/frozen");
+    MakeFolders(destination + "/frozen");
+    WriteFileAt(source + "/frozen/kept.txt", "new", kNew);
+    WriteFileAt(destination + "/frozen/kept.txt", "old", kOld);
+    WriteFileAt(source + "/frozen/missing.txt", "new", kNew);
+    ::chmod((destination + "/frozen").c_str(), 0555);
+    settings.style = static_cast<int>(SyncStyle::kBackup);
+
+    Pass({{"frozen/kept.txt", Due::kPrevious}, {"frozen/missing.txt", Due::kAbsent}},
+         Unprivileged());
+
+    EXPECT_TRUE(HasLine(lines, "File " + destination +
+                                   "/frozen/kept.txt could not be "
+                                   "processed.  Permission denied"));
+    EXPECT_TRUE(HasLine(lines, "File " + destination +
+                                   "/frozen/missing.txt could not be "
+                                   "processed.  Permission denied"));
+    EXPECT_TRUE(HasLine(lines, " --> Total files updated: 1"));
+    struct stat frozen {};
+    ASSERT_EQ(::stat((destination + "/frozen").c_str(), &frozen), 0);
+    EXPECT_EQ(frozen.st_mode & 07777, 0555u);
+}
+
+TEST_F(HostileTreeTest, LinksAreCopiedAsLinksAndNeverFollowed) {
+    const std::string outside = folder / "outside";
+    MakeFolders(outside + "/private");
+    WriteFileAt(outside + "/private/diary.txt", "dear diary", kOld);
+    MakeFolders(source + "/sub");
+    WriteFileAt(source + "/sub/file.txt", "in the tree", kNew);
+    const std::vector<std::pair<std::string, std::string>> links = {
+        {"loop-a", "loop-b"},
+        {"loop-b", "loop-a"},
+        {"self", "self"},
+        {"parent", ".."},
+        {"root", "/"},
+        {"outside", outside},
+        {"outside-file", outside + "/private/diary.txt"},
+        {"dangling", "/no/such/place"},
+        {"relative", "sub/file.txt"},
+        {"sub/up-and-around", "../sub/../sub"},
+    };
+    for (const auto& [name, target] : links) {
+        ASSERT_EQ(::symlink(target.c_str(), (source + "/" + name).c_str()), 0) << name;
+        SetModified(source + "/" + name, kNew);
+    }
+    // A previous link in the destination pointing elsewhere is replaced by Backup.
+    ASSERT_EQ(::symlink("elsewhere", (destination + "/relative").c_str()), 0);
+    SetModified(destination + "/relative", kOld);
+    const TreeSnapshot outside_before = Snapshot(outside);
+
+    Pass();
+    EXPECT_TRUE(HasLine(lines, "Sychronization of 11 files started at @1600000000!"));
+
+    settings.style = static_cast<int>(SyncStyle::kBackup);
+    Pass();
+    EXPECT_TRUE(HasLine(lines, " --> Total files updated: 11"));
+
+    const TreeSnapshot outside_after = Snapshot(outside);
+    ASSERT_EQ(outside_after.size(), outside_before.size());
+    for (const auto& [path, item] : outside_before) {
+        EXPECT_TRUE(outside_after.at(path).SameVersion(item)) << path;
+    }
+}
+
+TEST_F(HostileTreeTest, PipesAndSocketsAreNeverOpened) {
+    ASSERT_EQ(::mkfifo((source + "/pipe").c_str(), 0600), 0);
+    MakeFolders(source + "/nested");
+    ASSERT_EQ(::mkfifo((source + "/nested/.hidden-pipe").c_str(), 0600), 0);
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    struct sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const std::string socket_path = source + "/socket";
+    ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+    std::copy(socket_path.begin(), socket_path.end(), address.sun_path);
+    ASSERT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    WriteFileAt(source + "/plain.txt", "plain", kNew);
+
+    Pass({}, Within(60));
+    for (const char* name : {"/pipe", "/nested/.hidden-pipe", "/socket"}) {
+        EXPECT_TRUE(HasLine(lines, "File " + destination + name +
+                                       " could not be processed.  Operation not supported"))
+            << name;
+    }
+    EXPECT_TRUE(HasLine(lines, " --> Total files could not be processed due to other errors: 3"));
+
+    settings.ignore_system = kChecked;
+    settings.log_ignored = kChecked;
+    settings.style = static_cast<int>(SyncStyle::kBackup);
+    Pass({}, Within(60));
+    EXPECT_TRUE(HasLine(lines, "Ignoring system file " + source + "/pipe"));
+    EXPECT_TRUE(HasLine(lines, " --> Total system files ignored: 3"));
+    ::close(server);
+}
+
+TEST_F(HostileTreeTest, AFileSizeLimitFailsTheLargeCopiesAndKeepsTheirOldVersions) {
+    const std::string large(3 << 20, 'L');
+    WriteFileAt(source + "/large.bin", large, kNew);
+    WriteFileAt(destination + "/large.bin", std::string(2 << 20, 'o'), kOld);
+    WriteFileAt(source + "/large-new.bin", large, kNew);
+    WriteFileAt(source + "/small.txt", "small", kNew);
+    WriteFileAt(destination + "/small.txt", "older small", kOld);
+    settings.style = static_cast<int>(SyncStyle::kBackup);
+
+    Pass({{"large.bin", Due::kPrevious}, {"large-new.bin", Due::kAbsent}}, FileSizeLimit(1 << 20));
+
+    EXPECT_TRUE(HasLine(lines, "File " + destination +
+                                   "/large.bin could not be processed.  "
+                                   "File too large"));
+    EXPECT_TRUE(HasLine(lines, "File " + destination +
+                                   "/large-new.bin could not be processed.  "
+                                   "File too large"));
+    EXPECT_TRUE(HasLine(lines, " --> Total files updated: 1"));
+}
+
+}  // namespace
+}  // namespace tidemark::testing
