@@ -13,6 +13,11 @@ bool IsExcluded(std::string_view path, const ExcludeList& entries) {
         if (upper_path.empty()) {
             upper_path = UpperCase(path);
         }
+        // Upper-casing at most halves an entry, so one over twice the path's length cannot
+        // be in it; skipping it spares every file the cost of a huge entry (a damaged file).
+        if (entry.size() > 2 * upper_path.size()) {
+            continue;
+        }
         if (upper_path.find(UpperCase(entry)) != std::string::npos) {
             return true;
         }
