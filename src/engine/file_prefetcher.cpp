@@ -44,33 +44,57 @@ void FilePrefetcher::SubmitUpTo(std::size_t end) {
     if (submitted_ >= end) {
         return;
     }
+    const std::size_t added = end - submitted_;
     for (; submitted_ < end; ++submitted_) {
         queue_.push_back(submitted_);
     }
-    work_ready_.notify_all();
+    if (added == 1) {
+        work_ready_.notify_one();
+    } else {
+        work_ready_.notify_all();
+    }
 }
 
 PreparedFile& FilePrefetcher::Take(std::size_t index) {
+    if (index > 0) {
+        std::lock_guard lock(mutex_);
+        prepared_[index - 1].reset();  // the walk is done with it
+    }
     if (workers_.empty()) {
-        if (index > 0) {
-            prepared_[index - 1].reset();
-        }
         prepared_[index] = PrepareFile((*files_)[index], *context_);
         return *prepared_[index];
     }
     std::unique_lock lock(mutex_);
-    if (index > 0) {
-        prepared_[index - 1].reset();  // the walk is done with it
+    // Topping the window up in halves wakes the workers once per half window rather than
+    // once per file.
+    if (submitted_ < index + window_ / 2 + 1) {
+        SubmitUpTo(index + window_);
     }
-    SubmitUpTo(index + window_);
-    file_ready_.wait(lock, [&] { return prepared_[index].has_value(); });
+    if (!prepared_[index]) {
+        // Not started yet: doing it here is quicker than waking a worker and waiting for it,
+        // which matters when preparing is only a look at the destination.
+        if (const auto queued = std::find(queue_.begin(), queue_.end(), index);
+            queued != queue_.end()) {
+            queue_.erase(queued);
+            lock.unlock();
+            PreparedFile prepared = PrepareFile((*files_)[index], *context_);
+            lock.lock();
+            prepared_[index] = std::move(prepared);
+        } else {
+            waiting_for_ = index;
+            file_ready_.wait(lock, [&] { return prepared_[index].has_value(); });
+            waiting_for_.reset();
+        }
+    }
     return *prepared_[index];
 }
 
 void FilePrefetcher::Abandon() {
     std::unique_lock lock(mutex_);
     queue_.clear();
+    abandoning_ = true;
     file_ready_.wait(lock, [&] { return in_flight_ == 0; });
+    abandoning_ = false;
     for (std::optional<PreparedFile>& prepared : prepared_) {
         if (prepared && prepared->staged && prepared->staged->ok() && !prepared->staged_settled) {
             context_->fs.DiscardCopy(prepared->staged->value());
@@ -88,8 +112,10 @@ void FilePrefetcher::WorkerLoop() {
         if (shutting_down_) {
             return;
         }
-        const std::size_t index = queue_.front();
-        queue_.pop_front();
+        // Workers take the file furthest ahead and the walk the next one, so that the two
+        // rarely wait on the same file.
+        const std::size_t index = queue_.back();
+        queue_.pop_back();
         ++in_flight_;
         const FileEntry& file = (*files_)[index];
         const PreparationContext& context = *context_;
@@ -98,7 +124,9 @@ void FilePrefetcher::WorkerLoop() {
         lock.lock();
         prepared_[index] = std::move(prepared);
         --in_flight_;
-        file_ready_.notify_all();
+        if (waiting_for_ == index || (in_flight_ == 0 && abandoning_)) {
+            file_ready_.notify_all();
+        }
     }
 }
 

@@ -45,6 +45,8 @@ class FilePrefetcher {
     std::deque<std::size_t> queue_;
     std::size_t in_flight_ = 0;
     bool shutting_down_ = false;
+    bool abandoning_ = false;
+    std::optional<std::size_t> waiting_for_;  // the file the walk is waiting for
 
     const std::vector<FileEntry>* files_ = nullptr;
     const PreparationContext* context_ = nullptr;
