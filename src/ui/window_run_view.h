@@ -46,7 +46,7 @@ class WindowRunView final : public RunView {
     static constexpr double kRefreshInterval = 0.015;
     /// ...and, where a refresh is slow (a loaded machine, a large window), enough for the run
     /// to get this many times the refresh's own time in between...
-    static constexpr double kRunShare = 9.0;
+    static constexpr double kRunShare = 19.0;
     /// ...but never so long that Pause and Stop would wait for it.
     static constexpr double kLongestInterval = 0.06;
 
