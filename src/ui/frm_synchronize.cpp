@@ -344,12 +344,13 @@ void FrmSynchronize::Load() {
     (void)EnsureConfigurationFolder(ports_.fs, ports_.program_folder);
     Call(hooks_.load_configuration_list);
 
+    // The defaults go in first, so that a remembered configuration whose file is missing or
+    // damaged leaves them rather than empty locations.
+    ApplyBuiltInDefaults();
     const std::string remembered = ports_.settings.Read(settings_keys::kConfiguration);
     if (!remembered.empty()) {
         cbo_configuration_->setEditText(QString::fromStdString(remembered));
         Call(hooks_.configuration_selected);
-    } else {
-        ApplyBuiltInDefaults();
     }
     for (LinkLabel* label : {lbl_help_, lbl_about_, lbl_donate_, lbl_exclude_list_}) {
         StyleAsLink(*label);

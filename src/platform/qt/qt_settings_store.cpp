@@ -33,7 +33,9 @@ std::string QtSettingsStore::Read(const std::string& key, const std::string& fal
 bool QtSettingsStore::Write(const std::string& key, const std::string& value) {
     settings_->setValue(KeyOf(key), QString::fromStdString(value));
     settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    // A damaged file reports a format error from then on, yet QSettings writes the file
+    // anew (keeping what it could read); only an access error means nothing was written.
+    return settings_->status() != QSettings::AccessError;
 }
 
 }  // namespace tidemark
