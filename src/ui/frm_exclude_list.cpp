@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "ui/main_window_layout.h"
+#include "ui/twips.h"
 
 namespace tidemark::ui {
 
@@ -23,14 +24,6 @@ constexpr double kEditorOuterWidth = 6200;
 constexpr double kEditorMinimumOuterHeight = 4000;
 constexpr double kEditorDesignedClientHeight = 6165;
 constexpr double kDescriptionHeight = 555;
-
-int Pixels(double twips) {
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
-}
-
-QRect PixelRect(double left, double top, double width, double height) {
-    return QRect(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
-}
 
 static_assert(kExcludeListClientWidth == (kEditorOuterWidth - kEditorFrameWidth) / kTwipsPerPixel);
 

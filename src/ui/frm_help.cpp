@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ui/main_window_layout.h"
+#include "ui/twips.h"
 #include "ui/tidemark_icon.h"
 
 namespace tidemark::ui {
@@ -22,18 +23,6 @@ constexpr double kMinimumOuterWidth = 3000;
 constexpr double kMinimumOuterHeight = 2000;
 constexpr double kButtonWidth = 1500;
 constexpr double kButtonHeight = 435;
-
-int Pixels(double twips) {
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
-}
-
-double Twips(int pixels) {
-    return pixels * kTwipsPerPixel;
-}
-
-QRect PixelRect(double left, double top, double width, double height) {
-    return QRect(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
-}
 
 }  // namespace
 

@@ -21,6 +21,7 @@
 #include "ui/link_label.h"
 #include "ui/results_list.h"
 #include "ui/results_model.h"
+#include "ui/twips.h"
 #include "ui/window_run_view.h"
 
 #ifndef TIDEMARK_VERSION_MAJOR
@@ -45,9 +46,6 @@ constexpr const char* kSaveBeforeExit =
     "The settings have changed for this configuration.\r\n\r\nWould you like to save them "
     "before you exit the application?";
 
-/// Widget sizes are limited to this many pixels; stored values beyond it are cut to it.
-constexpr double kLargestPixels = 16'777'215.0;
-
 QString Text(const char* text) {
     return QString::fromUtf8(text);
 }
@@ -58,11 +56,6 @@ QFont CaptionFont() {
     font.setPointSizeF(8.25);
     font.setBold(true);
     return font;
-}
-
-int Pixels(double twips) {
-    return static_cast<int>(
-        std::lround(std::clamp(twips / kTwipsPerPixel, -kLargestPixels, kLargestPixels)));
 }
 
 /// The pixel rectangle of a place in twips; edges are rounded, so neighbours stay neighbours.

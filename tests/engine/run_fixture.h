@@ -26,32 +26,8 @@ class WindowsRunTest : public ::testing::Test {
 
     std::int32_t Run() { return controller.SynchronizeNow(settings); }
 
-    /// The lines between the start line and the completion line of the first pass.
-    std::vector<std::string> WalkLines() const {
-        std::vector<std::string> walk;
-        bool inside = false;
-        for (const std::string& text : view.Texts()) {
-            if (text.starts_with("Sychronization completed at "))
-                break;
-            if (inside)
-                walk.push_back(text);
-            if (text.starts_with("Sychronization of "))
-                inside = true;
-        }
-        return walk;
-    }
-
-    /// The summary lines of the first pass.
-    std::vector<std::string> SummaryLines() const {
-        std::vector<std::string> summary;
-        for (const std::string& text : view.Texts()) {
-            if (text.starts_with(" --> "))
-                summary.push_back(text);
-            if (text == "Done!")
-                break;
-        }
-        return summary;
-    }
+    std::vector<std::string> WalkLines() const { return testing::WalkLines(view.Texts()); }
+    std::vector<std::string> SummaryLines() const { return testing::SummaryLines(view.Texts()); }
 
     InMemoryFileSystem fs{PathSyntax::Windows()};
     RecordingRunView view;

@@ -76,17 +76,8 @@ TEST_F(WalkTest, EachStyleAgainstEachDestination) {
         settings.style = static_cast<int>(c.style);
         run.SynchronizeNow(settings);
 
-        Lines walk;
-        bool inside = false;
-        for (const std::string& text : recording.Texts()) {
-            if (text.starts_with("Sychronization completed"))
-                break;
-            if (inside)
-                walk.push_back(text);
-            if (text.starts_with("Sychronization of "))
-                inside = true;
-        }
-        EXPECT_EQ(walk, std::string(c.line).empty() ? Lines{} : Lines{c.line});
+        EXPECT_EQ(testing::WalkLines(recording.Texts()),
+                  std::string(c.line).empty() ? Lines{} : Lines{c.line});
         EXPECT_EQ(memory.ContentOf("E:\\Copy\\f.txt"), c.content);
         EXPECT_EQ(run.Stats().existing_files, c.counters.existing_files);
         EXPECT_EQ(run.Stats().copied_files, c.counters.copied_files);

@@ -45,19 +45,7 @@ class PosixSyncTest : public ::testing::Test {
         return controller.SynchronizeNow(settings);
     }
 
-    Lines WalkLines() const {
-        Lines walk;
-        bool inside = false;
-        for (const std::string& text : view.Texts()) {
-            if (text.starts_with("Sychronization completed at "))
-                break;
-            if (inside)
-                walk.push_back(text);
-            if (text.starts_with("Sychronization of "))
-                inside = true;
-        }
-        return walk;
-    }
+    Lines WalkLines() const { return testing::WalkLines(view.Texts()); }
 
     /// Runs `body` as an unprivileged user when the tests run as root, so that permission
     /// bits are enforced; the body's results lines come back through a file.

@@ -36,6 +36,31 @@ void RecordingRunView::ProcessEvents() {
         on_events();
 }
 
+std::vector<std::string> WalkLines(const std::vector<std::string>& texts) {
+    std::vector<std::string> walk;
+    bool inside = false;
+    for (const std::string& text : texts) {
+        if (text.starts_with("Sychronization completed at "))
+            break;
+        if (inside)
+            walk.push_back(text);
+        if (text.starts_with("Sychronization of "))
+            inside = true;
+    }
+    return walk;
+}
+
+std::vector<std::string> SummaryLines(const std::vector<std::string>& texts) {
+    std::vector<std::string> summary;
+    for (const std::string& text : texts) {
+        if (text.starts_with(" --> "))
+            summary.push_back(text);
+        if (text == "Done!")
+            break;
+    }
+    return summary;
+}
+
 std::string FakeTextFormat::DateTime(FileTime time) {
     return "@" + std::to_string(time / 1'000'000'000);
 }

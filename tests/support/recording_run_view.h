@@ -72,6 +72,11 @@ class RecordingRunView final : public RunView {
     void Sleep(std::chrono::milliseconds) override { ++sleeps; }
 };
 
+/// The lines a pass's walk wrote: those between its start line and its completion line.
+std::vector<std::string> WalkLines(const std::vector<std::string>& texts);
+/// The summary lines of the first pass.
+std::vector<std::string> SummaryLines(const std::vector<std::string>& texts);
+
 /// A clock that moves only when told to.
 class FakeClock final : public Clock {
   public:
