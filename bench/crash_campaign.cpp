@@ -537,16 +537,15 @@ CrashCampaignResult RunCrashCampaign(const CrashCampaignOptions& options, std::F
                                                std::chrono::duration<double>(kill_after)),
                        status)) {
             pass.Kill(status);
-            killed = true;
-            ++result.kills_during_pass;
+            // It may have ended on its own just before the signal.
+            killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
         }
-        const bool crashed =
-            pass.started() && (killed ? !(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
-                                      : !(WIFEXITED(status) && WEXITSTATUS(status) == 0));
-        if (crashed) {
+        const bool ended_well = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (killed) {
+            ++result.kills_during_pass;
+        } else if (pass.started() && !ended_well) {
             ++result.tally.crashes;
-            problems.push_back(label + ": the pass ended by itself with status " +
-                               std::to_string(status));
+            problems.push_back(label + ": the pass ended with status " + std::to_string(status));
         }
         TrialCounts after_kill;
         if (const auto now = Snapshot(destination, problems); now && previous) {
