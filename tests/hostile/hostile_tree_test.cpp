@@ -4,9 +4,11 @@
 // own previous one where a replace was refused or failed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -571,6 +573,62 @@ TEST_F(HostileTreeTest, AFileSizeLimitFailsTheLargeCopiesAndKeepsTheirOldVersion
                                    "/large-new.bin could not be processed.  "
                                    "File too large"));
     EXPECT_TRUE(HasLine(lines, " --> Total files updated: 1"));
+}
+
+TEST(ProgramFilesTest, SavesAreWholeAfterAKillAndAFailedSaveKeepsTheOldFile) {
+    TemporaryFolder folder;
+    const std::string path = folder / "Config.txt";
+    const std::string first(1 << 20, 'a');
+    const std::string second((3 << 19) + 7, 'b');
+    WriteFile(path, first);
+    for (int trial = 0; trial < 12; ++trial) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            PosixFileSystem fs;
+            for (int i = 0;; ++i) {
+                (void)fs.WriteTextFile(path, i % 2 == 0 ? second : first);
+            }
+        }
+        ::usleep(static_cast<useconds_t>(1000 + trial * 1700));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        GuardedResult result;
+        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) {
+            result.end = GuardedResult::End::kCrashed;
+        }
+        const std::string now = ReadFile(path);
+        result.report.files_compared = 1;
+        if (now != first && now != second) {
+            result.report.bytes_lost = static_cast<std::int64_t>(first.size());
+        }
+        Record(result);
+        EXPECT_EQ(result.report.bytes_lost, 0) << "after kill " << trial << ": " << now.size();
+    }
+
+    // A save that fails on the way (here at a file-size limit) leaves the old file.
+    const std::string before = ReadFile(path);
+    GuardedOptions limited;
+    limited.file_size_limit = 1 << 19;
+    const GuardedResult result = RunGuarded(
+        [&] {
+            PosixFileSystem fs;
+            CaseReport report;
+            const Status saved = fs.WriteTextFile(path, second);
+            report.lines.push_back(saved.ok() ? "saved" : saved.failure().description);
+            report.files_compared = 1;
+            return report;
+        },
+        limited);
+    Record(result);
+    EXPECT_EQ(result.end, GuardedResult::End::kFinished) << result.how;
+    EXPECT_EQ(result.report.lines, Lines{"File too large"});
+    EXPECT_EQ(ReadFile(path), before);
+
+    // Listing the folder, as a pass that walks it does, removes what the killed saves left.
+    PosixFileSystem fs;
+    ASSERT_TRUE(fs.ListFolder(folder.path()).ok());
+    EXPECT_EQ(CountItemsStartingWith(folder.path(), PosixFileSystem::kTemporaryPrefix), 0);
 }
 
 }  // namespace
