@@ -95,12 +95,9 @@ TEST_F(CoarseDestinationTest, ACopiedFileIsNotCopiedAgainButAChangeIs) {
         bool round_up;
     };
     const Precision precisions[] = {
-        {"FAT", 2 * kSecond, false},
-        {"FAT written elsewhere", 2 * kSecond, true},
-        {"one second", kSecond, false},
-        {"exFAT", 10'000'000, false},
-        {"NTFS", 100, false},
-        {"fine", 1, false},
+        {"FAT", 2 * kSecond, false},    {"FAT written elsewhere", 2 * kSecond, true},
+        {"one second", kSecond, false}, {"exFAT", 10'000'000, false},
+        {"NTFS", 100, false},           {"fine", 1, false},
     };
     for (const Precision& precision : precisions) {
         SCOPED_TRACE(precision.what);
