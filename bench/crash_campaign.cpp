@@ -17,6 +17,7 @@
 #include <thread>
 #include <type_traits>
 
+#include "bench/split_mix64.h"
 #include "bench/tree_snapshot.h"
 #include "engine/file_decision.h"
 #include "platform/posix_file_system.h"
@@ -28,26 +29,6 @@ namespace tidemark::bench {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-/// The same sequence on every machine, so that a seed names one campaign.
-class SplitMix64 {
-  public:
-    explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    std::int64_t Below(std::int64_t bound) {
-        return static_cast<std::int64_t>(Next() % static_cast<std::uint64_t>(bound));
-    }
-    double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
-
-  private:
-    std::uint64_t state_;
-};
-
 constexpr std::int64_t kSecond = 1'000'000'000;
 constexpr std::int64_t kBaseTime = 1'600'000'000 * kSecond + 123'456'789;
 const char* const kFolders[] = {"docs", "docs/old", "media", "media/raw", ".cache"};

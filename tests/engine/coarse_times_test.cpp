@@ -68,17 +68,7 @@ class CoarseDestinationTest : public ::testing::Test {
         RunController controller(fs, view, clock, format, exclude_list);
         controller.SynchronizeNow(settings);
         stats = controller.Stats();
-        std::vector<std::string> walk;
-        bool inside = false;
-        for (const std::string& text : view.Texts()) {
-            if (text.starts_with("Sychronization completed at "))
-                break;
-            if (inside)
-                walk.push_back(text);
-            if (text.starts_with("Sychronization of "))
-                inside = true;
-        }
-        return walk;
+        return WalkLines(view.Texts());
     }
 
     FakeClock clock;
