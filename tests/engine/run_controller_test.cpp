@@ -1,10 +1,65 @@
 // The Synchronize Now! command and its passes, over drive-letter paths in memory.
+#include <new>
+
 #include "tests/engine/run_fixture.h"
 
 namespace tidemark::testing {
 namespace {
 
 using RunControllerTest = WindowsRunTest;
+
+/// Passes everything to the in-memory file system, but runs out of memory listing one folder.
+class ExhaustedFileSystem final : public FileSystemPort {
+  public:
+    ExhaustedFileSystem(InMemoryFileSystem& inner, std::string folder)
+        : inner_(inner), folder_(std::move(folder)) {}
+    const PathSyntax& Syntax() const override { return inner_.Syntax(); }
+    bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }
+    Result<FolderListing> ListFolder(const std::string& path) override {
+        if (path == folder_ && ++listings_ == 2)
+            throw std::bad_alloc();  // the walk, not the count
+        return inner_.ListFolder(path);
+    }
+    Result<std::optional<FileStatus>> FindFile(const std::string& path) override {
+        return inner_.FindFile(path);
+    }
+    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override {
+        return inner_.StageCopy(source, destination);
+    }
+    Status CommitCopy(const StagedCopy& staged, bool overwrite) override {
+        return inner_.CommitCopy(staged, overwrite);
+    }
+    void DiscardCopy(const StagedCopy& staged) override { inner_.DiscardCopy(staged); }
+    Status CheckDeletable(const std::string& path) override { return inner_.CheckDeletable(path); }
+    Status CreateFolder(const std::string& path) override { return inner_.CreateFolder(path); }
+    std::optional<std::string> ResolveFolder(const std::string& path) override {
+        return inner_.ResolveFolder(path);
+    }
+
+  private:
+    InMemoryFileSystem& inner_;
+    std::string folder_;
+    int listings_ = 0;
+};
+
+TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {
+    fs.AddFile("C:\\Data\\Sub\\a.txt");
+    fs.AddFile("C:\\Data\\b.txt");
+    ExhaustedFileSystem exhausted(fs, "C:\\Data\\Sub");
+    RunController run(exhausted, view, clock, format, exclude_list);
+    settings.reverse_sync = kChecked;
+    settings.preview_only = kChecked;
+    run.SynchronizeNow(settings);
+    const Lines texts = view.Texts();
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[texts.size() - 2],
+              "The synchronization could not be completed.  std::bad_alloc");
+    EXPECT_EQ(texts.back(),
+              "********** Synchronization Processing completed in preview mode! Changes "
+              "specified were not actually made **********");
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Synchronizing E:\\Copy --> C:\\Data"), 0);
+    EXPECT_FALSE(view.running);
+}
 
 TEST_F(RunControllerTest, CompletePassWritesItsLinesInOrder) {
     fs.AddFile("C:\\Data\\a.txt", "a", kOld);
@@ -154,6 +209,21 @@ TEST_F(RunControllerTest, SourceWithoutFilesEndsWithoutConfirmation) {
                                    "No files or folders are located in the source directory!"}));
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(view.status, "No files or folders are located in the source directory!");
+}
+
+TEST_F(RunControllerTest, SourceThatCannotBeListedAfterItsCheckEndsThePassCleanly) {
+    fs.AddFile("C:\\Data\\a.txt");
+    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "C:\\Data", NoSuchFile());
+    settings.reverse_sync = kChecked;
+    Run();
+    EXPECT_EQ(view.Texts(),
+              (Lines{"Synchronizing C:\\Data --> E:\\Copy",
+                     "Object C:\\Data could not be processed.  No such file or directory",
+                     "No files or folders are located in the source directory!",
+                     "Synchronizing E:\\Copy --> C:\\Data",
+                     "No files or folders are located in the source directory!"}));
+    EXPECT_FALSE(view.running);
+    EXPECT_TRUE(fs.Changes().empty());
 }
 
 TEST_F(RunControllerTest, DecliningTheConfirmationLeavesAnEmptyList) {

@@ -246,7 +246,7 @@ TEST_F(WalkTest, FailedDeleteAndCopyGiveTwoLinesAndKeepTheOldFile) {
     EXPECT_EQ(fs.ContentOf("E:\\Copy\\f.txt"), "old");
 }
 
-TEST_F(WalkTest, AFailureBeforeTheDestinationIsKnownNamesTheSourceFile) {
+TEST_F(WalkTest, AFailureNamesTheFileInHandNeverTheOneBefore) {
     fs.AddFile("C:\\Data\\first.txt", "", 0, kHiddenAttribute);
     fs.AddFile("C:\\Data\\second.txt", "x", kNew);
     fs.AddFile("E:\\Copy\\second.txt", "y", kOld);
