@@ -6,22 +6,11 @@
 #include "app/mod_main.h"
 #include "app/window_geometry.h"
 #include "tests/app/memory_settings_store.h"
+#include "tests/app/test_doubles.h"
 #include "tests/support/in_memory_file_system.h"
 
 namespace tidemark {
 namespace {
-
-class IsoCalendar final : public LocalCalendar {
-  public:
-    LocalDateTime Now() override {
-        LocalDateTime now;
-        now.date = std::chrono::year{2026} / 6 / 1;
-        return now;
-    }
-    std::optional<LocalDateTime> ParseLocaleDateTime(const std::string&) override {
-        return std::nullopt;
-    }
-};
 
 class PlainNumbers final : public LocaleNumberFormat {
   public:
@@ -64,7 +53,7 @@ TEST(CorruptSettings, EveryKeyFallsBackToItsDefault) {
         }
         testing::InMemoryFileSystem fs;
         fs.AddFolder("/p");
-        IsoCalendar calendar;
+        testing::FixedCalendar calendar;
 
         const ApplicationState state = StartUp("/p", fs, store, calendar).state;
         EXPECT_EQ(state.usage_counter, 0.0);

@@ -8,6 +8,7 @@
 
 #include "engine/run_controller.h"
 #include "tests/app/memory_settings_store.h"
+#include "tests/app/test_doubles.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
 
@@ -16,6 +17,7 @@ namespace {
 
 using namespace std::chrono;
 using testing::MemorySettingsStore;
+using testing::RecordingShell;
 
 LocalDateTime At(year_month_day date, int hour, int minute = 0) {
     return LocalDateTime{date, hour, minute, 0};
@@ -36,16 +38,6 @@ class FakeCalendar final : public LocalCalendar {
             return std::nullopt;
         }
         return At(std::chrono::year{year} / month / day, hour, minute);
-    }
-};
-
-class RecordingShell final : public ShellPort {
-  public:
-    std::vector<std::string> opened;
-    bool accept = true;
-    bool Open(const std::string& target) override {
-        opened.push_back(target);
-        return accept;
     }
 };
 

@@ -9,6 +9,7 @@
 #include "app/window_geometry.h"
 #include "config/configuration_commands.h"
 #include "platform/qt/qt_settings_store.h"
+#include "tests/app/test_doubles.h"
 #include "tests/support/corrupt_text.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/main_window_configuration_form.h"
@@ -17,19 +18,8 @@ namespace tidemark::ui::testing {
 namespace {
 
 using tidemark::testing::CorruptVersionsOf;
+using tidemark::testing::FixedCalendar;
 using tidemark::testing::WriteFile;
-
-class FixedCalendar final : public LocalCalendar {
-  public:
-    LocalDateTime Now() override {
-        LocalDateTime now;
-        now.date = std::chrono::year{2026} / 6 / 1;
-        return now;
-    }
-    std::optional<LocalDateTime> ParseLocaleDateTime(const std::string&) override {
-        return std::nullopt;
-    }
-};
 
 TEST(CorruptSettingsFile, ReadsFallBackAndTheNextWriteReadsBack) {
     const std::string intact =

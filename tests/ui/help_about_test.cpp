@@ -14,6 +14,7 @@
 #include "app/reminders.h"
 #include "platform/qt/qt_locale_text.h"
 #include "platform/qt/qt_settings_store.h"
+#include "tests/app/test_doubles.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
 #include "ui/frm_about.h"
@@ -22,6 +23,8 @@
 
 namespace tidemark::ui {
 namespace {
+
+using tidemark::testing::RecordingShell;
 
 // Lets the deferred deletions of closed windows happen.
 void Settle() {
@@ -42,15 +45,6 @@ T& Child(QWidget& window, const char* name) {
 int Px(double twips) {
     return static_cast<int>(twips / kTwipsPerPixel + 0.5);
 }
-
-class RecordingShell final : public ShellPort {
-  public:
-    std::vector<std::string> opened;
-    bool Open(const std::string& target) override {
-        opened.push_back(target);
-        return true;
-    }
-};
 
 class NoViewers final : public ProgramLauncher {
   public:

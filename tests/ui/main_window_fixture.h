@@ -15,6 +15,7 @@
 #include "engine/run_view.h"
 #include "platform/posix_file_system.h"
 #include "tests/app/memory_settings_store.h"
+#include "tests/app/test_doubles.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
 #include "ui/frm_synchronize.h"
@@ -23,6 +24,7 @@ namespace tidemark::ui::testing {
 
 using tidemark::testing::FakeTextFormat;
 using tidemark::testing::MemorySettingsStore;
+using tidemark::testing::RecordingShell;
 using tidemark::testing::TemporaryFolder;
 
 QApplication& App();
@@ -45,15 +47,6 @@ class ScriptedMessages final : public MessagePort {
 
     MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
                               MessageIcon icon) override;
-};
-
-class RecordingShell final : public ShellPort {
-  public:
-    std::vector<std::string> opened;
-    bool Open(const std::string& target) override {
-        opened.push_back(target);
-        return true;
-    }
 };
 
 class ScriptedPicker final : public FolderPickerPort {
