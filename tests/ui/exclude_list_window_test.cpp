@@ -10,6 +10,7 @@
 #include "platform/posix_file_system.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/ui/find_control.h"
 #include "ui/frm_exclude_list.h"
 
 namespace tidemark::ui {
@@ -29,12 +30,7 @@ QApplication& App() {
 
 template <typename T>
 T& Child(QWidget& window, const char* name) {
-    T* child = window.findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        ADD_FAILURE() << "no control " << name;
-        std::abort();
-    }
-    return *child;
+    return tidemark::testing::FindControl<T>(window, name);
 }
 
 /// A window on a real program folder, shown as the main window shows it.

@@ -17,6 +17,7 @@
 #include "tests/app/test_doubles.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/ui/find_control.h"
 #include "ui/frm_about.h"
 #include "ui/frm_help.h"
 #include "ui/main_window_layout.h"
@@ -34,12 +35,7 @@ void Settle() {
 
 template <typename T>
 T& Child(QWidget& window, const char* name) {
-    T* child = window.findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        ADD_FAILURE() << "no control " << name;
-        std::abort();
-    }
-    return *child;
+    return tidemark::testing::FindControl<T>(window, name);
 }
 
 int Px(double twips) {

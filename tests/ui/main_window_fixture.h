@@ -18,6 +18,7 @@
 #include "tests/app/test_doubles.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/ui/find_control.h"
 #include "ui/frm_synchronize.h"
 
 namespace tidemark::ui::testing {
@@ -82,12 +83,7 @@ class MainWindowTest : public ::testing::Test {
 
     template <typename T>
     T& Child(const char* name) {
-        T* child = window->findChild<T*>(QString::fromLatin1(name));
-        if (child == nullptr) {
-            ADD_FAILURE() << "no control " << name;
-            std::abort();
-        }
-        return *child;
+        return tidemark::testing::FindControl<T>(*window, name);
     }
 
     TemporaryFolder temp;
