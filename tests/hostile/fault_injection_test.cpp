@@ -18,6 +18,7 @@ namespace {
 
 using Op = InMemoryFileSystem::Operation;
 using Snapshot = std::map<std::string, std::string>;
+using Fault = std::function<void(InMemoryFileSystem&)>;
 
 const bool kNamed = (Tally().suite = "fault injection, in memory", true);
 
@@ -47,22 +48,6 @@ void BuildWorld(InMemoryFileSystem& fs) {
     fs.SetReadOnly("/dst/older.txt");
 }
 
-/// Every path an operation of the walk can be called for: each source item and its
-/// destination, present or not.
-std::vector<std::string> AllPaths() {
-    InMemoryFileSystem fs;
-    BuildWorld(fs);
-    std::set<std::string> paths = {"/src", "/dst"};
-    for (const auto& [relative, item] : fs.Snapshot("/src")) {
-        paths.insert("/src/" + relative);
-        paths.insert("/dst/" + relative);
-    }
-    for (const auto& [relative, item] : fs.Snapshot("/dst")) {
-        paths.insert("/dst/" + relative);
-    }
-    return {paths.begin(), paths.end()};
-}
-
 struct Variant {
     const char* name;
     SyncStyle style;
@@ -81,15 +66,14 @@ struct Outcome {
     Snapshot source;
     Snapshot destination;
     std::size_t pending = 0;
+    int fired = 0;
 };
 
-Outcome RunVariant(const Variant& variant, const std::function<void(InMemoryFileSystem&)>& fault,
-                   int* fired = nullptr) {
+Outcome RunVariant(const Variant& variant, const Fault& fault) {
     InMemoryFileSystem fs;
     BuildWorld(fs);
-    if (fault) {
+    if (fault)
         fault(fs);
-    }
     RecordingRunView view;
     FakeClock clock;
     FakeTextFormat format;
@@ -102,37 +86,35 @@ Outcome RunVariant(const Variant& variant, const std::function<void(InMemoryFile
     settings.preview_only = variant.preview ? kChecked : kUnchecked;
     settings.ignore_hidden = kUnchecked;
     controller.SynchronizeNow(settings);
-    if (fired != nullptr) {
-        *fired = fs.InjectedFailuresFired();
-    }
-    return Outcome{view.Texts(), fs.Snapshot("/src"), fs.Snapshot("/dst"),
-                   fs.PendingStagedCopies()};
+    return Outcome{view.Texts(), fs.Snapshot("/src"), fs.Snapshot("/dst"), fs.PendingStagedCopies(),
+                   fs.InjectedFailuresFired()};
 }
 
-std::size_t SizeOf(const std::string& snapshot_item) {
-    // "kind:content:time"; contents here hold no colon.
-    const std::size_t first = snapshot_item.find(':');
-    const std::size_t last = snapshot_item.rfind(':');
-    return last > first ? last - first - 1 : 0;
+Outcome Untouched() {
+    InMemoryFileSystem fs;
+    BuildWorld(fs);
+    return Outcome{{}, fs.Snapshot("/src"), fs.Snapshot("/dst")};
+}
+
+bool ReportsAFailure(const std::vector<std::string>& lines) {
+    return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find(" could not be ") != std::string::npos;
+    });
 }
 
 /// Checks one faulted run against the world before it and the same run without the fault.
-CaseReport Check(const Outcome& before, const Outcome& faultless, const Outcome& faulted,
-                 int fired) {
+CaseReport Check(const Outcome& before, const Outcome& faultless, const Outcome& faulted) {
     CaseReport report;
     report.lines = faulted.lines;
-    if (faulted.source != before.source) {
+    report.faults_fired = faulted.fired;
+    if (faulted.source != before.source)
         report.problems.push_back("the source changed");
-    }
-    if (faulted.pending != 0) {
+    if (faulted.pending != 0)
         report.problems.push_back(std::to_string(faulted.pending) + " staged copies left");
-    }
     std::set<std::string> paths;
-    for (const Snapshot* snapshot : {&before.destination, &faulted.destination}) {
-        for (const auto& [path, item] : *snapshot) {
+    for (const Snapshot* snapshot : {&before.destination, &faulted.destination})
+        for (const auto& [path, item] : *snapshot)
             paths.insert(path);
-        }
-    }
     for (const std::string& path : paths) {
         const auto find = [&](const Snapshot& snapshot) -> const std::string* {
             const auto found = snapshot.find(path);
@@ -142,16 +124,17 @@ CaseReport Check(const Outcome& before, const Outcome& faultless, const Outcome&
         const std::string* now = find(faulted.destination);
         const std::string* from_source = find(before.source);
         const std::string* due = find(faultless.destination);
-        const bool is_folder = (now != nullptr && now->starts_with("folder:")) ||
-                               (previous != nullptr && previous->starts_with("folder:"));
-        if (is_folder) {
+        if ((now != nullptr && now->starts_with("folder:")) ||
+            (previous != nullptr && previous->starts_with("folder:"))) {
             continue;
         }
         ++report.files_compared;
         const bool holds_previous = now != nullptr && previous != nullptr && *now == *previous;
         const bool holds_source = now != nullptr && from_source != nullptr && *now == *from_source;
         if (previous != nullptr && !holds_previous && !holds_source) {
-            report.bytes_lost += static_cast<std::int64_t>(SizeOf(*previous));
+            // "kind:content:time"; contents here hold no colon.
+            const std::size_t first = previous->find(':');
+            report.bytes_lost += static_cast<std::int64_t>(previous->rfind(':') - first - 1);
             report.problems.push_back(path + " lost its previous version");
         } else if (now != nullptr && !holds_previous && !holds_source) {
             report.problems.push_back(path + " holds neither version");
@@ -160,30 +143,22 @@ CaseReport Check(const Outcome& before, const Outcome& faultless, const Outcome&
         const bool done_without_fault =
             due != nullptr && (previous == nullptr || *due != *previous);
         const bool done_with_fault = now != nullptr && (previous == nullptr || *now != *previous);
-        if (done_with_fault && !done_without_fault) {
+        if (done_with_fault && !done_without_fault)
             report.problems.push_back(path + " was changed only because of the fault");
-        }
-    }
-    if (fired == 0) {
-        if (faulted.lines != faultless.lines || faulted.destination != faultless.destination) {
-            report.problems.push_back("a fault that never fired changed the run");
-        }
-    } else {
-        bool reported = false;
-        for (const std::string& line : faulted.lines) {
-            reported = reported || line.find(" could not be ") != std::string::npos;
-        }
-        if (!reported) {
-            report.problems.push_back("the fault fired but no line reports it");
-        }
     }
     return report;
 }
 
-std::string Describe(const Variant& variant, const char* operation, const std::string& path,
-                     const Failure& failure) {
-    return std::string(variant.name) + ", " + operation + " fails on " + path + " with " +
-           std::to_string(failure.number);
+/// Runs one faulted variant in a child, tallies it and fails the test with each problem.
+CaseReport Guarded(const std::string& what, const std::function<CaseReport()>& body) {
+    GuardedOptions options;
+    options.time_limit = std::chrono::seconds(60);
+    const GuardedResult result = RunGuarded(body, options);
+    Record(result);
+    EXPECT_EQ(result.end, GuardedResult::End::kFinished) << what << ": " << result.how;
+    for (const std::string& problem : result.report.problems)
+        ADD_FAILURE() << what << ": " << problem;
+    return result.report;
 }
 
 TEST(FaultInjection, EachOperationFailsOnEachPathInTurn) {
@@ -193,42 +168,40 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurn) {
         {Op::kCheckDeletable, "the delete"}, {Op::kCreateFolder, "creating a folder"},
     };
     const Failure failures[] = {AccessDenied(), FailureFromErrno(EIO)};
-    const std::vector<std::string> paths = AllPaths();
+    // Every path an operation of the walk can be called for: each source item and its
+    // destination, present or not.
+    const Outcome before = Untouched();
+    std::set<std::string> paths = {"/src", "/dst"};
+    for (const auto& [relative, item] : before.source) {
+        paths.insert("/src/" + relative);
+        paths.insert("/dst/" + relative);
+    }
+    for (const auto& [relative, item] : before.destination)
+        paths.insert("/dst/" + relative);
+
     int fired_cases = 0;
     for (const Variant& variant : kVariants) {
+        const Outcome faultless = RunVariant(variant, {});
         for (const auto& [operation, operation_name] : operations) {
             for (const std::string& path : paths) {
                 for (const Failure& failure : failures) {
-                    GuardedOptions options;
-                    options.time_limit = std::chrono::seconds(60);
-                    const GuardedResult result = RunGuarded(
-                        [&] {
-                            const Outcome before = [] {
-                                InMemoryFileSystem fs;
-                                BuildWorld(fs);
-                                return Outcome{{}, fs.Snapshot("/src"), fs.Snapshot("/dst"), 0};
-                            }();
-                            const Outcome faultless = RunVariant(variant, {});
-                            int fired = 0;
-                            const Outcome faulted = RunVariant(
-                                variant,
-                                [&](InMemoryFileSystem& fs) {
-                                    fs.FailOn(operation, path, failure);
-                                },
-                                &fired);
-                            CaseReport report = Check(before, faultless, faulted, fired);
-                            report.faults_fired = fired;
-                            return report;
-                        },
-                        options);
-                    fired_cases += result.report.faults_fired > 0 ? 1 : 0;
-                    Record(result);
-                    const std::string what = Describe(variant, operation_name, path, failure);
-                    EXPECT_EQ(result.end, GuardedResult::End::kFinished)
-                        << what << ": " << result.how;
-                    for (const std::string& problem : result.report.problems) {
-                        ADD_FAILURE() << what << ": " << problem;
-                    }
+                    const std::string what = std::string(variant.name) + ", " + operation_name +
+                                             " fails on " + path + " with " +
+                                             std::to_string(failure.number);
+                    const CaseReport report = Guarded(what, [&] {
+                        const Outcome faulted = RunVariant(variant, [&](InMemoryFileSystem& fs) {
+                            fs.FailOn(operation, path, failure);
+                        });
+                        CaseReport checked = Check(before, faultless, faulted);
+                        if (faulted.fired == 0 && (faulted.lines != faultless.lines ||
+                                                   faulted.destination != faultless.destination)) {
+                            checked.problems.push_back("a fault that never fired changed the run");
+                        }
+                        if (faulted.fired > 0 && !ReportsAFailure(faulted.lines))
+                            checked.problems.push_back("the fault fired but no line reports it");
+                        return checked;
+                    });
+                    fired_cases += report.faults_fired > 0 ? 1 : 0;
                 }
             }
         }
@@ -238,40 +211,27 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurn) {
 }
 
 TEST(FaultInjection, AFullDestinationKeepsEveryPreviousVersion) {
+    const Outcome before = Untouched();
     for (const Variant& variant : kVariants) {
+        const Outcome faultless = RunVariant(variant, {});
         // The world holds 111 bytes of files before anything is copied.
         for (const std::uint64_t capacity : {0, 111, 120, 130, 1000}) {
-            const GuardedResult result = RunGuarded(
-                [&] {
-                    const Outcome before = [] {
-                        InMemoryFileSystem fs;
-                        BuildWorld(fs);
-                        return Outcome{{}, fs.Snapshot("/src"), fs.Snapshot("/dst"), 0};
-                    }();
-                    const Outcome faultless = RunVariant(variant, {});
-                    const Outcome full = RunVariant(
-                        variant, [&](InMemoryFileSystem& fs) { fs.SetCapacity(capacity); });
-                    // A full disk cannot be told from a fault that fired when no copy was due.
-                    CaseReport report = Check(before, faultless, full, /*fired=*/1);
-                    if (full.destination == faultless.destination) {
-                        std::erase(report.problems, "the fault fired but no line reports it");
-                    }
-                    return report;
-                },
-                GuardedOptions{});
-            Record(result);
             const std::string what =
                 std::string(variant.name) + " into " + std::to_string(capacity) + " bytes";
-            EXPECT_EQ(result.end, GuardedResult::End::kFinished) << what << ": " << result.how;
-            for (const std::string& problem : result.report.problems) {
-                ADD_FAILURE() << what << ": " << problem;
-            }
+            const CaseReport report = Guarded(what, [&] {
+                const Outcome full =
+                    RunVariant(variant, [&](InMemoryFileSystem& fs) { fs.SetCapacity(capacity); });
+                CaseReport checked = Check(before, faultless, full);
+                if (full.destination != faultless.destination && !ReportsAFailure(full.lines))
+                    checked.problems.push_back("a copy failed but no line reports it");
+                return checked;
+            });
             if (capacity == 0 && !variant.preview) {
-                bool no_space = false;
-                for (const std::string& line : result.report.lines) {
-                    no_space = no_space || line.ends_with("No space left on device");
-                }
-                EXPECT_TRUE(no_space) << what;
+                EXPECT_TRUE(std::any_of(report.lines.begin(), report.lines.end(),
+                                        [](const std::string& line) {
+                                            return line.ends_with("No space left on device");
+                                        }))
+                    << what;
             }
         }
     }

@@ -38,12 +38,9 @@ struct GuardedResult {
     CaseReport report;
 };
 
-/// The user the unprivileged runs become when the tests run as root.
-inline constexpr uid_t kUnprivilegedUser = 65534;
-
 /// Runs `body` in a child process with a time limit and answers its report. A child that is
-/// still running at the limit is killed and counts as hung; one that dies from a signal or
-/// ends without a report counts as crashed. The caller must have no other threads.
+/// still running at the limit is ended and counts as hung; one that dies from another signal
+/// or ends without a report counts as crashed. The caller must have no other threads.
 GuardedResult RunGuarded(const std::function<CaseReport()>& body, const GuardedOptions& options);
 
 /// Gives the tree to the user of unprivileged runs when the tests run as root.

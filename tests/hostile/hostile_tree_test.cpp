@@ -13,8 +13,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
+#include <set>
 
 #include "bench/tree_snapshot.h"
 #include "engine/file_decision.h"
@@ -27,10 +27,8 @@
 namespace tidemark::testing {
 namespace {
 
-namespace stdfs = std::filesystem;
 using bench::ItemState;
 using bench::TreeSnapshot;
-using Lines = std::vector<std::string>;
 
 const bool kNamed = (Tally().suite = "hostile trees, real folders", true);
 
@@ -50,16 +48,9 @@ enum class Due { kSource, kPrevious, kAbsent, kFolder };
 TreeSnapshot Snapshot(const std::string& root) {
     std::string error;
     auto snapshot = bench::SnapshotTree(root, &error);
-    if (!snapshot) {
+    if (!snapshot)
         ADD_FAILURE() << error;
-        return {};
-    }
-    return *snapshot;
-}
-
-void WriteFileAt(const std::string& path, const std::string& content, long long modified) {
-    WriteFile(path, content);
-    SetModified(path, modified);
+    return snapshot.value_or(TreeSnapshot{});
 }
 
 GuardedOptions Within(int seconds) {
@@ -68,20 +59,9 @@ GuardedOptions Within(int seconds) {
     return options;
 }
 
-GuardedOptions Unprivileged() {
-    GuardedOptions options;
-    options.unprivileged = true;
-    return options;
-}
-
-GuardedOptions FileSizeLimit(std::uint64_t bytes) {
-    GuardedOptions options;
-    options.file_size_limit = bytes;
-    return options;
-}
-
-bool HasLine(const Lines& lines, const std::string& text) {
-    return std::find(lines.begin(), lines.end(), text) != lines.end();
+void WriteFileAt(const std::string& path, const std::string& content, long long modified) {
+    WriteFile(path, content);
+    SetModified(path, modified);
 }
 
 class HostileTreeTest : public ::testing::Test {
@@ -101,14 +81,12 @@ class HostileTreeTest : public ::testing::Test {
     /// its previous version where the style keeps it; specials are never copied; items the
     /// source does not have stay as they were. `due` overrides this per relative path. The
     /// source must come out unchanged unless `source_changes` is set.
-    CaseReport Pass(const std::map<std::string, Due>& due = {}, GuardedOptions options = {}) {
+    void Pass(const std::map<std::string, Due>& due = {}, GuardedOptions options = {}) {
         const TreeSnapshot source_before = Snapshot(source);
         const TreeSnapshot destination_before = Snapshot(destination);
-        if (options.unprivileged) {
+        if (options.unprivileged)
             HandOverToUnprivilegedUser(folder.path());
-        }
         const SyncSettings pass_settings = settings;
-        const auto hook = on_line;
         GuardedResult result = RunGuarded(
             [&] {
                 PosixFileSystem fs;
@@ -117,40 +95,40 @@ class HostileTreeTest : public ::testing::Test {
                 FakeTextFormat format;
                 ExcludeList exclude_list;
                 RunController controller(fs, view, clock, format, exclude_list);
-                if (hook) {
-                    view.on_line = hook;
-                }
+                view.on_line = on_line;
                 controller.SynchronizeNow(pass_settings);
                 CaseReport report;
                 report.lines = view.Texts();
                 return report;
             },
             options);
-        if (result.end != GuardedResult::End::kFinished) {
+        if (result.end != GuardedResult::End::kFinished)
             result.report.problems.push_back("the pass " + result.how);
-        }
         const TreeSnapshot source_after = Snapshot(source);
-        Compare(source_before, source_after, destination_before, Snapshot(destination), due,
-                result.report);
+        if (!source_changes) {
+            for (const auto& [path, item] : source_before) {
+                const auto now = source_after.find(path);
+                if (now == source_after.end() || !now->second.SameVersion(item))
+                    result.report.problems.push_back("source item changed: " + path);
+            }
+        }
+        Compare(source_after, destination_before, Snapshot(destination), due, result.report);
         Record(result);
         lines = result.report.lines;
-        for (const std::string& problem : result.report.problems) {
+        for (const std::string& problem : result.report.problems)
             ADD_FAILURE() << problem;
-        }
         EXPECT_EQ(result.report.bytes_lost, 0);
-        return result.report;
     }
 
     Due DefaultDue(const ItemState* from_source, const ItemState* previous) const {
-        if (from_source != nullptr && from_source->kind == ItemState::Kind::kFolder) {
+        if (from_source != nullptr && from_source->kind == ItemState::Kind::kFolder)
             return Due::kFolder;
-        }
-        if (from_source == nullptr || from_source->kind == ItemState::Kind::kSpecial) {
+        if (from_source == nullptr || from_source->kind == ItemState::Kind::kSpecial)
             return previous != nullptr ? Due::kPrevious : Due::kAbsent;
-        }
-        if (previous == nullptr || previous->kind == ItemState::Kind::kFolder) {
-            return previous == nullptr ? Due::kSource : Due::kPrevious;
-        }
+        if (previous == nullptr)
+            return Due::kSource;
+        if (previous->kind == ItemState::Kind::kFolder)
+            return Due::kPrevious;
         switch (settings.EffectiveStyle()) {
             case SyncStyle::kBackup:
                 return Due::kSource;
@@ -163,29 +141,21 @@ class HostileTreeTest : public ::testing::Test {
         return Due::kPrevious;
     }
 
-    void Compare(const TreeSnapshot& source_before, const TreeSnapshot& source_after,
-                 const TreeSnapshot& destination_before, const TreeSnapshot& destination_after,
-                 const std::map<std::string, Due>& due, CaseReport& report) const {
+    void Compare(const TreeSnapshot& source_after, const TreeSnapshot& destination_before,
+                 const TreeSnapshot& destination_after, const std::map<std::string, Due>& due,
+                 CaseReport& report) const {
         auto find = [](const TreeSnapshot& snapshot, const std::string& path) -> const ItemState* {
             const auto found = snapshot.find(path);
             return found == snapshot.end() ? nullptr : &found->second;
         };
-        if (!source_changes) {
-            for (const auto& [path, item] : source_before) {
-                const ItemState* now = find(source_after, path);
-                if (now == nullptr || !now->SameVersion(item)) {
-                    report.problems.push_back("source item changed: " + path);
-                }
-            }
-        }
-        std::vector<std::string> paths;
+        std::set<std::string> paths;
         for (const TreeSnapshot* snapshot :
              {&source_after, &destination_before, &destination_after})
             for (const auto& [path, item] : *snapshot)
-                paths.push_back(path);
-        std::sort(paths.begin(), paths.end());
-        paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+                paths.insert(path);
 
+        ItemState folder_state;
+        folder_state.kind = ItemState::Kind::kFolder;
         for (const std::string& path : paths) {
             const ItemState* from_source = find(source_after, path);
             const ItemState* previous = find(destination_before, path);
@@ -193,8 +163,6 @@ class HostileTreeTest : public ::testing::Test {
             const auto listed = due.find(path);
             const Due expected =
                 listed != due.end() ? listed->second : DefaultDue(from_source, previous);
-            ItemState folder_state;
-            folder_state.kind = ItemState::Kind::kFolder;
             const ItemState* wanted = expected == Due::kSource     ? from_source
                                       : expected == Due::kPrevious ? previous
                                       : expected == Due::kFolder   ? &folder_state
@@ -202,9 +170,7 @@ class HostileTreeTest : public ::testing::Test {
             const bool is_folder =
                 (wanted != nullptr && wanted->kind == ItemState::Kind::kFolder) ||
                 (actual != nullptr && actual->kind == ItemState::Kind::kFolder);
-            if (!is_folder) {
-                ++report.files_compared;
-            }
+            report.files_compared += is_folder ? 0 : 1;
             // Data is lost when a previous file is gone or replaced by anything but the
             // complete new version, or when a copy is torn.
             const bool previous_file =
@@ -218,21 +184,26 @@ class HostileTreeTest : public ::testing::Test {
             } else if (!previous_file && actual != nullptr && !is_folder && !holds_source) {
                 report.bytes_lost += static_cast<std::int64_t>(actual->size);
             }
-            if (wanted == nullptr) {
-                if (actual != nullptr) {
-                    report.problems.push_back(path + " should not be in the destination, holds " +
-                                              bench::Describe(*actual));
-                }
-                continue;
-            }
-            if (actual == nullptr) {
+            if (wanted == nullptr && actual != nullptr) {
+                report.problems.push_back(path + " should not be in the destination, holds " +
+                                          bench::Describe(*actual));
+            } else if (wanted != nullptr && actual == nullptr) {
                 report.problems.push_back(path + " is missing from the destination, due " +
                                           bench::Describe(*wanted));
-            } else if (is_folder ? actual->kind != wanted->kind : !actual->SameVersion(*wanted)) {
+            } else if (wanted != nullptr &&
+                       (is_folder ? actual->kind != wanted->kind : !actual->SameVersion(*wanted))) {
                 report.problems.push_back(path + " holds " + bench::Describe(*actual) + ", due " +
                                           bench::Describe(*wanted));
             }
         }
+    }
+
+    bool Has(const std::string& line) const {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    /// The line of a file that the pass could not copy, by its path below the destination.
+    std::string NotProcessed(const std::string& relative, const std::string& why) const {
+        return "File " + destination + "/" + relative + " could not be processed.  " + why;
     }
 
     TemporaryFolder folder;
@@ -242,7 +213,7 @@ class HostileTreeTest : public ::testing::Test {
     /// Runs in the child at every results line: lets a case change the tree mid-pass.
     std::function<void(const ResultLine&)> on_line;
     bool source_changes = false;
-    Lines lines;
+    std::vector<std::string> lines;
 };
 
 TEST_F(HostileTreeTest, AwkwardNamesAreCopiedAndReplacedByteForByte) {
@@ -265,55 +236,49 @@ TEST_F(HostileTreeTest, AwkwardNamesAreCopiedAndReplacedByteForByte) {
         longest,
     };
     for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string inner = source + "/dir " + std::to_string(i) + "/" + names[i];
         WriteFileAt(source + "/" + names[i], "content " + std::to_string(i), kNew + i);
-        MakeFolders(source + "/dir " + std::to_string(i) + "/" + names[i]);
-        WriteFileAt(source + "/dir " + std::to_string(i) + "/" + names[i] + "/" + names[i],
-                    "inner " + std::to_string(i), kOld);
+        MakeFolders(inner);
+        WriteFileAt(inner + "/" + names[i], "inner " + std::to_string(i), kOld);
     }
     MakeFolders(source + "/" + longest.substr(0, 250) + "\\sub");
     WriteFileAt(source + "/" + longest.substr(0, 250) + "\\sub/" + longest, "deep", kOld);
 
     Pass();
-    for (const std::string& name : names) {
-        EXPECT_TRUE(HasLine(lines, "Creating file " + destination + "/" + name)) << name;
-    }
+    for (const std::string& name : names)
+        EXPECT_TRUE(Has("Creating file " + destination + "/" + name)) << name;
 
     // Replacing goes through a temporary name beside names of every kind.
     settings.style = static_cast<int>(SyncStyle::kBackup);
     Pass();
-    EXPECT_TRUE(
-        HasLine(lines, " --> Total files updated: " + std::to_string(2 * names.size() + 1)));
+    EXPECT_TRUE(Has(" --> Total files updated: " + std::to_string(2 * names.size() + 1)));
 }
 
 TEST_F(HostileTreeTest, PathsFarBeyondTheSystemLimitAreWalkedCopiedAndReplaced) {
-    // 600 levels of 8-byte names: 5,400 bytes below the roots.
-    const std::string level = "deep-dir";
+    // 600 levels of 8-byte names: 5,400 bytes below the roots, with a file every 150 levels.
     std::string relative;
     int at = ::open(source.c_str(), O_PATH | O_DIRECTORY);
     for (int depth = 1; depth <= 600; ++depth) {
-        ASSERT_EQ(::mkdirat(at, level.c_str(), 0755), 0);
-        const int next = ::openat(at, level.c_str(), O_PATH | O_DIRECTORY);
+        ASSERT_EQ(::mkdirat(at, "deep-dir", 0755), 0);
+        const int next = ::openat(at, "deep-dir", O_PATH | O_DIRECTORY);
         ::close(at);
         at = next;
-        relative += "/" + level;
+        relative += "/deep-dir";
         if (depth % 150 == 0) {
             const int file = ::openat(at, "file.txt", O_WRONLY | O_CREAT, 0640);
-            const std::string content = "at depth " + std::to_string(depth);
-            ASSERT_EQ(::write(file, content.data(), content.size()),
-                      static_cast<ssize_t>(content.size()));
+            ASSERT_EQ(::write(file, "deep", 4), 4);
             ::close(file);
         }
     }
     ::close(at);
-    ASSERT_GT(relative.size(), 5000u);
 
     Pass();
-    EXPECT_TRUE(HasLine(lines, "Creating file " + destination + relative + "/file.txt"));
-    EXPECT_TRUE(HasLine(lines, " --> Total folders created: 600"));
+    EXPECT_TRUE(Has("Creating file " + destination + relative + "/file.txt"));
+    EXPECT_TRUE(Has(" --> Total folders created: 600"));
 
     settings.style = static_cast<int>(SyncStyle::kBackup);
     Pass();
-    EXPECT_TRUE(HasLine(lines, " --> Total files updated: 4"));
+    EXPECT_TRUE(Has(" --> Total files updated: 4"));
 }
 
 TEST_F(HostileTreeTest, AHundredThousandFilesInOneFolder) {
@@ -332,20 +297,19 @@ TEST_F(HostileTreeTest, AHundredThousandFilesInOneFolder) {
     }
     ::close(at);
 
-    Pass(/*due=*/{}, Within(600));
-    EXPECT_TRUE(HasLine(lines, " --> Total files copied: " + std::to_string(files)));
+    Pass({}, Within(600));
+    EXPECT_TRUE(Has(" --> Total files copied: " + std::to_string(files)));
 
     settings.style = static_cast<int>(SyncStyle::kNormal);
-    Pass(/*due=*/{}, Within(600));
-    EXPECT_TRUE(HasLine(lines, " --> Total files already existed: " + std::to_string(files)));
-    EXPECT_FALSE(HasLine(lines, " --> Total files updated: " + std::to_string(files)));
+    Pass({}, Within(600));
+    EXPECT_TRUE(Has(" --> Total files already existed: " + std::to_string(files)));
+    EXPECT_FALSE(Has(" --> Total files updated: " + std::to_string(files)));
 }
 
 TEST_F(HostileTreeTest, EmptyAndSparseFilesStayExactAndSparse) {
     const off_t size = SmallScale() ? (off_t{256} << 20) : (off_t{2} << 30);
-    auto sparse = [&](const std::string& path, const std::vector<off_t>& islands) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ASSERT_GE(fd, 0);
+    auto sparse = [&](const std::string& name, const std::vector<off_t>& islands) {
+        const int fd = ::open((source + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ASSERT_EQ(::ftruncate(fd, size), 0);
         for (const off_t island : islands) {
             const std::string data = "island at " + std::to_string(island);
@@ -353,11 +317,11 @@ TEST_F(HostileTreeTest, EmptyAndSparseFilesStayExactAndSparse) {
                       static_cast<ssize_t>(data.size()));
         }
         ::close(fd);
-        SetModified(path, kNew);
+        SetModified(source + "/" + name, kNew);
     };
-    sparse(source + "/disk.img", {0, size / 2 + 12345, size - 100});
-    sparse(source + "/tail-hole.img", {0});
-    sparse(source + "/all-hole.img", {});
+    sparse("disk.img", {0, size / 2 + 12345, size - 100});
+    sparse("tail-hole.img", {0});
+    sparse("all-hole.img", {});
     WriteFileAt(source + "/empty", "", kNew);
     WriteFileAt(destination + "/disk.img", std::string(1 << 20, 'o'), kOld);
     WriteFileAt(destination + "/empty", "not empty before", kOld);
@@ -366,9 +330,8 @@ TEST_F(HostileTreeTest, EmptyAndSparseFilesStayExactAndSparse) {
     Pass();
 
     const TreeSnapshot copied = Snapshot(destination);
-    for (const char* name : {"disk.img", "tail-hole.img", "all-hole.img"}) {
+    for (const char* name : {"disk.img", "tail-hole.img", "all-hole.img"})
         EXPECT_LT(copied.at(name).allocated, std::uint64_t{4} << 20) << name << " was filled in";
-    }
 }
 
 TEST_F(HostileTreeTest, FilesThatChangeBetweenTheCountAndTheWalk) {
@@ -378,16 +341,14 @@ TEST_F(HostileTreeTest, FilesThatChangeBetweenTheCountAndTheWalk) {
     WriteFileAt(source + "/late/one.txt", "1", kNew);
     WriteFileAt(source + "/grows.txt", std::string(1000, 'g'), kNew);
     WriteFileAt(source + "/shrinks.txt", std::string(100'000, 's'), kNew);
-    WriteFileAt(source + "/vanishes.txt", "v", kNew);
-    WriteFileAt(source + "/vanishes-with-copy.txt", "v", kNew);
+    for (const char* name :
+         {"vanishes.txt", "vanishes-with-copy.txt", "becomes-pipe.txt", "becomes-folder.txt"}) {
+        WriteFileAt(source + "/" + name, "v", kNew);
+    }
     WriteFileAt(destination + "/vanishes-with-copy.txt", "older copy", kOld);
-    WriteFileAt(source + "/becomes-pipe.txt", "p", kNew);
-    WriteFileAt(source + "/becomes-folder.txt", "f", kNew);
     settings.style = static_cast<int>(SyncStyle::kNormal);
     source_changes = true;
-    const std::string src = source;
-    const std::string dst = destination;
-    on_line = [src, dst](const ResultLine& line) {
+    on_line = [src = source, dst = destination](const ResultLine& line) {
         // After the count, before the walk lists the source root.
         if (line.text.starts_with("Sychronization of ")) {
             WriteFile(src + "/grows.txt", std::string(70'000, 'G'));
@@ -410,54 +371,24 @@ TEST_F(HostileTreeTest, FilesThatChangeBetweenTheCountAndTheWalk) {
 
     Pass({{"gone", Due::kFolder}});
 
-    EXPECT_TRUE(HasLine(lines, "Sychronization of 8 files started at @1600000000!"));
-    EXPECT_TRUE(HasLine(lines, "File " + destination +
-                                   "/vanishes.txt could not be processed.  No such file or "
-                                   "directory"));
-    EXPECT_TRUE(HasLine(lines, "File " + destination +
-                                   "/vanishes-with-copy.txt could not be processed.  No such "
-                                   "file or directory"));
-    EXPECT_TRUE(HasLine(lines, "File " + destination +
-                                   "/becomes-pipe.txt could not be processed.  Operation not "
-                                   "supported"));
-    EXPECT_TRUE(HasLine(
-        lines, "Files could not be retrieved from " + source + "/gone. No such file or directory"));
-    EXPECT_TRUE(HasLine(lines, " --> Total files processed during synchronization: 9"));
+    EXPECT_TRUE(Has("Sychronization of 8 files started at @1600000000!"));
+    EXPECT_TRUE(Has(NotProcessed("vanishes.txt", "No such file or directory")));
+    EXPECT_TRUE(Has(NotProcessed("vanishes-with-copy.txt", "No such file or directory")));
+    EXPECT_TRUE(Has(NotProcessed("becomes-pipe.txt", "Operation not supported")));
+    EXPECT_TRUE(
+        Has("Files could not be retrieved from " + source + "/gone. No such file or directory"));
+    EXPECT_TRUE(Has(" --> Total files processed during synchronization: 9"));
 }
 
-TEST_F(HostileTreeTest, UnreadableFilesAndFoldersKeepTheirPreviousCopies) {
+// The plain cases of unreadable and read-only items are in the POSIX sync tests; here, a
+// folder that can be listed but not entered, and the whole tree compared.
+TEST_F(HostileTreeTest, FilesThatCannotBeReadOrReplacedKeepTheirPreviousVersions) {
     WriteFileAt(source + "/secret.txt", "new secret", kNew);
     WriteFileAt(destination + "/secret.txt", "old secret", kOld);
-    MakeFolders(source + "/locked/sub");
-    WriteFileAt(source + "/locked/a.txt", "a", kNew);
-    WriteFileAt(source + "/locked/sub/b.txt", "b", kNew);
+    ::chmod((source + "/secret.txt").c_str(), 0000);
     MakeFolders(source + "/unsearchable");
     WriteFileAt(source + "/unsearchable/c.txt", "c", kNew);
-    WriteFileAt(source + "/fine.txt", "fine", kNew);
-    ::chmod((source + "/secret.txt").c_str(), 0000);
-    ::chmod((source + "/locked").c_str(), 0000);
     ::chmod((source + "/unsearchable").c_str(), 0644);
-    settings.style = static_cast<int>(SyncStyle::kBackup);
-
-    Pass({{"secret.txt", Due::kPrevious},
-          {"locked/a.txt", Due::kAbsent},
-          {"locked/sub", Due::kAbsent},
-          {"locked/sub/b.txt", Due::kAbsent},
-          {"unsearchable/c.txt", Due::kAbsent}},
-         Unprivileged());
-
-    EXPECT_TRUE(HasLine(lines, "File " + destination +
-                                   "/secret.txt could not be processed.  "
-                                   "Permission denied"));
-    EXPECT_TRUE(HasLine(
-        lines, "Files could not be retrieved from " + source + "/locked. Permission denied"));
-    EXPECT_TRUE(HasLine(lines, "File " + destination +
-                                   "/unsearchable/c.txt could not be "
-                                   "processed.  Permission denied"));
-    EXPECT_TRUE(HasLine(lines, " --> Total files copied: 1"));
-}
-
-TEST_F(HostileTreeTest, ReadOnlyDestinationFilesAreReplacedAndReadOnlyFoldersKept) {
     WriteFileAt(source + "/read-only.txt", "new", kNew);
     WriteFileAt(destination + "/read-only.txt", "old", kOld);
     ::chmod((destination + "/read-only.txt").c_str(), 0444);
@@ -465,20 +396,18 @@ TEST_F(HostileTreeTest, ReadOnlyDestinationFilesAreReplacedAndReadOnlyFoldersKep
     MakeFolders(destination + "/frozen");
     WriteFileAt(source + "/frozen/kept.txt", "new", kNew);
     WriteFileAt(destination + "/frozen/kept.txt", "old", kOld);
-    WriteFileAt(source + "/frozen/missing.txt", "new", kNew);
     ::chmod((destination + "/frozen").c_str(), 0555);
     settings.style = static_cast<int>(SyncStyle::kBackup);
+    GuardedOptions unprivileged;
+    unprivileged.unprivileged = true;
 
-    Pass({{"frozen/kept.txt", Due::kPrevious}, {"frozen/missing.txt", Due::kAbsent}},
-         Unprivileged());
+    Pass({{"secret.txt", Due::kPrevious},
+          {"unsearchable/c.txt", Due::kAbsent},
+          {"frozen/kept.txt", Due::kPrevious}},
+         unprivileged);
 
-    EXPECT_TRUE(HasLine(lines, "File " + destination +
-                                   "/frozen/kept.txt could not be "
-                                   "processed.  Permission denied"));
-    EXPECT_TRUE(HasLine(lines, "File " + destination +
-                                   "/frozen/missing.txt could not be "
-                                   "processed.  Permission denied"));
-    EXPECT_TRUE(HasLine(lines, " --> Total files updated: 1"));
+    EXPECT_TRUE(Has(NotProcessed("unsearchable/c.txt", "Permission denied")));
+    EXPECT_TRUE(Has(" --> Total files updated: 1"));
     struct stat frozen {};
     ASSERT_EQ(::stat((destination + "/frozen").c_str(), &frozen), 0);
     EXPECT_EQ(frozen.st_mode & 07777, 0555u);
@@ -490,7 +419,7 @@ TEST_F(HostileTreeTest, LinksAreCopiedAsLinksAndNeverFollowed) {
     WriteFileAt(outside + "/private/diary.txt", "dear diary", kOld);
     MakeFolders(source + "/sub");
     WriteFileAt(source + "/sub/file.txt", "in the tree", kNew);
-    const std::vector<std::pair<std::string, std::string>> links = {
+    const std::pair<std::string, std::string> links[] = {
         {"loop-a", "loop-b"},
         {"loop-b", "loop-a"},
         {"self", "self"},
@@ -512,21 +441,18 @@ TEST_F(HostileTreeTest, LinksAreCopiedAsLinksAndNeverFollowed) {
     const TreeSnapshot outside_before = Snapshot(outside);
 
     Pass();
-    EXPECT_TRUE(HasLine(lines, "Sychronization of 11 files started at @1600000000!"));
-
+    EXPECT_TRUE(Has("Sychronization of 11 files started at @1600000000!"));
     settings.style = static_cast<int>(SyncStyle::kBackup);
     Pass();
-    EXPECT_TRUE(HasLine(lines, " --> Total files updated: 11"));
+    EXPECT_TRUE(Has(" --> Total files updated: 11"));
 
     const TreeSnapshot outside_after = Snapshot(outside);
     ASSERT_EQ(outside_after.size(), outside_before.size());
-    for (const auto& [path, item] : outside_before) {
+    for (const auto& [path, item] : outside_before)
         EXPECT_TRUE(outside_after.at(path).SameVersion(item)) << path;
-    }
 }
 
 TEST_F(HostileTreeTest, PipesAndSocketsAreNeverOpened) {
-    ASSERT_EQ(::mkfifo((source + "/pipe").c_str(), 0600), 0);
     MakeFolders(source + "/nested");
     ASSERT_EQ(::mkfifo((source + "/nested/.hidden-pipe").c_str(), 0600), 0);
     const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -539,19 +465,12 @@ TEST_F(HostileTreeTest, PipesAndSocketsAreNeverOpened) {
     WriteFileAt(source + "/plain.txt", "plain", kNew);
 
     Pass({}, Within(60));
-    for (const char* name : {"/pipe", "/nested/.hidden-pipe", "/socket"}) {
-        EXPECT_TRUE(HasLine(lines, "File " + destination + name +
-                                       " could not be processed.  Operation not supported"))
-            << name;
-    }
-    EXPECT_TRUE(HasLine(lines, " --> Total files could not be processed due to other errors: 3"));
+    EXPECT_TRUE(Has(NotProcessed("socket", "Operation not supported")));
+    EXPECT_TRUE(Has(" --> Total files could not be processed due to other errors: 2"));
 
     settings.ignore_system = kChecked;
-    settings.log_ignored = kChecked;
-    settings.style = static_cast<int>(SyncStyle::kBackup);
     Pass({}, Within(60));
-    EXPECT_TRUE(HasLine(lines, "Ignoring system file " + source + "/pipe"));
-    EXPECT_TRUE(HasLine(lines, " --> Total system files ignored: 3"));
+    EXPECT_TRUE(Has(" --> Total system files ignored: 2"));
     ::close(server);
 }
 
@@ -563,16 +482,14 @@ TEST_F(HostileTreeTest, AFileSizeLimitFailsTheLargeCopiesAndKeepsTheirOldVersion
     WriteFileAt(source + "/small.txt", "small", kNew);
     WriteFileAt(destination + "/small.txt", "older small", kOld);
     settings.style = static_cast<int>(SyncStyle::kBackup);
+    GuardedOptions limited;
+    limited.file_size_limit = 1 << 20;
 
-    Pass({{"large.bin", Due::kPrevious}, {"large-new.bin", Due::kAbsent}}, FileSizeLimit(1 << 20));
+    Pass({{"large.bin", Due::kPrevious}, {"large-new.bin", Due::kAbsent}}, limited);
 
-    EXPECT_TRUE(HasLine(lines, "File " + destination +
-                                   "/large.bin could not be processed.  "
-                                   "File too large"));
-    EXPECT_TRUE(HasLine(lines, "File " + destination +
-                                   "/large-new.bin could not be processed.  "
-                                   "File too large"));
-    EXPECT_TRUE(HasLine(lines, " --> Total files updated: 1"));
+    EXPECT_TRUE(Has(NotProcessed("large.bin", "File too large")));
+    EXPECT_TRUE(Has(NotProcessed("large-new.bin", "File too large")));
+    EXPECT_TRUE(Has(" --> Total files updated: 1"));
 }
 
 TEST(ProgramFilesTest, SavesAreWholeAfterAKillAndAFailedSaveKeepsTheOldFile) {
@@ -585,23 +502,20 @@ TEST(ProgramFilesTest, SavesAreWholeAfterAKillAndAFailedSaveKeepsTheOldFile) {
         const pid_t child = ::fork();
         if (child == 0) {
             PosixFileSystem fs;
-            for (int i = 0;; ++i) {
+            for (int i = 0;; ++i)
                 (void)fs.WriteTextFile(path, i % 2 == 0 ? second : first);
-            }
         }
         ::usleep(static_cast<useconds_t>(1000 + trial * 1700));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
         GuardedResult result;
-        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) {
+        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL)
             result.end = GuardedResult::End::kCrashed;
-        }
         const std::string now = ReadFile(path);
         result.report.files_compared = 1;
-        if (now != first && now != second) {
+        if (now != first && now != second)
             result.report.bytes_lost = static_cast<std::int64_t>(first.size());
-        }
         Record(result);
         EXPECT_EQ(result.report.bytes_lost, 0) << "after kill " << trial << ": " << now.size();
     }
@@ -612,22 +526,20 @@ TEST(ProgramFilesTest, SavesAreWholeAfterAKillAndAFailedSaveKeepsTheOldFile) {
     limited.file_size_limit = 1 << 19;
     const GuardedResult result = RunGuarded(
         [&] {
-            PosixFileSystem fs;
+            const Status saved = PosixFileSystem().WriteTextFile(path, second);
             CaseReport report;
-            const Status saved = fs.WriteTextFile(path, second);
-            report.lines.push_back(saved.ok() ? "saved" : saved.failure().description);
+            report.lines = {saved.ok() ? "saved" : saved.failure().description};
             report.files_compared = 1;
             return report;
         },
         limited);
     Record(result);
     EXPECT_EQ(result.end, GuardedResult::End::kFinished) << result.how;
-    EXPECT_EQ(result.report.lines, Lines{"File too large"});
+    EXPECT_EQ(result.report.lines, std::vector<std::string>{"File too large"});
     EXPECT_EQ(ReadFile(path), before);
 
     // Listing the folder, as a pass that walks it does, removes what the killed saves left.
-    PosixFileSystem fs;
-    ASSERT_TRUE(fs.ListFolder(folder.path()).ok());
+    ASSERT_TRUE(PosixFileSystem().ListFolder(folder.path()).ok());
     EXPECT_EQ(CountItemsStartingWith(folder.path(), PosixFileSystem::kTemporaryPrefix), 0);
 }
 
