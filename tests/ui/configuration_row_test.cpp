@@ -1,16 +1,18 @@
+// The main window's configuration row with the configuration commands connected as the program
+// connects them, over a real program folder: remembered, picked, saved and damaged files.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
-#include "config/configuration_commands.h"
+#include "tests/support/corrupt_text.h"
 #include "tests/ui/main_window_fixture.h"
-#include "ui/main_window_configuration_form.h"
 
 namespace tidemark::ui::testing {
 namespace {
 
+using tidemark::testing::ReadFile;
 using Strings = std::vector<std::string>;
 
 SyncSettings Settings(int style, const std::string& source) {
@@ -21,13 +23,8 @@ SyncSettings Settings(int style, const std::string& source) {
     return values;
 }
 
-/// The real main window with the configuration commands connected as the program connects
-/// them, over a real program folder.
 class ConfigurationRow : public MainWindowTest {
   protected:
-    // The window goes first: while it is torn down its controls still raise events.
-    ~ConfigurationRow() override { window.reset(); }
-
     void Stored(const std::vector<std::pair<std::string, SyncSettings>>& configurations) {
         tidemark::testing::MakeFolders(program_folder + "/configurations");
         std::string index;
@@ -36,18 +33,6 @@ class ConfigurationRow : public MainWindowTest {
             index += "\r\n" + name;
         }
         tidemark::testing::WriteFile(config.IndexPath(), index);
-    }
-
-    FrmSynchronize& OpenWithCommands() {
-        window = std::make_unique<FrmSynchronize>(MainWindowPorts{
-            fs, clock, format, store, shell, messages, picker, state, program_folder, home_folder});
-        form = std::make_unique<MainWindowConfigurationForm>(*window);
-        commands = std::make_unique<ConfigurationCommands>(config, *form, messages);
-        ConnectConfigurationCommands(*window, *commands);
-        window->Load();
-        window->show();
-        QApplication::processEvents();
-        return *window;
     }
 
     QComboBox& Names() { return Child<QComboBox>("cboConfiguration"); }
@@ -69,27 +54,41 @@ class ConfigurationRow : public MainWindowTest {
         EXPECT_EQ(save.text() == QStringLiteral("*Save"), save.font().bold());
         return save.font().bold();
     }
-    std::string Index() { return tidemark::testing::ReadFile(config.IndexPath()); }
-
-    ConfigurationStore config{fs, fs, messages, program_folder};
-    std::unique_ptr<MainWindowConfigurationForm> form;
-    std::unique_ptr<ConfigurationCommands> commands;
 };
 
-TEST_F(ConfigurationRow, StartUpLoadsTheRememberedConfigurationUnmarked) {
-    Stored({{"Work", Settings(1, "/work")}, {"Home", Settings(2, "/home/ann/Docs")}});
-    store.values["Configuration"] = "Home";
-    OpenWithCommands();
-    EXPECT_EQ(Entries(), (Strings{"Work", "Home"}));
-    EXPECT_EQ(Names().currentText().toStdString(), "Home");
-    EXPECT_EQ(Source(), "/home/ann/Docs");
-    EXPECT_EQ(Child<QComboBox>("cboStyle").currentIndex(), 2);
-    EXPECT_FALSE(Marked());
+TEST_F(ConfigurationRow, TheRememberedConfigurationLoadsUnmarkedOrLeavesTheDefaultsWhenDamaged) {
+    const SyncSettings home = Settings(2, "/home/ann/Docs");
+    SyncSettings defaults;
+    defaults.source_path = defaults.destination_path = home_folder;
+    std::vector<tidemark::testing::CorruptText> versions =
+        tidemark::testing::CorruptVersionsOf(GetConfigText(home));
+    versions.insert(versions.begin(), {"intact", GetConfigText(home)});
+    for (const auto& [what, text] : versions) {
+        SCOPED_TRACE(what);
+        Stored({{"Work", Settings(1, "/work")}, {"Home", home}});
+        tidemark::testing::WriteFile(config.GetConfigPath("Home"), text);
+        if (what == "an 8 MiB line first")  // in the index too
+            tidemark::testing::WriteFile(config.IndexPath(), text + "\r\nWork\r\nHome");
+        store.values["Configuration"] = "Home";
+
+        Open(/*with_commands=*/true);
+
+        // Nine whole values load (damage after them is ignored); anything else loads nothing.
+        const bool whole = what == "intact" || what == "binary bytes after the text";
+        EXPECT_EQ(GetConfigText(window->CurrentSettings()), GetConfigText(whole ? home : defaults));
+        EXPECT_EQ(Names().currentText(), QStringLiteral("Home"));
+        const Strings entries = Entries();
+        ASSERT_GE(entries.size(), 2u);
+        EXPECT_EQ(Strings(entries.end() - 2, entries.end()), (Strings{"Work", "Home"}));
+        EXPECT_FALSE(Marked());
+        EXPECT_TRUE(messages.shown.empty());
+        window.reset();
+    }
 }
 
 TEST_F(ConfigurationRow, TheSaveCaptionFollowsChangesLoadsAndSaves) {
     Stored({{"Work", Settings(1, "/work")}});
-    OpenWithCommands();
+    Open(true);
     QTest::mouseClick(&Child<QCheckBox>("chkPreview"), Qt::LeftButton);
     EXPECT_TRUE(Marked());
 
@@ -104,43 +103,28 @@ TEST_F(ConfigurationRow, TheSaveCaptionFollowsChangesLoadsAndSaves) {
     Click("cmdConfigSave");
     EXPECT_FALSE(Marked());
     EXPECT_EQ(Entries(), (Strings{"Work", "Laptop"}));
-    EXPECT_EQ(Names().currentText().toStdString(), "Laptop");
     // The saved name is the selected entry, so Delete would take it.
     EXPECT_EQ(Names().currentIndex(), 1);
-    EXPECT_EQ(Index(), "\r\nWork\r\nLaptop");
-    EXPECT_EQ(tidemark::testing::ReadFile(config.GetConfigPath("Laptop")),
-              GetConfigText(window->CurrentSettings()));
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(ReadFile(config.IndexPath()), "\r\nWork\r\nLaptop");
+    EXPECT_EQ(ReadFile(config.GetConfigPath("Laptop")), GetConfigText(window->CurrentSettings()));
 }
 
-TEST_F(ConfigurationRow, DeleteAndRestoreLeaveTheMarkerAndTheFile) {
+TEST_F(ConfigurationRow, DeleteAndRestoreChangeTheListButNotTheMarker) {
     Stored({{"My Work", Settings(1, "/work")}, {"Home", Settings(2, "/home")}});
-    OpenWithCommands();
-    Click("cmdConfigDel");
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "Please select a specific configuration!");
-
+    Open(true);
     Pick(0);
     Child<QLineEdit>("txtDestination").setText(QStringLiteral("/elsewhere"));
     Click("cmdConfigDel");  // answered Yes
     EXPECT_EQ(Entries(), (Strings{"Home"}));
     EXPECT_EQ(Names().currentIndex(), -1);
-    EXPECT_EQ(Index(), "\r\nHome");
-    EXPECT_EQ(tidemark::testing::ReadFile(config.GetConfigPath("My Work")),
-              GetConfigText(Settings(1, "/work")));
-    EXPECT_TRUE(Marked());
-
     Click("cmdConfigRestore");  // answered Yes
     EXPECT_EQ(Entries(), (Strings{"Home", "MyWork"}));
-    EXPECT_EQ(Names().currentText(), QString());
     EXPECT_TRUE(Marked());
-    Pick(1);
-    EXPECT_EQ(Source(), "/work");
 }
 
 TEST_F(ConfigurationRow, LeavingTheNameFieldDoesNotLoadOverUnsavedSettings) {
     Stored({{"Work", Settings(1, "/work")}});
-    OpenWithCommands();
+    Open(true);
     QApplication::setActiveWindow(window.get());
     Child<QLineEdit>("txtSource").setText(QStringLiteral("/new/work"));
     Names().lineEdit()->setFocus();

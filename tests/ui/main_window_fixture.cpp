@@ -37,7 +37,7 @@ MainWindowTest::MainWindowTest() : program_folder(temp / "program"), home_folder
     state.donation_address = kDonationAddress;
 }
 
-FrmSynchronize& MainWindowTest::Open() {
+FrmSynchronize& MainWindowTest::Open(bool with_commands) {
     MainWindowHooks hooks;
     auto record = [this](const char* what) { return [this, what] { calls.push_back(what); }; };
     hooks.start_up_reminder = [this] {
@@ -54,6 +54,11 @@ FrmSynchronize& MainWindowTest::Open() {
         MainWindowPorts{fs, clock, format, store, shell, messages, picker, state, program_folder,
                         home_folder},
         std::move(hooks));
+    if (with_commands) {
+        form = std::make_unique<MainWindowConfigurationForm>(*window);
+        commands = std::make_unique<ConfigurationCommands>(config, *form, messages);
+        ConnectConfigurationCommands(*window, *commands);
+    }
     messages.count_lines = [this] {
         return window->findChild<QAbstractItemView*>(QStringLiteral("lstResults"))
             ->model()

@@ -12,6 +12,7 @@
 #include "app/application_state.h"
 #include "app/folder_picker_port.h"
 #include "app/shell_port.h"
+#include "config/configuration_commands.h"
 #include "engine/run_view.h"
 #include "platform/posix_file_system.h"
 #include "tests/app/memory_settings_store.h"
@@ -20,6 +21,7 @@
 #include "tests/support/temporary_folder.h"
 #include "tests/ui/find_control.h"
 #include "ui/frm_synchronize.h"
+#include "ui/main_window_configuration_form.h"
 
 namespace tidemark::ui::testing {
 
@@ -74,8 +76,9 @@ class MainWindowTest : public ::testing::Test {
   protected:
     MainWindowTest();
 
-    /// Creates and loads the window; the hooks record what they are asked for.
-    FrmSynchronize& Open();
+    /// Creates and loads the window; the hooks record what they are asked for. With
+    /// `with_commands` the configuration commands are connected as the program connects them.
+    FrmSynchronize& Open(bool with_commands = false);
     /// Source and destination folders in the temporary folder, set into the window.
     void UseFolders(const std::string& source, const std::string& destination);
     void Click(const char* button);
@@ -100,6 +103,10 @@ class MainWindowTest : public ::testing::Test {
     /// Hook calls in order: "reminder", "exit", "farewell", "end", "save", "end process"...
     std::vector<std::string> calls;
     bool visible_at_reminder = true;
+    ConfigurationStore config{fs, fs, messages, program_folder};
+    std::unique_ptr<MainWindowConfigurationForm> form;
+    std::unique_ptr<ConfigurationCommands> commands;
+    // Last, so that it goes first: while it is torn down its controls still raise events.
     std::unique_ptr<FrmSynchronize> window;
 };
 
