@@ -20,9 +20,8 @@ class PlainNumbers final : public LocaleNumberFormat {
 
 TEST(CorruptSettings, EveryKeyFallsBackToItsDefault) {
     std::string binary;
-    for (int i = 0; i < 4096; ++i) {
+    for (int i = 0; i < 4096; ++i)
         binary += static_cast<char>((i * 131 + 7) & 0xff);
-    }
     const std::string damaged[] = {
         binary,
         std::string(64, '\0'),
@@ -62,9 +61,9 @@ TEST(CorruptSettings, EveryKeyFallsBackToItsDefault) {
         EXPECT_FALSE(geometry.width || geometry.height || geometry.top || geometry.left);
         EXPECT_TRUE(StartupReminderDue(store, calendar, state.last_reminder_date));
         EXPECT_EQ(store.values[settings_keys::kFirstRun], "YES");
-        const std::string help =
-            ComposeHelpText(state.help_texts, state.usage_counter, PlainNumbers());
-        EXPECT_NE(help.find("Total Files Processed: 0 files."), std::string::npos);
+        EXPECT_NE(ComposeHelpText(state.help_texts, state.usage_counter, PlainNumbers())
+                      .find("Total Files Processed: 0 files."),
+                  std::string::npos);
 
         // What the program writes back reads back.
         ASSERT_TRUE(StoreUsageCounter(store, UsageCounterAfterRun(state.usage_counter, 12)));
