@@ -1,0 +1,54 @@
+#include "platform/deferred_closer.h"
+
+#include <unistd.h>
+
+namespace tidemark {
+
+DeferredCloser::~DeferredCloser() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    queued_.notify_all();
+    for (std::thread& thread : threads_) {
+        thread.join();
+    }
+    for (const int fd : waiting_) {
+        ::close(fd);
+    }
+}
+
+void DeferredCloser::Close(int fd) {
+    {
+        std::lock_guard lock(mutex_);
+        if (waiting_.size() < kMostWaiting && !stopping_) {
+            waiting_.push_back(fd);
+            while (threads_.size() < static_cast<std::size_t>(kThreads)) {
+                threads_.emplace_back([this] { Loop(); });
+            }
+            fd = -1;
+        }
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    } else {
+        queued_.notify_one();
+    }
+}
+
+void DeferredCloser::Loop() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        queued_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
+        if (waiting_.empty()) {
+            return;  // stopping, and nothing left
+        }
+        const int fd = waiting_.back();
+        waiting_.pop_back();
+        lock.unlock();
+        ::close(fd);
+        lock.lock();
+    }
+}
+
+}  // namespace tidemark

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tidemark {
+
+/// Closes descriptors on a thread of its own. Closing the last reference to a file that has
+/// just been replaced frees its blocks, which on some file systems (online discard, no
+/// journal) takes far longer than the replacement itself; handing the close over keeps that
+/// off the caller's thread. The destructor closes whatever is still queued.
+class DeferredCloser {
+  public:
+    DeferredCloser() = default;
+    ~DeferredCloser();
+    DeferredCloser(const DeferredCloser&) = delete;
+    DeferredCloser& operator=(const DeferredCloser&) = delete;
+
+    /// Takes ownership of `fd`. When too many are waiting already, closes it at once, so that
+    /// the process never runs short of descriptors.
+    void Close(int fd);
+
+  private:
+    static constexpr std::size_t kMostWaiting = 256;
+    static constexpr int kThreads = 2;
+
+    void Loop();
+
+    std::mutex mutex_;
+    std::condition_variable queued_;
+    std::vector<int> waiting_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;  // started on first use
+};
+
+}  // namespace tidemark
