@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +20,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: tidemark-bench run [--style safe|normal|backup] [--preview] [--reverse]\n"
     "                          [--exclude-list FILE] [--ignore-hidden 0|1]\n"
-    "                          [--ignore-system 0|1] [--log-ignored] SOURCE DESTINATION\n";
+    "                          [--ignore-system 0|1] [--log-ignored] [--workers N]\n"
+    "                          SOURCE DESTINATION\n";
 
 int BadArguments(const std::string& why) {
     std::fprintf(stderr, "tidemark-bench run: %s\n%s", why.c_str(), kUsage);
@@ -40,6 +42,7 @@ int RunCommand(int argc, char** argv) {
     SyncSettings settings;  // the built-in defaults: Safe Mode, hidden and system ignored
     std::string exclude_list_file;
     std::vector<std::string> locations;
+    RunConcurrency concurrency;
     for (int i = 0; i < argc; ++i) {
         const std::string_view argument = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -68,6 +71,11 @@ int RunCommand(int argc, char** argv) {
                 return BadArguments("--exclude-list needs a file");
             exclude_list_file = file;
             settings.use_exclude_list = kChecked;
+        } else if (argument == "--workers") {
+            const char* count = value();
+            if (count == nullptr || std::atoi(count) < 0)
+                return BadArguments("--workers needs a number, 0 for none");
+            concurrency.workers = std::atoi(count);
         } else if (argument == "--ignore-hidden" || argument == "--ignore-system") {
             const char* state = value();
             int& option =
@@ -103,7 +111,7 @@ int RunCommand(int argc, char** argv) {
     ConsoleRunView view;
     SystemClock clock;
     CLocaleTextFormat format;
-    RunController controller(fs, view, clock, format, exclude_list);
+    RunController controller(fs, view, clock, format, exclude_list, concurrency);
     controller.SynchronizeNow(settings);
     std::fflush(stdout);
     return 0;

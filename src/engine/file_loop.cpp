@@ -57,9 +57,13 @@ void FolderWalk::ProcessFiles(const Result<FolderListing>& listing, const std::s
             folder);
         return;
     }
-    const PreparationContext preparation{context_.fs, context_.settings, context_.exclude_list,
-                                         source_root, destination_root,  new_destination};
-    context_.prefetcher.Begin(listing->files, preparation);
+    if (listing->files.empty()) {
+        return;
+    }
+    const PreparationContext preparation{
+        context_.fs,      context_.settings, context_.exclude_list, source_root,
+        destination_root, new_destination,   listing->folder,       nullptr};
+    context_.prefetcher.Begin(folder, listing->files, preparation);
     AbandonOnExit abandon(context_.prefetcher);
     double previous_estimate = 0.0;
     for (std::size_t i = 0; i < listing->files.size(); ++i) {

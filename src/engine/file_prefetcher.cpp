@@ -4,6 +4,24 @@
 
 namespace tidemark {
 
+namespace {
+
+/// A very deep tree must not hold a folder open per level while the scout descends.
+constexpr int kMostHeldLevels = 32;
+
+/// A worker takes a few files at a time: fewer hand-overs when preparing is only a look at
+/// the destination, and still a fair share when it is a copy.
+constexpr std::size_t kItemsPerClaim = 4;
+
+bool SameFiles(const std::vector<FileEntry>& a, const std::vector<FileEntry>& b) {
+    return std::equal(
+        a.begin(), a.end(), b.begin(), b.end(), [](const FileEntry& x, const FileEntry& y) {
+            return x.path == y.path && x.kind == y.kind && x.attributes == y.attributes;
+        });
+}
+
+}  // namespace
+
 int FilePrefetcher::DefaultWorkers() {
     return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 2, 8);
 }
@@ -16,7 +34,7 @@ FilePrefetcher::FilePrefetcher(int workers, std::size_t window)
 }
 
 FilePrefetcher::~FilePrefetcher() {
-    Abandon();
+    EndPass();
     {
         std::lock_guard lock(mutex_);
         shutting_down_ = true;
@@ -27,107 +45,314 @@ FilePrefetcher::~FilePrefetcher() {
     }
 }
 
-void FilePrefetcher::Begin(const std::vector<FileEntry>& files, const PreparationContext& context) {
-    Abandon();
-    std::lock_guard lock(mutex_);
-    files_ = &files;
-    context_ = &context;
-    prepared_.assign(files.size(), std::nullopt);
-    submitted_ = 0;
-    if (!workers_.empty()) {
-        SubmitUpTo(window_);
+void FilePrefetcher::StartPass(const PassRoute& route) {
+    EndPass();
+    if (workers_.empty()) {
+        return;  // nothing is prepared ahead without workers
     }
+    std::lock_guard lock(mutex_);
+    route_.emplace(route);
+    scouting_ = true;
+    scout_done_ = false;
+    scout_stop_ = false;
+    scout_ = std::thread([this] { ScoutLoop(); });
 }
 
-void FilePrefetcher::SubmitUpTo(std::size_t end) {
-    end = std::min(end, prepared_.size());
-    if (submitted_ >= end) {
+void FilePrefetcher::EndPass() {
+    std::unique_lock lock(mutex_);
+    StopScout(lock);
+    while (!batches_.empty()) {
+        DiscardBatch(lock, *batches_.front());
+        batches_.pop_front();
+    }
+    current_ = nullptr;
+    queued_files_ = 0;
+    route_.reset();
+}
+
+void FilePrefetcher::StopScout(std::unique_lock<std::mutex>& lock) {
+    scouting_ = false;
+    if (scout_.joinable()) {
+        scout_stop_ = true;
+        room_ready_.notify_all();
+        lock.unlock();
+        scout_.join();
+        lock.lock();
+    }
+    for (auto batch = batches_.begin(); batch != batches_.end();) {
+        if ((*batch)->scouted) {
+            DiscardBatch(lock, **batch);
+            batch = batches_.erase(batch);
+        } else {
+            ++batch;
+        }
+    }
+    queued_files_ = 0;
+}
+
+void FilePrefetcher::Begin(const std::string& folder, const std::vector<FileEntry>& files,
+                           const PreparationContext& context) {
+    std::unique_lock lock(mutex_);
+    Batch* batch = nullptr;
+    if (scouting_) {
+        file_ready_.wait(
+            lock, [&] { return (!batches_.empty() && batches_.front()->scouted) || scout_done_; });
+        Batch* next = batches_.empty() ? nullptr : batches_.front().get();
+        if (next != nullptr && next->scouted && next->folder == folder &&
+            SameFiles(next->owned_files, files)) {
+            batch = next;
+            batch->scouted = false;
+            queued_files_ -= files.size();
+            room_ready_.notify_one();
+        } else {
+            StopScout(lock);  // the walk went another way: prepare each folder in its turn
+        }
+    }
+    if (batch != nullptr && batch->context &&
+        batch->context->new_destination_folder != context.new_destination_folder) {
+        // The walk created the folder after the scout looked: prepare again as the walk sees it.
+        DiscardBatch(lock, *batch);
+        batch->context.reset();
+        ResetItems(*batch, files.size());
+    }
+    if (batch == nullptr) {
+        auto made = std::make_unique<Batch>();
+        made->folder = folder;
+        made->files = &files;
+        ResetItems(*made, files.size());
+        batch = made.get();
+        batches_.push_front(std::move(made));
+    }
+    if (!batch->context) {
+        batch->context.emplace(context);
+        if (!batch->context->destination_folder) {
+            batch->context->destination_folder = context.fs.HoldFolder(DestinationPathOf(
+                folder, context.source_root, context.destination_root, context.fs.Syntax()));
+        }
+    }
+    current_ = batch;
+    work_ready_.notify_all();
+}
+
+PreparedFile& FilePrefetcher::Take(std::size_t index) {
+    Batch& batch = *current_;
+    if (index > 0) {
+        // The walk is done with the file before. Only the walk touches a prepared item.
+        ReleaseBytes(StagedBytesOf(batch.prepared[index - 1]));
+        batch.prepared[index - 1].reset();
+    }
+    if (batch.states[index] == ItemState::kPrepared) {
+        return Prepared(batch, index);
+    }
+    std::unique_lock lock(mutex_);
+    if (batch.states[index] == ItemState::kWaiting) {
+        // Not started yet: doing it here is quicker than waiting for a worker to get to it.
+        batch.states[index] = ItemState::kPreparing;
+        PrepareItems(lock, batch, index, 1);
+    } else {
+        walk_waiting_ = true;
+        file_ready_.wait(lock, [&] { return batch.states[index] == ItemState::kPrepared; });
+        walk_waiting_ = false;
+    }
+    return Prepared(batch, index);
+}
+
+PreparedFile& FilePrefetcher::Prepared(Batch& batch, std::size_t index) {
+    if (batch.errors[index]) {
+        std::rethrow_exception(batch.errors[index]);  // in the file's turn, as if prepared now
+    }
+    return *batch.prepared[index];
+}
+
+void FilePrefetcher::ReleaseBytes(std::uint64_t bytes) {
+    if (bytes == 0) {
         return;
     }
-    const std::size_t added = end - submitted_;
-    for (; submitted_ < end; ++submitted_) {
-        queue_.push_back(submitted_);
-    }
-    if (added == 1) {
-        work_ready_.notify_one();
-    } else {
+    const std::uint64_t before = staged_bytes_.fetch_sub(bytes);
+    if (before >= kMostStagedBytes && before - bytes < kMostStagedBytes) {
+        std::lock_guard lock(mutex_);
         work_ready_.notify_all();
     }
 }
 
-PreparedFile& FilePrefetcher::Take(std::size_t index) {
-    if (index > 0) {
-        std::lock_guard lock(mutex_);
-        prepared_[index - 1].reset();  // the walk is done with it
-    }
-    if (workers_.empty()) {
-        prepared_[index] = PrepareFile((*files_)[index], *context_);
-        return *prepared_[index];
-    }
-    std::unique_lock lock(mutex_);
-    // Topping the window up in halves wakes the workers once per half window rather than
-    // once per file.
-    if (submitted_ < index + window_ / 2 + 1) {
-        SubmitUpTo(index + window_);
-    }
-    if (!prepared_[index]) {
-        // Not started yet: doing it here is quicker than waking a worker and waiting for it,
-        // which matters when preparing is only a look at the destination.
-        if (const auto queued = std::find(queue_.begin(), queue_.end(), index);
-            queued != queue_.end()) {
-            queue_.erase(queued);
-            lock.unlock();
-            PreparedFile prepared = PrepareFile((*files_)[index], *context_);
-            lock.lock();
-            prepared_[index] = std::move(prepared);
-        } else {
-            waiting_for_ = index;
-            file_ready_.wait(lock, [&] { return prepared_[index].has_value(); });
-            waiting_for_.reset();
-        }
-    }
-    return *prepared_[index];
+void FilePrefetcher::ResetItems(Batch& batch, std::size_t size) {
+    batch.prepared.assign(size, std::nullopt);
+    batch.errors.assign(size, nullptr);
+    batch.states = std::make_unique<std::atomic<ItemState>[]>(size);
+    batch.size = size;
+    batch.next_waiting = 0;
 }
 
 void FilePrefetcher::Abandon() {
     std::unique_lock lock(mutex_);
-    queue_.clear();
-    abandoning_ = true;
-    file_ready_.wait(lock, [&] { return in_flight_ == 0; });
-    abandoning_ = false;
-    for (std::optional<PreparedFile>& prepared : prepared_) {
-        if (prepared && prepared->staged && prepared->staged->ok() && !prepared->staged_settled) {
-            context_->fs.DiscardCopy(prepared->staged->value());
-            prepared->staged_settled = true;
+    if (current_ == nullptr) {
+        return;
+    }
+    DiscardBatch(lock, *current_);
+    const auto found = std::find_if(batches_.begin(), batches_.end(),
+                                    [&](const auto& batch) { return batch.get() == current_; });
+    batches_.erase(found);
+    current_ = nullptr;
+}
+
+bool FilePrefetcher::ClaimWork(std::size_t most, Batch*& found, std::size_t& first,
+                               std::size_t& count) {
+    if (staged_bytes_ >= kMostStagedBytes) {
+        return false;
+    }
+    for (const std::unique_ptr<Batch>& batch : batches_) {
+        if (!batch->context || batch->discarding) {
+            continue;
+        }
+        std::size_t& next = batch->next_waiting;
+        while (next < batch->size && batch->states[next] != ItemState::kWaiting) {
+            ++next;
+        }
+        if (next < batch->size) {
+            found = batch.get();
+            first = next;
+            count = 0;
+            while (count < most && next < batch->size &&
+                   batch->states[next] == ItemState::kWaiting) {
+                batch->states[next++] = ItemState::kPreparing;
+                ++count;
+            }
+            return true;
         }
     }
-    prepared_.clear();
-    files_ = nullptr;
+    return false;
+}
+
+void FilePrefetcher::PrepareItems(std::unique_lock<std::mutex>& lock, Batch& batch,
+                                  std::size_t first, std::size_t count) {
+    batch.preparing += count;
+    const PreparationContext& context = *batch.context;
+    lock.unlock();
+    for (std::size_t index = first; index < first + count; ++index) {
+        try {
+            batch.prepared[index] = PrepareFile((*batch.files)[index], context);
+        } catch (...) {
+            batch.errors[index] = std::current_exception();
+        }
+        staged_bytes_ += StagedBytesOf(batch.prepared[index]);
+        batch.states[index] = ItemState::kPrepared;
+        if (walk_waiting_) {
+            std::lock_guard wake(mutex_);
+            file_ready_.notify_all();
+        }
+    }
+    lock.lock();
+    batch.preparing -= count;
+    if (batch.discarding && batch.preparing == 0) {
+        file_ready_.notify_all();
+    }
+}
+
+void FilePrefetcher::DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& batch) {
+    batch.discarding = true;
+    file_ready_.wait(lock, [&] { return batch.preparing == 0; });
+    batch.discarding = false;
+    for (std::optional<PreparedFile>& prepared : batch.prepared) {
+        if (!prepared) {
+            continue;
+        }
+        staged_bytes_ -= StagedBytesOf(prepared);  // the caller holds the lock: no wake needed
+        if (prepared->staged && prepared->staged->ok() && !prepared->staged_settled) {
+            batch.context->fs.DiscardCopy(prepared->staged->value());
+            prepared->staged_settled = true;
+        }
+        prepared.reset();
+    }
+    work_ready_.notify_all();  // bytes may have been freed
+}
+
+std::uint64_t FilePrefetcher::StagedBytesOf(const std::optional<PreparedFile>& prepared) {
+    return prepared && prepared->staged && prepared->staged->ok() ? prepared->staged->value().bytes
+                                                                  : 0;
 }
 
 void FilePrefetcher::WorkerLoop() {
     std::unique_lock lock(mutex_);
     while (true) {
-        work_ready_.wait(lock, [&] { return shutting_down_ || !queue_.empty(); });
+        Batch* batch = nullptr;
+        std::size_t first = 0;
+        std::size_t count = 0;
+        work_ready_.wait(
+            lock, [&] { return shutting_down_ || ClaimWork(kItemsPerClaim, batch, first, count); });
         if (shutting_down_) {
             return;
         }
-        // Workers take the file furthest ahead and the walk the next one, so that the two
-        // rarely wait on the same file.
-        const std::size_t index = queue_.back();
-        queue_.pop_back();
-        ++in_flight_;
-        const FileEntry& file = (*files_)[index];
-        const PreparationContext& context = *context_;
-        lock.unlock();
-        PreparedFile prepared = PrepareFile(file, context);
-        lock.lock();
-        prepared_[index] = std::move(prepared);
-        --in_flight_;
-        if (waiting_for_ == index || (in_flight_ == 0 && abandoning_)) {
-            file_ready_.notify_all();
+        PrepareItems(lock, *batch, first, count);
+    }
+}
+
+bool FilePrefetcher::Excludes(const std::string& path) const {
+    return route_->settings.UsesExcludeList() && IsExcluded(path, route_->exclude_list);
+}
+
+void FilePrefetcher::ScoutLoop() {
+    try {
+        ScoutFolder(route_->source_root, 0);
+    } catch (...) {
+        // Whatever went wrong here happens to the walk too, in its turn, where it is reported.
+    }
+    std::lock_guard lock(mutex_);
+    scout_done_ = true;
+    file_ready_.notify_all();
+}
+
+void FilePrefetcher::ScoutFolder(const std::string& folder, int depth) {
+    // Follows the walk: an excluded folder is skipped whole, the guarded folder is left out,
+    // sub-folders come before the folder's own files.
+    if (scout_stop_ || Excludes(folder)) {
+        return;
+    }
+    const PassRoute& route = *route_;
+    Result<FolderListing> listing = route.fs.ListFolder(folder);
+    if (!listing) {
+        return;
+    }
+    if (depth >= kMostHeldLevels) {
+        listing.value().folder.reset();
+    }
+    for (const FileEntry& sub_folder : listing->sub_folders) {
+        if (sub_folder.path != route.guarded_folder) {
+            ScoutFolder(sub_folder.path, depth + 1);
+        }
+        if (scout_stop_) {
+            return;
         }
     }
+    if (listing->files.empty()) {
+        return;
+    }
+    auto batch = std::make_unique<Batch>();
+    batch->folder = folder;
+    batch->owned_files = std::move(listing.value().files);
+    batch->files = &batch->owned_files;
+    ResetItems(*batch, batch->owned_files.size());
+    batch->scouted = true;
+    // Files whose destination folder is still missing wait for the walk to create it.
+    const std::string destination =
+        DestinationPathOf(folder, route.source_root, route.destination_root, route.fs.Syntax());
+    std::shared_ptr<const HeldFolder> held = route.fs.HoldFolder(destination);
+    if (held || route.fs.FolderExists(destination)) {
+        batch->context.emplace(PreparationContext{route.fs, route.settings, route.exclude_list,
+                                                  route.source_root, route.destination_root, false,
+                                                  listing->folder, std::move(held)});
+    }
+    const std::size_t files = batch->owned_files.size();
+    std::unique_lock lock(mutex_);
+    room_ready_.wait(lock, [&] {
+        return scout_stop_ || queued_files_ == 0 || queued_files_ + files <= window_;
+    });
+    if (scout_stop_) {
+        return;
+    }
+    queued_files_ += files;
+    batches_.push_back(std::move(batch));
+    file_ready_.notify_all();
+    work_ready_.notify_all();
 }
 
 }  // namespace tidemark

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
+#include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -12,46 +17,112 @@
 
 namespace tidemark {
 
-/// Prepares the files of one folder on worker threads, a bounded number of files ahead of the
-/// walk, which takes them strictly in order. With no workers, each file is prepared when it is
-/// taken, on the caller's thread.
+/// The pass the look-ahead follows through the source tree.
+struct PassRoute {
+    FileSystemPort& fs;
+    const SyncSettings& settings;
+    const ExcludeList& exclude_list;
+    std::string source_root;
+    std::string destination_root;
+    std::string guarded_folder;  ///< a source folder the walk leaves out; empty for none
+};
+
+/// Prepares files on worker threads ahead of the walk, which takes them strictly in order.
+///
+/// During a pass a scout thread lists the source tree in the walk's own order and queues each
+/// folder's files, in the order the walk will reach them, for the workers to prepare: across
+/// folder boundaries, a bounded number of files and bytes ahead. Where the walk turns out to
+/// go another way than the scout (the tree changed, a folder could not be created), the scout
+/// is dropped and each folder is prepared when the walk reaches it. With no workers, each file
+/// is prepared when it is taken, on the caller's thread.
 class FilePrefetcher {
   public:
     /// A sensible number of workers for this machine: its cores, at least 2, at most 8.
     static int DefaultWorkers();
+    /// How many bytes of staged copies may wait ahead of the walk.
+    static constexpr std::uint64_t kMostStagedBytes = 64 << 20;
 
+    /// `window` bounds the files queued ahead of the walk.
     FilePrefetcher(int workers, std::size_t window);
     ~FilePrefetcher();
     FilePrefetcher(const FilePrefetcher&) = delete;
     FilePrefetcher& operator=(const FilePrefetcher&) = delete;
 
-    /// Starts on a folder's files. Both arguments must stay valid until End or Abandon.
-    void Begin(const std::vector<FileEntry>& files, const PreparationContext& context);
-    /// The prepared file at `index`, waiting for it when needed; indexes are taken in order.
+    /// Starts following a pass. `route` must stay valid until EndPass.
+    void StartPass(const PassRoute& route);
+    /// Stops following the pass and throws away everything prepared ahead of the walk.
+    void EndPass();
+
+    /// The walk starts on a folder's files. Both arguments must stay valid until Abandon.
+    void Begin(const std::string& folder, const std::vector<FileEntry>& files,
+               const PreparationContext& context);
+    /// The prepared file at `index` of the folder begun last, waiting for it when needed;
+    /// indexes are taken in order.
     PreparedFile& Take(std::size_t index);
-    /// Done with the folder: throws away the staged copies that were not settled and waits for
-    /// work in flight. Also what a stop does with files prepared ahead of the walk.
+    /// Done with the folder begun last: throws away its staged copies that were not settled.
     void Abandon();
 
   private:
+    enum class ItemState : char { kWaiting, kPreparing, kPrepared };
+
+    /// The files of one folder, in the walk's order.
+    struct Batch {
+        std::string folder;
+        std::vector<FileEntry> owned_files;  // the scout's listing
+        const std::vector<FileEntry>* files = nullptr;
+        std::optional<PreparationContext> context;  // empty until the batch may be prepared
+        /// An item is written by whoever set it kPreparing and read by the walk once it is
+        /// kPrepared, so the walk finds a prepared file without taking the lock.
+        std::vector<std::optional<PreparedFile>> prepared;
+        std::unique_ptr<std::atomic<ItemState>[]> states;
+        std::vector<std::exception_ptr> errors;  // what preparing an item threw, if anything
+        std::size_t size = 0;
+        std::size_t next_waiting = 0;  // no waiting item before this one
+        std::size_t preparing = 0;
+        bool scouted = false;  // queued by the scout; the walk has not begun it
+        bool discarding = false;
+    };
+
     void WorkerLoop();
-    void SubmitUpTo(std::size_t end);  // with mutex_ held
+    void ScoutLoop();
+    void ScoutFolder(const std::string& folder, int depth);
+    bool Excludes(const std::string& path) const;
+    /// Claims the first run of waiting items, at most `most`, of a batch that may be
+    /// prepared; with mutex_ held.
+    bool ClaimWork(std::size_t most, Batch*& batch, std::size_t& first, std::size_t& count);
+    /// Prepares claimed items, with mutex_ held on entry and on return.
+    void PrepareItems(std::unique_lock<std::mutex>& lock, Batch& batch, std::size_t first,
+                      std::size_t count);
+    static void ResetItems(Batch& batch, std::size_t size);
+    /// The prepared item, or what preparing it threw, thrown again.
+    static PreparedFile& Prepared(Batch& batch, std::size_t index);
+    /// Waits for the batch's items in preparation, then throws away its staged copies.
+    void DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& batch);
+    void StopScout(std::unique_lock<std::mutex>& lock);
+    static std::uint64_t StagedBytesOf(const std::optional<PreparedFile>& prepared);
+    /// Counts bytes the walk has gone past, waking the workers when that makes room.
+    void ReleaseBytes(std::uint64_t bytes);
 
     const std::size_t window_;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable work_ready_;
-    std::condition_variable file_ready_;
-    std::deque<std::size_t> queue_;
-    std::size_t in_flight_ = 0;
+    std::condition_variable file_ready_;  // an item was prepared, or a batch was queued
+    std::condition_variable room_ready_;  // the walk finished a batch
     bool shutting_down_ = false;
-    bool abandoning_ = false;
-    std::optional<std::size_t> waiting_for_;  // the file the walk is waiting for
+    /// Bytes of prepared copies the walk has not yet gone past.
+    std::atomic<std::uint64_t> staged_bytes_ = 0;
+    std::atomic<bool> walk_waiting_ = false;  // for a file in preparation, or a discard
 
-    const std::vector<FileEntry>* files_ = nullptr;
-    const PreparationContext* context_ = nullptr;
-    std::vector<std::optional<PreparedFile>> prepared_;
-    std::size_t submitted_ = 0;
+    std::deque<std::unique_ptr<Batch>> batches_;  // the walk's current batch first, if any
+    Batch* current_ = nullptr;
+    std::size_t queued_files_ = 0;  // files of the scouted batches the walk has not begun
+
+    std::optional<PassRoute> route_;
+    std::thread scout_;
+    bool scouting_ = false;  // the walk may expect the scout's batches
+    bool scout_done_ = false;
+    std::atomic<bool> scout_stop_ = false;
 };
 
 }  // namespace tidemark

@@ -14,9 +14,10 @@ PreparedFile PrepareFile(const FileEntry& file, const PreparationContext& contex
     }
     prepared.destination = DestinationPathOf(file.path, context.source_root,
                                              context.destination_root, context.fs.Syntax());
-    prepared.destination_status = context.new_destination_folder
-                                      ? Result<std::optional<FileStatus>>(std::nullopt)
-                                      : context.fs.FindFile(prepared.destination);
+    prepared.destination_status =
+        context.new_destination_folder
+            ? Result<std::optional<FileStatus>>(std::nullopt)
+            : context.fs.FindFileIn(context.destination_folder.get(), prepared.destination);
 
     const SyncStyle style = settings.EffectiveStyle();
     FileTime source_time = 0;
@@ -24,7 +25,7 @@ PreparedFile PrepareFile(const FileEntry& file, const PreparationContext& contex
     const bool exists = prepared.DestinationExists();
     if (exists && NeedsTimes(style)) {
         destination_time = prepared.destination_status->value()->modified;
-        prepared.source_status = context.fs.FindFile(file.path);
+        prepared.source_status = context.fs.FindFileIn(context.source_folder.get(), file.path);
         if (prepared.source_status->ok()) {
             if (const auto& source = prepared.source_status->value()) {
                 source_time = source->modified;
@@ -36,7 +37,9 @@ PreparedFile PrepareFile(const FileEntry& file, const PreparationContext& contex
     }
     prepared.action = ActionFor(exists, style, source_time, destination_time);
     if (prepared.action != FileAction::kKeep && !settings.IsPreview()) {
-        prepared.staged = context.fs.StageCopy(file, prepared.destination);
+        prepared.staged =
+            context.fs.StageCopyIn(context.source_folder.get(), context.destination_folder.get(),
+                                   file, prepared.destination);
     }
     return prepared;
 }

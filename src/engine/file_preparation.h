@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -39,6 +40,9 @@ struct PreparationContext {
     std::string destination_root;
     /// The destination folder was created by this pass: none of its files can exist yet.
     bool new_destination_folder = false;
+    /// The source and destination folders held open, where the file system offers that.
+    std::shared_ptr<const HeldFolder> source_folder;
+    std::shared_ptr<const HeldFolder> destination_folder;
 };
 
 /// Decides about one file and stages its copy. Reads the file system and writes only the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,10 +32,20 @@ struct FileEntry {
     bool IsSystem() const { return (attributes & kSystemAttribute) != 0; }
 };
 
+/// A folder kept open while its items are worked on, so that each item is reached from it
+/// rather than by finding the folder again along the whole path. What it holds is the file
+/// system's own affair.
+class HeldFolder {
+  public:
+    virtual ~HeldFolder() = default;
+};
+
 /// The immediate contents of a folder, each list in the order the file system lists them.
 struct FolderListing {
     std::vector<FileEntry> sub_folders;
     std::vector<FileEntry> files;  ///< everything that is not a folder: files, links, specials
+    /// The listed folder, still open where the file system offers that; may be null.
+    std::shared_ptr<const HeldFolder> folder;
 };
 
 /// What the file system says about one existing item that is not a folder.
@@ -48,11 +59,13 @@ struct FileStatus {
 struct StagedCopy {
     std::string temporary_path;  ///< empty for an unnamed file
     std::string destination;
-    int unnamed_file = -1;  ///< an open file without a name, where the file system offers them
+    int unnamed_file = -1;    ///< an open file without a name, where the file system offers them
+    std::uint64_t bytes = 0;  ///< the size of the copy
 };
 
 /// Every file-system access of the engine goes through this port. Failures carry the number 70
-/// for access denied and another number otherwise, with the system's description.
+/// for access denied and another number otherwise, with the system's description. The engine
+/// calls it from several threads at once: the walk's, and those that prepare files ahead of it.
 class FileSystemPort {
   public:
     virtual ~FileSystemPort() = default;
@@ -76,9 +89,30 @@ class FileSystemPort {
     /// its last-modified time and permission bits; a link is copied as a link with the same
     /// target text. Nothing at `destination` changes. Fails for special files (pipes, sockets,
     /// devices) without opening them, and when the destination's folder does not exist; a
-    /// failure leaves no temporary file. Safe to call from several threads at once.
+    /// failure leaves no temporary file.
     virtual Result<StagedCopy> StageCopy(const FileEntry& source,
                                          const std::string& destination) = 0;
+
+    /// Keeps the folder at path open for FindFileIn and StageCopyIn; nullptr where that gains
+    /// nothing or the folder cannot be opened.
+    virtual std::shared_ptr<const HeldFolder> HoldFolder(const std::string& /*path*/) {
+        return nullptr;
+    }
+
+    /// FindFile for an item of `folder`, which HoldFolder or ListFolder gave for the item's
+    /// folder, or is null. The result is the one FindFile(path) gives.
+    virtual Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* /*folder*/,
+                                                         const std::string& path) {
+        return FindFile(path);
+    }
+
+    /// StageCopy with the source's and the destination's folders held (either may be null).
+    virtual Result<StagedCopy> StageCopyIn(const HeldFolder* /*source_folder*/,
+                                           const HeldFolder* /*destination_folder*/,
+                                           const FileEntry& source,
+                                           const std::string& destination) {
+        return StageCopy(source, destination);
+    }
 
     /// Puts a staged copy in place of its destination in one step. With overwrite false it
     /// fails when the destination exists; read-only destinations are replaced. On failure the

@@ -31,8 +31,13 @@ void FolderWalk::ProcessFolder(const std::string& folder, const std::string& sou
         return;
     }
     // One listing serves both loops; a folder that cannot be listed is reported by each.
-    const Result<FolderListing> listing = context_.fs.ListFolder(folder);
+    Result<FolderListing> listing = context_.fs.ListFolder(folder);
+    if (listing && depth_ >= kMostHeldLevels) {
+        listing.value().folder.reset();  // a very deep tree must not hold a folder open per level
+    }
+    ++depth_;
     ProcessSubFolders(listing, source_root, destination_root, new_destination);
+    --depth_;
     ProcessFiles(listing, folder, source_root, destination_root, new_destination);
 }
 
@@ -77,11 +82,12 @@ void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
 }
 
 std::int64_t FolderWalk::CountFiles(const std::string& folder) {
-    const Result<FolderListing> listing = context_.fs.ListFolder(folder);
+    Result<FolderListing> listing = context_.fs.ListFolder(folder);
     if (!listing) {
         context_.log.AddResult(CouldNotProcessLine("Object ", folder, listing.failure()), folder);
         return 0;
     }
+    listing.value().folder.reset();  // counting needs the names only
     auto count = static_cast<std::int64_t>(listing->files.size());
     for (const FileEntry& sub_folder : listing->sub_folders) {
         if (IsGuarded(sub_folder)) {

@@ -19,6 +19,24 @@ constexpr const char* kPreviewClosing =
     "not actually made **********";
 constexpr const char* kCrLf = "\r\n";
 
+/// Throws away what was prepared ahead of the walk when a pass ends, however it ends.
+class EndPassOnExit {
+  public:
+    explicit EndPassOnExit(FilePrefetcher& prefetcher) : prefetcher_(&prefetcher) {}
+    ~EndPassOnExit() { Now(); }
+    EndPassOnExit(const EndPassOnExit&) = delete;
+    EndPassOnExit& operator=(const EndPassOnExit&) = delete;
+    void Now() {
+        if (prefetcher_ != nullptr) {
+            prefetcher_->EndPass();
+            prefetcher_ = nullptr;
+        }
+    }
+
+  private:
+    FilePrefetcher* prefetcher_;
+};
+
 bool SameText(std::string_view a, std::string_view b, const PathSyntax& syntax) {
     return syntax.fold_case ? UpperCase(a) == UpperCase(b) : a == b;
 }
@@ -171,7 +189,11 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
     progress_.SetMaximum(stats_.total_files);
     log_.AddResult("Sychronization of " + total + " files started at " + Now() + "!");
     state_.start_time = clock_.Seconds();
+    prefetcher_.StartPass(
+        PassRoute{fs_, settings, exclude_list_, source, destination, context.guarded_folder});
+    EndPassOnExit end_pass(prefetcher_);
     walk.ProcessFolder(source, source, destination);
+    end_pass.Now();
     log_.AddResult("Sychronization completed at " + Now() + "!");
     WriteSummary();
     log_.AddResult("Done!");
@@ -229,6 +251,7 @@ void RunController::PauseClicked() {
 
 void RunController::AbandonRun() {
     prefetcher_.Abandon();
+    prefetcher_.EndPass();
 }
 
 void RunController::StopClicked() {

@@ -17,7 +17,7 @@ namespace tidemark {
 /// prepared on the calling thread when its turn comes).
 struct RunConcurrency {
     int workers = FilePrefetcher::DefaultWorkers();
-    std::size_t window = 64;
+    std::size_t window = 1024;
 };
 
 /// The Synchronize Now! command with its passes, and the Pause/Continue and Stop buttons.

@@ -7,12 +7,14 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "engine/path_syntax.h"
 #include "platform/anchored_path.h"
@@ -27,6 +29,10 @@ class FileDescriptor {
     explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
     ~FileDescriptor() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -48,6 +54,39 @@ class FileDescriptor {
 Failure LastError() {
     return FailureFromErrno(errno);
 }
+
+/// A folder held open by its descriptor.
+class PosixHeldFolder final : public HeldFolder {
+  public:
+    explicit PosixHeldFolder(int fd) : fd_(fd) {}
+    ~PosixHeldFolder() override { ::close(fd_); }
+    PosixHeldFolder(const PosixHeldFolder&) = delete;
+    PosixHeldFolder& operator=(const PosixHeldFolder&) = delete;
+    int fd() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+/// The descriptor of a folder that this file system held; -1 for none.
+int HeldFd(const HeldFolder* folder) {
+    return folder != nullptr ? static_cast<const PosixHeldFolder*>(folder)->fd() : -1;
+}
+
+/// The last part of a path: the name of the item within its folder.
+const char* NameIn(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+}
+
+/// One entry as getdents64 writes it.
+struct DirectoryRecord {
+    ino64_t inode;
+    off64_t offset;
+    unsigned short length;
+    unsigned char type;
+    char name[1];
+};
 
 FileTime ToFileTime(const struct timespec& time) {
     return static_cast<FileTime>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
@@ -316,69 +355,85 @@ Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
     if (fd < 0) {
         return LastError();
     }
-    std::unique_ptr<DIR, int (*)(DIR*)> directory(::fdopendir(fd), &::closedir);
-    if (!directory) {
-        const Failure failure = LastError();
-        ::close(fd);
-        return failure;
-    }
     FolderListing listing;
+    listing.folder = std::make_shared<PosixHeldFolder>(fd);
+    // Read straight from the kernel in large blocks: the folder stays open for the walk, and a
+    // large folder takes few calls.
+    alignas(DirectoryRecord) static thread_local char buffer[32 * 1024];
     while (true) {
-        errno = 0;
-        const struct dirent* entry = ::readdir(directory.get());
-        if (entry == nullptr) {
-            if (errno != 0) {
-                return LastError();
-            }
+        const long filled = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (filled < 0) {
+            return LastError();
+        }
+        if (filled == 0) {
             break;
         }
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        if (const auto owner = TemporaryFileOwner(name)) {
-            // Our own temporary file is never a file of the tree. One left behind by a run
-            // that died is removed; one of a run still going is left to it.
-            if (::kill(static_cast<pid_t>(*owner), 0) != 0 && errno == ESRCH) {
-                ::unlinkat(fd, entry->d_name, 0);
+        for (long offset = 0; offset < filled;) {
+            const auto* entry = reinterpret_cast<const DirectoryRecord*>(buffer + offset);
+            offset += entry->length;
+            const std::string_view name = entry->name;
+            if (name == "." || name == "..") {
+                continue;
             }
-            continue;
-        }
-        std::optional<EntryKind> kind = KindOfDirectoryEntry(entry->d_type);
-        if (!kind) {
-            struct stat status {};
-            if (::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-                continue;  // vanished since it was listed
+            if (const auto owner = TemporaryFileOwner(name)) {
+                // Our own temporary file is never a file of the tree. One left behind by a run
+                // that died is removed; one of a run still going is left to it.
+                if (::kill(static_cast<pid_t>(*owner), 0) != 0 && errno == ESRCH) {
+                    ::unlinkat(fd, entry->name, 0);
+                }
+                continue;
             }
-            kind = KindOfMode(status.st_mode);
+            std::optional<EntryKind> kind = KindOfDirectoryEntry(entry->type);
+            if (!kind) {
+                struct stat status {};
+                if (::fstatat(fd, entry->name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                    continue;  // vanished since it was listed
+                }
+                kind = KindOfMode(status.st_mode);
+            }
+            FileEntry item{JoinPath(path, name, syntax_), std::string(name), *kind, 0};
+            if (name.front() == '.') {
+                item.attributes |= kHiddenAttribute;
+            }
+            if (*kind == EntryKind::kSpecial) {
+                item.attributes |= kSystemAttribute;
+            }
+            (*kind == EntryKind::kFolder ? listing.sub_folders : listing.files)
+                .push_back(std::move(item));
         }
-        FileEntry item{JoinPath(path, name, syntax_), std::string(name), *kind, 0};
-        if (name.front() == '.') {
-            item.attributes |= kHiddenAttribute;
-        }
-        if (*kind == EntryKind::kSpecial) {
-            item.attributes |= kSystemAttribute;
-        }
-        (*kind == EntryKind::kFolder ? listing.sub_folders : listing.files)
-            .push_back(std::move(item));
     }
     return listing;
 }
 
-Result<std::optional<FileStatus>> PosixFileSystem::FindFile(const std::string& path) {
+std::shared_ptr<const HeldFolder> PosixFileSystem::HoldFolder(const std::string& path) {
     const AnchoredPath at(path);
+    const int fd =
+        at.ok() ? ::openat(at.folder(), at.name(), O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
+    return fd >= 0 ? std::make_shared<PosixHeldFolder>(fd) : nullptr;
+}
+
+Result<std::optional<FileStatus>> PosixFileSystem::FindFile(const std::string& path) {
+    return FindFileIn(nullptr, path);
+}
+
+Result<std::optional<FileStatus>> PosixFileSystem::FindFileIn(const HeldFolder* folder,
+                                                              const std::string& path) {
     struct stat status {};
-    if (!at.ok() || ::fstatat(at.folder(), at.name(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (!at.ok()) {
-            errno = at.error();
+    int error = 0;
+    if (folder != nullptr) {
+        if (::fstatat(HeldFd(folder), NameIn(path), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            error = errno;
         }
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return std::optional<FileStatus>();
-        }
-        return LastError();
+    } else if (const AnchoredPath at(path); !at.ok()) {
+        error = at.error();
+    } else if (::fstatat(at.folder(), at.name(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        error = errno;
     }
-    if (S_ISDIR(status.st_mode)) {
+    if (error == ENOENT || error == ENOTDIR || (error == 0 && S_ISDIR(status.st_mode))) {
         return std::optional<FileStatus>();
+    }
+    if (error != 0) {
+        return FailureFromErrno(error);
     }
     return std::optional<FileStatus>(FileStatus{KindOfMode(status.st_mode),
                                                 ToFileTime(status.st_mtim),
@@ -411,6 +466,13 @@ std::string PosixFileSystem::TemporaryPathFor(const std::string& destination) {
 
 Result<StagedCopy> PosixFileSystem::StageCopy(const FileEntry& source,
                                               const std::string& destination) {
+    return StageCopyIn(nullptr, nullptr, source, destination);
+}
+
+Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
+                                                const HeldFolder* destination_folder,
+                                                const FileEntry& source,
+                                                const std::string& destination) {
     if (source.kind == EntryKind::kSpecial) {
         return FailureFromErrno(EOPNOTSUPP);  // pipes, sockets and devices are never opened
     }
@@ -418,12 +480,15 @@ Result<StagedCopy> PosixFileSystem::StageCopy(const FileEntry& source,
     if (source.kind != EntryKind::kSymlink) {
         // O_NONBLOCK: should the file have turned into a pipe since it was listed, opening
         // it must not wait for a writer.
-        const AnchoredPath at(source.path);
-        if (!at.ok()) {
+        constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        FileDescriptor in;
+        if (source_folder != nullptr) {
+            in = FileDescriptor(::openat(HeldFd(source_folder), source.name.c_str(), kFlags));
+        } else if (const AnchoredPath at(source.path); at.ok()) {
+            in = FileDescriptor(::openat(at.folder(), at.name(), kFlags));
+        } else {
             return FailureFromErrno(at.error());
         }
-        FileDescriptor in(
-            ::openat(at.folder(), at.name(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (in.valid()) {
             struct stat status {};
             if (::fstat(in.get(), &status) != 0) {
@@ -432,7 +497,8 @@ Result<StagedCopy> PosixFileSystem::StageCopy(const FileEntry& source,
             if (!S_ISREG(status.st_mode)) {
                 return FailureFromErrno(EOPNOTSUPP);
             }
-            return StageRegularFile(in.get(), status, std::move(staged));
+            staged.bytes = static_cast<std::uint64_t>(status.st_size);
+            return StageRegularFile(in.get(), status, std::move(staged), destination_folder);
         }
         if (errno != ELOOP) {
             return LastError();
@@ -448,15 +514,19 @@ Result<StagedCopy> PosixFileSystem::StageCopy(const FileEntry& source,
 }
 
 Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& source,
-                                                     StagedCopy staged) {
+                                                     StagedCopy staged,
+                                                     const HeldFolder* destination_folder) {
     // An unnamed file in the destination folder needs no cleaning up if the program dies
     // before it is put in place; where the file system has none, a hidden name serves.
-    const AnchoredPath folder(ParentOf(staged.destination));
-    if (!folder.ok()) {
+    constexpr int kUnnamed = O_TMPFILE | O_WRONLY | O_CLOEXEC;
+    int unnamed = -1;
+    if (destination_folder != nullptr) {
+        unnamed = ::openat(HeldFd(destination_folder), ".", kUnnamed, 0600);
+    } else if (const AnchoredPath folder(ParentOf(staged.destination)); folder.ok()) {
+        unnamed = ::openat(folder.folder(), folder.name(), kUnnamed, 0600);
+    } else {
         return FailureFromErrno(folder.error());
     }
-    const int unnamed =
-        ::openat(folder.folder(), folder.name(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (unnamed >= 0) {
         if (Status written = CopyRegularFileInto(in, source, unnamed); !written) {
             ::close(unnamed);
@@ -505,7 +575,17 @@ Status PosixFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) {
     if (Status linked = LinkUnnamed(staged.unnamed_file, temporary); !linked) {
         return linked;
     }
-    if (Status renamed = Commit(temporary, staged.destination, /*overwrite=*/true); !renamed) {
+    // Held open across the rename, the replaced file is freed when this is closed, on the
+    // closer's thread rather than in the rename.
+    const AnchoredPath replaced_at(staged.destination);
+    const int replaced = replaced_at.ok() ? ::openat(replaced_at.folder(), replaced_at.name(),
+                                                     O_PATH | O_NOFOLLOW | O_CLOEXEC)
+                                          : -1;
+    Status renamed = Commit(temporary, staged.destination, /*overwrite=*/true);
+    if (replaced >= 0) {
+        replaced_files_.Close(replaced);
+    }
+    if (!renamed) {
         Unlink(temporary);
         return renamed;
     }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/file_system_port.h"
+#include "platform/deferred_closer.h"
 
 namespace tidemark {
 
@@ -32,6 +33,12 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     Result<FolderListing> ListFolder(const std::string& path) override;
     Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
     Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override;
+    std::shared_ptr<const HeldFolder> HoldFolder(const std::string& path) override;
+    Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* folder,
+                                                 const std::string& path) override;
+    Result<StagedCopy> StageCopyIn(const HeldFolder* source_folder,
+                                   const HeldFolder* destination_folder, const FileEntry& source,
+                                   const std::string& destination) override;
     Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
     void DiscardCopy(const StagedCopy& staged) override;
     Status CheckDeletable(const std::string& path) override;
@@ -43,10 +50,12 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
 
   private:
     std::string TemporaryPathFor(const std::string& destination);
-    Result<StagedCopy> StageRegularFile(int in, const struct stat& source, StagedCopy staged);
+    Result<StagedCopy> StageRegularFile(int in, const struct stat& source, StagedCopy staged,
+                                        const HeldFolder* destination_folder);
 
     PathSyntax syntax_ = PathSyntax::Posix();
     std::atomic<std::uint64_t> temporary_counter_ = 0;
+    DeferredCloser replaced_files_;
 };
 
 }  // namespace tidemark

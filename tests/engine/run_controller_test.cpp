@@ -1,4 +1,5 @@
 // The Synchronize Now! command and its passes, over drive-letter paths in memory.
+#include <atomic>
 #include <new>
 
 #include "tests/engine/run_fixture.h"
@@ -16,8 +17,8 @@ class ExhaustedFileSystem final : public FileSystemPort {
     const PathSyntax& Syntax() const override { return inner_.Syntax(); }
     bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }
     Result<FolderListing> ListFolder(const std::string& path) override {
-        if (path == folder_ && ++listings_ == 2)
-            throw std::bad_alloc();  // the walk, not the count
+        if (path == folder_ && ++listings_ >= 2)
+            throw std::bad_alloc();  // after the count: the walk, and whatever looks ahead
         return inner_.ListFolder(path);
     }
     Result<std::optional<FileStatus>> FindFile(const std::string& path) override {
@@ -39,7 +40,7 @@ class ExhaustedFileSystem final : public FileSystemPort {
   private:
     InMemoryFileSystem& inner_;
     std::string folder_;
-    int listings_ = 0;
+    std::atomic<int> listings_ = 0;  // listed by the walk and by the look-ahead
 };
 
 TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {

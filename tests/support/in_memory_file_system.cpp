@@ -345,7 +345,8 @@ Result<StagedCopy> InMemoryFileSystem::StageCopy(const FileEntry& source,
         if (used + from->content.size() > *capacity_)
             return NoSpace();
     }
-    StagedCopy staged{destination + ".staged-" + std::to_string(++staged_counter_), destination};
+    StagedCopy staged{destination + ".staged-" + std::to_string(++staged_counter_), destination, -1,
+                      from->content.size()};
     staged_[staged.temporary_path] = *from;
     return staged;
 }
