@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,33 +23,56 @@ namespace tidemark::bench {
 
 namespace {
 
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
 struct Measurement {
     double seconds = 0;
     long peak_kib = 0;
-    int exit_code = -1;
+    bool ok = false;
 };
 
-/// Runs a command with its output thrown away and measures its wall time and peak memory.
+/// Runs a command and measures its wall time and peak memory. A contender that prints
+/// "clicked <steady-clock nanoseconds>" is timed from that moment: the window's start-up is
+/// not part of a run.
 Measurement Measure(const std::vector<std::string>& command) {
     std::vector<char*> argv;
     for (const std::string& part : command)
         argv.push_back(const_cast<char*>(part.c_str()));
     argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
+    int output[2];
+    if (::pipe(output) != 0)
+        return {};
+    const auto start = Clock::now();
     const pid_t child = ::fork();
     if (child == 0) {
         const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDOUT_FILENO);
+        ::dup2(output[1], STDOUT_FILENO);
         ::dup2(null, STDERR_FILENO);
+        ::close(output[0]);
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
+    ::close(output[1]);
+    // Read what it prints as it goes, so that a long results list never blocks it.
+    std::string printed;
+    char buffer[1 << 16];
+    for (ssize_t n; (n = ::read(output[0], buffer, sizeof buffer)) > 0;) {
+        if (printed.size() < 256)
+            printed.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(output[0]);
     int status = 0;
     struct rusage usage {};
     ::wait4(child, &status, 0, &usage);
-    const auto stop = std::chrono::steady_clock::now();
-    return Measurement{std::chrono::duration<double>(stop - start).count(), usage.ru_maxrss,
-                       WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    const auto stop = Clock::now();
+    Measurement measured{std::chrono::duration<double>(stop - start).count(), usage.ru_maxrss,
+                         WIFEXITED(status) && WEXITSTATUS(status) == 0};
+    if (printed.starts_with("clicked ")) {
+        const Clock::time_point clicked{std::chrono::nanoseconds(std::atoll(printed.c_str() + 8))};
+        measured.seconds = std::chrono::duration<double>(stop - clicked).count();
+    }
+    return measured;
 }
 
 double Median(std::vector<double> values) {
@@ -56,16 +81,11 @@ double Median(std::vector<double> values) {
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-void ResetFolder(const std::string& path) {
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
-}
-
 /// Every twentieth regular file of the tree: the files "touched" by the update scenario.
 std::vector<std::string> FivePercentOf(const std::string& root) {
     std::vector<std::string> files;
     std::size_t index = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
         if (entry.is_regular_file() && !entry.is_symlink() && index++ % 20 == 0) {
             files.push_back(entry.path().string());
         }
@@ -73,120 +93,237 @@ std::vector<std::string> FivePercentOf(const std::string& root) {
     return files;
 }
 
-void Touch(const std::vector<std::string>& files, std::int64_t seconds) {
-    const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+/// Makes the files newer than their copies, as an edit would.
+void Touch(const std::vector<std::string>& files) {
     for (const std::string& file : files)
-        ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+        ::utimensat(AT_FDCWD, file.c_str(), nullptr, 0);
 }
 
+/// The kernel source tarball of Debian's linux-source package, when it is installed.
+std::optional<std::string> KernelTarball() {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/usr/src", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("linux-source-") && name.find(".tar") != std::string::npos)
+            return entry.path().string();
+    }
+    return std::nullopt;
+}
+
+struct TreeSize {
+    long long files = 0;
+    long long bytes = 0;
+};
+
+TreeSize SizeOf(const std::string& root) {
+    TreeSize size;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_directory() || entry.is_symlink()) {
+            ++size.files;
+            if (entry.is_regular_file() && !entry.is_symlink())
+                size.bytes += static_cast<long long>(entry.file_size());
+        }
+    }
+    return size;
+}
+
+struct Contender {
+    std::string name;
+    std::vector<std::string> command;  // without the destination
+    std::string destination_suffix;    // "/" for rsync, "/." source for cp is in the command
+};
+
+/// The contenders of one scenario, measured in turn; the first is Tidemark headless.
 struct Scenario {
     std::string name;
-    std::vector<std::string> tidemark;
-    std::vector<std::string> rival;
-    std::string rival_name;
-    bool empty_destination;  // start each run from an empty destination
-    bool touch_before;       // touch 5% of the files before each run
+    std::vector<Contender> contenders;
+    bool fresh_destination;  // each run writes into a new, empty folder
+    bool touch_before;       // 5% of the files are made newer before each run
 };
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: tidemark-bench compare [--files N] [--runs N] [--work DIR] "
+                 "[--source DIR] [--keep]\n");
+    return 2;
+}
 
 }  // namespace
 
 int CompareCommand(int argc, char** argv) {
     TreeOptions tree;
+    tree.files = 80'000;
     int runs = 5;
     std::string work;
     std::string source;
-    for (int i = 0; i + 1 < argc; i += 2) {
+    bool keep = false;
+    for (int i = 0; i < argc; ++i) {
         const std::string_view option = argv[i];
-        if (option == "--files")
-            tree.files = std::atoll(argv[i + 1]);
-        else if (option == "--runs")
-            runs = std::atoi(argv[i + 1]);
-        else if (option == "--work")
-            work = argv[i + 1];
-        else if (option == "--source")
-            source = argv[i + 1];
-        else {
-            std::fprintf(stderr,
-                         "usage: tidemark-bench compare [--files N] [--runs N] "
-                         "[--work DIR] [--source DIR]\n");
-            return 2;
+        if (option == "--keep") {
+            keep = true;
+            continue;
         }
+        if (i + 1 >= argc)
+            return Usage();
+        if (option == "--files")
+            tree.files = std::atoll(argv[++i]);
+        else if (option == "--runs")
+            runs = std::atoi(argv[++i]);
+        else if (option == "--work")
+            work = argv[++i];
+        else if (option == "--source")
+            source = argv[++i];
+        else
+            return Usage();
     }
-    if (argc % 2 != 0 || runs < 1) {
-        std::fprintf(stderr, "tidemark-bench compare: options take one value each\n");
-        return 2;
-    }
+    if (runs < 1 || tree.files < 1)
+        return Usage();
     tree.folders = std::max<std::int64_t>(1, tree.files / 20);
     if (work.empty()) {
         const char* tmp = std::getenv("TMPDIR");
         work = std::string(tmp != nullptr ? tmp : "/var/tmp") + "/tidemark-compare-" +
                std::to_string(::getpid());
     }
-    std::filesystem::create_directories(work);
+    fs::create_directories(work);
+    std::string tree_name;
     if (source.empty()) {
         source = work + "/src";
-        std::filesystem::remove_all(source);
-        std::printf("generating %lld files in %s ...\n", static_cast<long long>(tree.files),
-                    source.c_str());
-        std::fflush(stdout);
-        if (!MakeTree(source, tree))
-            return 1;
+        fs::remove_all(source);
+        if (const auto tarball = KernelTarball()) {
+            tree_name = "kernel source tree (" + fs::path(*tarball).filename().string() + ")";
+            std::printf("unpacking %s ...\n", tarball->c_str());
+            std::fflush(stdout);
+            fs::create_directories(source);
+            if (Measure({"tar", "-xf", *tarball, "-C", source}).ok == false)
+                return 1;
+        } else {
+            tree_name = "generated tree";
+            std::printf("generating %lld files ...\n", static_cast<long long>(tree.files));
+            std::fflush(stdout);
+            if (!MakeTree(source, tree))
+                return 1;
+        }
+    } else {
+        tree_name = source;
     }
-    const std::string destination = work + "/dst";
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const TreeSize size = SizeOf(source);
+    std::printf("%s: %lld files, %.2f GiB; medians of %d runs\n", tree_name.c_str(), size.files,
+                static_cast<double>(size.bytes) / (1 << 30), runs);
+
+    const fs::path self = fs::read_symlink("/proc/self/exe");
+    const std::string window = (self.parent_path() / "tidemark-window-bench").string();
+    const bool has_window = fs::exists(window);
+    if (!has_window)
+        std::printf("(no %s: the window column is left out)\n", window.c_str());
     auto tidemark = [&](const char* style) {
-        return std::vector<std::string>{
-            self, "run",  "--style",  style, "--ignore-hidden", "0", "--ignore-system",
-            "0",  source, destination};
+        return Contender{"headless",
+                         {self.string(), "run", "--style", style, "--ignore-hidden", "0",
+                          "--ignore-system", "0", source},
+                         ""};
     };
-    const std::vector<std::string> rsync = {"rsync", "-a", source + "/", destination + "/"};
-    const std::vector<std::string> rsync_all = {"rsync", "-a", "-I", source + "/",
-                                                destination + "/"};
+    auto windowed = [&](const char* style) {
+        return Contender{"window", {window, "--style", style, source}, ""};
+    };
+    const Contender rsync{"rsync -a", {"rsync", "-a", source + "/"}, "/"};
+    const Contender rsync_all{"rsync -a -I", {"rsync", "-a", "-I", source + "/"}, "/"};
+    const Contender cp{"cp -a", {"cp", "-a", source + "/."}, ""};
+    auto scenario = [&](std::string name, const char* style, std::vector<Contender> rivals,
+                        bool fresh, bool touch) {
+        Scenario made{std::move(name), {tidemark(style)}, fresh, touch};
+        if (has_window)
+            made.contenders.push_back(windowed(style));
+        for (Contender& rival : rivals)
+            made.contenders.push_back(std::move(rival));
+        return made;
+    };
     const Scenario scenarios[] = {
-        {"initial copy", tidemark("safe"), rsync, "rsync -a", true, false},
-        {"no-op re-sync", tidemark("normal"), rsync, "rsync -a", false, false},
-        {"Normal, 5% touched", tidemark("normal"), rsync, "rsync -a", false, true},
-        {"Backup, all replaced", tidemark("backup"), rsync_all, "rsync -a -I", false, false},
+        scenario("initial copy", "safe", {rsync, cp}, true, false),
+        scenario("no-op re-sync", "normal", {rsync}, false, false),
+        scenario("Normal, 5% touched", "normal", {rsync}, false, true),
+        scenario("Backup, all replaced", "backup", {rsync_all}, false, false),
     };
 
+    // The page cache holds the source from here on; the mirror serves every scenario but the
+    // first. Nothing is deleted until the end: a file system that has just freed many inodes
+    // is slow to allocate new ones for a while, which would count against whoever runs next.
+    const std::string mirror = work + "/mirror";
+    fs::create_directories(mirror);
+    if (!Measure({"rsync", "-a", source + "/", mirror + "/"}).ok) {
+        std::fprintf(stderr, "rsync could not make the mirror\n");
+        return 1;
+    }
     const std::vector<std::string> touched = FivePercentOf(source);
-    std::int64_t touch_time = 1'700'000'000;
+
     long peak_kib = 0;
-    std::printf("%-22s %12s %14s %8s\n", "scenario", "tidemark", "rival", "ratio");
+    std::printf("%-21s %10s %10s %10s %10s %8s %8s %8s\n", "scenario", "headless", "window",
+                "rsync", "cp -a", "h/rsync", "h/cp", "w/h");
     for (const Scenario& scenario : scenarios) {
-        ResetFolder(destination);
-        if (!scenario.empty_destination) {
-            Measure(rsync);  // bring the destination up to date first
-        }
-        std::vector<double> ours, theirs;
+        std::map<std::string, std::vector<double>> seconds;
+        const std::size_t count = scenario.contenders.size();
         for (int run = 0; run < runs; ++run) {
-            // Alternate who goes first, so that neither always meets a warmer cache.
-            for (int turn = 0; turn < 2; ++turn) {
-                const bool our_turn = (turn == 0) == (run % 2 == 0);
-                if (scenario.empty_destination)
-                    ResetFolder(destination);
+            // Each run starts with a different contender, so that none always meets the state
+            // another one leaves behind.
+            for (std::size_t turn = 0; turn < count; ++turn) {
+                const Contender& contender =
+                    scenario.contenders[(turn + static_cast<std::size_t>(run)) % count];
+                std::string destination = mirror;
+                if (scenario.fresh_destination) {
+                    destination =
+                        work + "/initial-" + std::to_string(run) + "-" + std::to_string(turn);
+                    fs::create_directories(destination);
+                }
                 if (scenario.touch_before)
-                    Touch(touched, ++touch_time);
-                const Measurement m = Measure(our_turn ? scenario.tidemark : scenario.rival);
-                if (m.exit_code != 0) {
-                    std::fprintf(stderr, "%s failed with exit code %d\n",
-                                 our_turn ? "tidemark" : scenario.rival_name.c_str(), m.exit_code);
+                    Touch(touched);
+                ::sync();  // every run starts with nothing waiting to be written
+                std::vector<std::string> command = contender.command;
+                command.push_back(destination + contender.destination_suffix);
+                const Measurement measured = Measure(command);
+                if (!measured.ok) {
+                    std::fprintf(stderr, "%s failed in \"%s\"\n", contender.name.c_str(),
+                                 scenario.name.c_str());
                     return 1;
                 }
-                (our_turn ? ours : theirs).push_back(m.seconds);
-                if (our_turn)
-                    peak_kib = std::max(peak_kib, m.peak_kib);
+                seconds[contender.name].push_back(measured.seconds);
+                if (contender.name == "headless")
+                    peak_kib = std::max(peak_kib, measured.peak_kib);
             }
         }
-        const double our_median = Median(ours);
-        const double their_median = Median(theirs);
-        std::printf("%-22s %10.3f s %10.3f s %8.2f   (%s, median of %d)\n", scenario.name.c_str(),
-                    our_median, their_median, our_median / their_median,
-                    scenario.rival_name.c_str(), runs);
+        auto median = [&](const std::string& name) -> std::optional<double> {
+            const auto found = seconds.find(name);
+            if (found == seconds.end())
+                return std::nullopt;
+            return Median(found->second);
+        };
+        auto cell = [](std::optional<double> value, const char* unit) {
+            char text[32] = "-";
+            if (value)
+                std::snprintf(text, sizeof text, "%.3f%s", *value, unit);
+            return std::string(text);
+        };
+        auto ratio = [](std::optional<double> a, std::optional<double> b) {
+            return a && b ? std::optional<double>(*a / *b) : std::nullopt;
+        };
+        const auto headless = median("headless");
+        const auto window_run = median("window");
+        auto rival = median("rsync -a");
+        if (!rival)
+            rival = median("rsync -a -I");
+        const auto copier = median("cp -a");
+        std::printf("%-21s %10s %10s %10s %10s %8s %8s %8s\n", scenario.name.c_str(),
+                    cell(headless, " s").c_str(), cell(window_run, " s").c_str(),
+                    cell(rival, " s").c_str(), cell(copier, " s").c_str(),
+                    cell(ratio(headless, rival), "").c_str(),
+                    cell(ratio(headless, copier), "").c_str(),
+                    cell(ratio(window_run, headless), "").c_str());
         std::fflush(stdout);
     }
-    std::printf("tidemark peak memory: %.1f MiB\n", static_cast<double>(peak_kib) / 1024.0);
-    std::filesystem::remove_all(work);
+    std::printf(
+        "rsync is rsync -a, and rsync -a -I for Backup; h/rsync and h/cp are Tidemark "
+        "headless against them, w/h the window against headless\n");
+    std::printf("Tidemark headless peak memory: %.1f MiB\n",
+                static_cast<double>(peak_kib) / 1024.0);
+    if (!keep)
+        fs::remove_all(work);
     return 0;
 }
 
