@@ -68,6 +68,14 @@ void FilePrefetcher::EndPass() {
     current_ = nullptr;
     queued_files_ = 0;
     route_.reset();
+    created_.clear();
+}
+
+void FilePrefetcher::NoteCreating(const std::string& destination_folder) {
+    std::lock_guard lock(mutex_);
+    if (scouting_) {
+        created_.insert(destination_folder);
+    }
 }
 
 void FilePrefetcher::StopScout(std::unique_lock<std::mutex>& lock) {
@@ -336,13 +344,16 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth) {
     const std::string destination =
         DestinationPathOf(folder, route.source_root, route.destination_root, route.fs.Syntax());
     std::shared_ptr<const HeldFolder> held = route.fs.HoldFolder(destination);
-    if (held || route.fs.FolderExists(destination)) {
+    const bool exists = held || route.fs.FolderExists(destination);
+    const std::size_t files = batch->owned_files.size();
+    std::unique_lock lock(mutex_);
+    // Asked after looking at the folder: one the walk made is known here even if it was made
+    // just before the look.
+    if (exists && !created_.contains(destination)) {
         batch->context.emplace(PreparationContext{route.fs, route.settings, route.exclude_list,
                                                   route.source_root, route.destination_root, false,
                                                   listing->folder, std::move(held)});
     }
-    const std::size_t files = batch->owned_files.size();
-    std::unique_lock lock(mutex_);
     room_ready_.wait(lock, [&] {
         return scout_stop_ || queued_files_ == 0 || queued_files_ + files <= window_;
     });

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/file_preparation.h"
@@ -52,6 +53,10 @@ class FilePrefetcher {
     void StartPass(const PassRoute& route);
     /// Stops following the pass and throws away everything prepared ahead of the walk.
     void EndPass();
+
+    /// The walk is about to create a destination folder. Files the scout queues for it are
+    /// left for the walk to prepare, as the files of a folder this pass made.
+    void NoteCreating(const std::string& destination_folder);
 
     /// The walk starts on a folder's files. Both arguments must stay valid until Abandon.
     void Begin(const std::string& folder, const std::vector<FileEntry>& files,
@@ -119,6 +124,7 @@ class FilePrefetcher {
     std::size_t queued_files_ = 0;  // files of the scouted batches the walk has not begun
 
     std::optional<PassRoute> route_;
+    std::unordered_set<std::string> created_;  // destination folders the walk made this pass
     std::thread scout_;
     bool scouting_ = false;  // the walk may expect the scout's batches
     bool scout_done_ = false;

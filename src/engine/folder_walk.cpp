@@ -62,6 +62,7 @@ void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
         } else if (new_destination || !context_.fs.FolderExists(destination)) {
             context_.log.AddResult("Creating Folder " + destination, destination);
             if (!context_.settings.IsPreview()) {
+                context_.prefetcher.NoteCreating(destination);
                 if (Status created = context_.fs.CreateFolder(destination); !created) {
                     // A folder that cannot be created ends this level's loop; the folder's
                     // own files are still handled by the caller.
