@@ -22,6 +22,7 @@ std::string TimeRemainingCaption(double estimate, TextFormat& format) {
 
 void RunProgress::SetMaximum(std::int64_t maximum) {
     maximum_ = maximum;
+    shown_estimate_.reset();  // a new pass, or a caption written by someone else
     view_.SetProgressMaximum(maximum);
 }
 
@@ -44,15 +45,19 @@ void RunProgress::UpdateProgress(double& previous_estimate) {
     const double elapsed = clock_.Seconds() - state_.start_time;
     const double estimate =
         EstimateSecondsLeft(elapsed, stats_.processed_files, stats_.total_files);
-    std::string caption = TimeRemainingCaption(estimate, format_);
     const bool settled = static_cast<double>(stats_.processed_files) / stats_.total_files >= 0.1 &&
                          estimate <= previous_estimate;
+    previous_estimate = estimate;
+    if (shown_estimate_ == std::pair(estimate, settled)) {
+        return;  // the same caption as before
+    }
+    shown_estimate_ = std::pair(estimate, settled);
+    std::string caption = TimeRemainingCaption(estimate, format_);
     if (!settled) {
         caption += " *";
     }
     view_.SetTimeRemaining(caption);
     view_.SetCalculatingNoteVisible(!settled);
-    previous_estimate = estimate;
 }
 
 bool RunProgress::PollPauseStop() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/run_types.h"
 #include "engine/run_view.h"
@@ -46,6 +48,9 @@ class RunProgress {
     const RunState& state_;
     std::int64_t maximum_ = 100;
     std::int64_t value_ = 0;
+    /// What the time remaining shows, so that an unchanged caption is not made again for
+    /// every file; empty until the first file of a pass.
+    std::optional<std::pair<double, bool>> shown_estimate_;
 };
 
 }  // namespace tidemark

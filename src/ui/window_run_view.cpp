@@ -35,7 +35,7 @@ void WindowRunView::Flush() {
         widgets_.list->SelectLastLine();
     }
     if (status_) {
-        widgets_.output->setText(*status_);
+        widgets_.output->setText(QString::fromStdString(*status_));
         status_.reset();
     }
     if (progress_maximum_) {
@@ -76,7 +76,7 @@ MessageAnswer WindowRunView::ShowMessage(const std::string& text, MessageButtons
 
 void WindowRunView::AddLine(const ResultLine& line) {
     widgets_.model->Append(line);
-    status_ = QString::fromStdString(line.text);
+    status_ = line.text;
 }
 
 void WindowRunView::ClearResults() {
@@ -84,7 +84,7 @@ void WindowRunView::ClearResults() {
 }
 
 void WindowRunView::SetStatus(const std::string& text) {
-    status_ = QString::fromStdString(text);
+    status_ = text;
 }
 
 void WindowRunView::SetProgressMaximum(std::int64_t maximum) {

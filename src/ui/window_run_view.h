@@ -89,7 +89,7 @@ class WindowRunView final : public RunView {
     double last_refresh_ = 0.0;
     double interval_ = kRefreshInterval;
 
-    std::optional<QString> status_;
+    std::optional<std::string> status_;  // converted only when shown
     std::optional<std::int64_t> progress_maximum_;
     std::optional<std::int64_t> progress_value_;
     std::optional<QString> time_remaining_;

@@ -34,6 +34,11 @@ QString TimeWithSeconds(const QLocale& locale) {
 
 }  // namespace
 
+QtLocaleText::QtLocaleText(QLocale locale)
+    : locale_(std::move(locale)),
+      date_format_(locale_.dateFormat(QLocale::ShortFormat)),
+      time_format_(TimeWithSeconds(locale_)) {}
+
 std::string QtLocaleText::DateTime(FileTime time) {
     // Whole milliseconds towards the past, as the clock counts.
     FileTime milliseconds = time / 1'000'000;
@@ -41,8 +46,8 @@ std::string QtLocaleText::DateTime(FileTime time) {
         --milliseconds;
     }
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(milliseconds, Qt::LocalTime);
-    const QString text = locale_.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                         locale_.toString(local.time(), TimeWithSeconds(locale_));
+    const QString text = locale_.toString(local.date(), date_format_) + QLatin1Char(' ') +
+                         locale_.toString(local.time(), time_format_);
     return text.toStdString();
 }
 

@@ -12,7 +12,7 @@ namespace tidemark {
 /// local calendar.
 class QtLocaleText final : public TextFormat, public LocalCalendar, public LocaleNumberFormat {
   public:
-    explicit QtLocaleText(QLocale locale = QLocale()) : locale_(std::move(locale)) {}
+    explicit QtLocaleText(QLocale locale = QLocale());
 
     /// The short date followed by the time to the second.
     std::string DateTime(FileTime time) override;
@@ -26,6 +26,9 @@ class QtLocaleText final : public TextFormat, public LocalCalendar, public Local
 
   private:
     QLocale locale_;
+    // Asked of the locale once: the run writes two dates per updated file.
+    QString date_format_;
+    QString time_format_;
 };
 
 }  // namespace tidemark
