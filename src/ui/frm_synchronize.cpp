@@ -468,7 +468,7 @@ void FrmSynchronize::LaunchFromLine(int row) {
     if (row < 0 || row >= results_model_->LineCount()) {
         return;
     }
-    const std::string path = results_model_->Line(row).path;
+    const std::string path(results_model_->Path(row));
     if (path.empty()) {
         return;
     }

@@ -65,7 +65,8 @@ QString ResultsList::SelectedText() const {
 QString ResultsList::AllText() const {
     QStringList lines;
     for (int row = 0; row < model_.LineCount(); ++row) {
-        lines.push_back(QString::fromStdString(model_.Line(row).text));
+        const std::string_view text = model_.Text(row);
+        lines.push_back(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -15,7 +15,7 @@ bool ResultsModel::Publish() {
 
 void ResultsModel::Clear() {
     beginResetModel();
-    lines_.clear();
+    lines_.Clear();
     published_ = 0;
     endResetModel();
 }
@@ -28,12 +28,14 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= LineCount()) {
         return {};
     }
-    const ResultLine& line = Line(index.row());
+    auto text = [](std::string_view utf8) {
+        return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    };
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        return QString::fromStdString(line.text);
+        return text(Text(index.row()));
     }
     if (role == kPathRole) {
-        return QString::fromStdString(line.path);
+        return text(Path(index.row()));
     }
     return {};
 }

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QAbstractListModel>
-#include <vector>
+#include <string_view>
 
 #include "engine/run_view.h"
+#include "ui/line_store.h"
 
 namespace tidemark::ui {
 
@@ -20,7 +21,7 @@ class ResultsModel final : public QAbstractListModel {
     using QAbstractListModel::QAbstractListModel;
 
     /// Keeps the line; it shows at the next Publish().
-    void Append(ResultLine line) { lines_.push_back(std::move(line)); }
+    void Append(const ResultLine& line) { lines_.Append(line); }
     /// Shows every appended line; true when there were any.
     bool Publish();
     /// Removes every line, shown or not.
@@ -28,13 +29,15 @@ class ResultsModel final : public QAbstractListModel {
 
     /// The shown lines.
     int LineCount() const { return static_cast<int>(published_); }
-    const ResultLine& Line(int row) const { return lines_[static_cast<std::size_t>(row)]; }
+    std::string_view Text(int row) const { return lines_.Text(static_cast<std::size_t>(row)); }
+    /// The path the line names; empty when it names none.
+    std::string_view Path(int row) const { return lines_.Path(static_cast<std::size_t>(row)); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
   private:
-    std::vector<ResultLine> lines_;
+    LineStore lines_;
     std::size_t published_ = 0;
 };
 
