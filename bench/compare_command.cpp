@@ -33,8 +33,8 @@ struct Measurement {
 };
 
 /// Runs a command and measures its wall time and peak memory. A contender that prints
-/// "clicked <steady-clock nanoseconds>" is timed from that moment: the window's start-up is
-/// not part of a run.
+/// "clicked <steady-clock nanoseconds>" and "finished <...>" is timed between the two: the
+/// window's start-up and shut-down are not part of a run.
 Measurement Measure(const std::vector<std::string>& command) {
     std::vector<char*> argv;
     for (const std::string& part : command)
@@ -68,10 +68,17 @@ Measurement Measure(const std::vector<std::string>& command) {
     const auto stop = Clock::now();
     Measurement measured{std::chrono::duration<double>(stop - start).count(), usage.ru_maxrss,
                          WIFEXITED(status) && WEXITSTATUS(status) == 0};
-    if (printed.starts_with("clicked ")) {
-        const Clock::time_point clicked{std::chrono::nanoseconds(std::atoll(printed.c_str() + 8))};
-        measured.seconds = std::chrono::duration<double>(stop - clicked).count();
-    }
+    auto time_of = [&](const std::string& what) -> std::optional<Clock::time_point> {
+        const std::size_t at = printed.find(what + " ");
+        if (at == std::string::npos)
+            return std::nullopt;
+        const char* digits = printed.c_str() + at + what.size() + 1;
+        return Clock::time_point(std::chrono::nanoseconds(std::atoll(digits)));
+    };
+    const auto clicked = time_of("clicked");
+    const auto finished = time_of("finished");
+    if (clicked && finished)
+        measured.seconds = std::chrono::duration<double>(*finished - *clicked).count();
     return measured;
 }
 

@@ -36,6 +36,11 @@ void DeferredCloser::Close(int fd) {
     }
 }
 
+void DeferredCloser::Drain() {
+    std::unique_lock lock(mutex_);
+    drained_.wait(lock, [&] { return waiting_.empty() && closing_ == 0; });
+}
+
 void DeferredCloser::Loop() {
     std::unique_lock lock(mutex_);
     while (true) {
@@ -45,9 +50,13 @@ void DeferredCloser::Loop() {
         }
         const int fd = waiting_.back();
         waiting_.pop_back();
+        ++closing_;
         lock.unlock();
         ::close(fd);
         lock.lock();
+        if (--closing_ == 0 && waiting_.empty()) {
+            drained_.notify_all();
+        }
     }
 }
 

@@ -22,6 +22,8 @@ class DeferredCloser {
     /// Takes ownership of `fd`. When too many are waiting already, closes it at once, so that
     /// the process never runs short of descriptors.
     void Close(int fd);
+    /// Returns once everything handed over so far has been closed.
+    void Drain();
 
   private:
     static constexpr std::size_t kMostWaiting = 256;
@@ -31,7 +33,9 @@ class DeferredCloser {
 
     std::mutex mutex_;
     std::condition_variable queued_;
+    std::condition_variable drained_;
     std::vector<int> waiting_;
+    int closing_ = 0;  // taken from waiting_, not yet closed
     bool stopping_ = false;
     std::vector<std::thread> threads_;  // started on first use
 };

@@ -45,6 +45,10 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     Status CreateFolder(const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
 
+    /// Returns once the files this file system replaced have been let go of (see
+    /// DeferredCloser): their space is free from then on.
+    void WaitForReleases() { replaced_files_.Drain(); }
+
     Result<std::string> ReadTextFile(const std::string& path) override;
     Status WriteTextFile(const std::string& path, const std::string& text) override;
 
