@@ -6,9 +6,10 @@
 namespace tidemark::ui {
 
 char* LineStore::Reserve(std::size_t length) {
-    if (length > kBlockSize - block_used_) {
+    if (length > block_size_ - block_used_) {
         // A line longer than a block gets a block of its own.
-        blocks_.push_back(std::make_unique<char[]>(std::max(length, kBlockSize)));
+        block_size_ = std::max(length, kBlockSize);
+        blocks_.push_back(std::make_unique<char[]>(block_size_));
         block_used_ = 0;
     }
     char* room = blocks_.back().get() + block_used_;
@@ -33,7 +34,8 @@ void LineStore::Append(const ResultLine& line) {
 void LineStore::Clear() {
     lines_.clear();
     blocks_.clear();
-    block_used_ = kBlockSize;
+    block_size_ = 0;
+    block_used_ = 0;
 }
 
 std::string_view LineStore::Text(std::size_t row) const {

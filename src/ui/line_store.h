@@ -36,7 +36,8 @@ class LineStore {
     char* Reserve(std::size_t length);
 
     std::vector<std::unique_ptr<char[]>> blocks_;
-    std::size_t block_used_ = kBlockSize;  // the current block is full: none yet
+    std::size_t block_size_ = 0;  // of the current block; none yet
+    std::size_t block_used_ = 0;
     std::deque<StoredLine> lines_;
 };
 
