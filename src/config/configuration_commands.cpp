@@ -103,29 +103,4 @@ void ConfigurationCommands::ClearSettingsChanged() {
     form_.ShowSettingsChanged(false);
 }
 
-bool ConfigurationCommands::OfferSaveBeforeRun() {
-    if (!settings_changed_) {
-        return true;
-    }
-    switch (messages_.ShowMessage(configuration_messages::kSaveBeforeRun,
-                                  MessageButtons::kYesNoCancel, MessageIcon::kQuestion)) {
-        case MessageAnswer::kCancel:
-            return false;
-        case MessageAnswer::kYes:
-            // A failed save has been reported; the run goes on with the settings as shown.
-            (void)SaveClicked();
-            return true;
-        default:
-            return true;
-    }
-}
-
-void ConfigurationCommands::OfferSaveBeforeExit() {
-    if (settings_changed_ &&
-        messages_.ShowMessage(configuration_messages::kSaveBeforeExit, MessageButtons::kYesNo,
-                              MessageIcon::kQuestion) == MessageAnswer::kYes) {
-        (void)SaveClicked();
-    }
-}
-
 }  // namespace tidemark

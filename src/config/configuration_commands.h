@@ -15,11 +15,6 @@ inline constexpr const char* kRestoreQuestion =
     "This will search the default configuration folder and restore any configurations that "
     "were not permanently deleted.\r\n\r\nAre you sure you want to restore previously removed "
     "configurations?";
-inline constexpr const char* kSaveBeforeRun =
-    "The settings have changed for this configuration.\r\n\r\nWould you like to save them now?";
-inline constexpr const char* kSaveBeforeExit =
-    "The settings have changed for this configuration.\r\n\r\nWould you like to save them "
-    "before you exit the application?";
 /// The question before a configuration leaves the drop-down list.
 std::string DeleteQuestion(const std::string& name);
 }  // namespace configuration_messages
@@ -65,14 +60,6 @@ class ConfigurationCommands {
     void MarkSettingsChanged();
     void ClearSettingsChanged();
     bool SettingsChanged() const { return settings_changed_; }
-
-    /// Before a run: when the settings are marked as changed, asks whether to save them (Yes,
-    /// No, Cancel); Yes saves. Answers false when the user cancelled and the run must not start.
-    bool OfferSaveBeforeRun();
-
-    /// While the window closes: when the settings are marked as changed, asks whether to save
-    /// them (Yes, No); Yes saves. The close cannot be refused.
-    void OfferSaveBeforeExit();
 
   private:
     ConfigurationStore& store_;
