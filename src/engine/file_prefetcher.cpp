@@ -300,7 +300,7 @@ bool FilePrefetcher::Excludes(const std::string& path) const {
 
 void FilePrefetcher::ScoutLoop() {
     try {
-        ScoutFolder(route_->source_root, 0);
+        ScoutFolder(route_->source_root, 0, nullptr);
     } catch (...) {
         // Whatever went wrong here happens to the walk too, in its turn, where it is reported.
     }
@@ -309,7 +309,8 @@ void FilePrefetcher::ScoutLoop() {
     file_ready_.notify_all();
 }
 
-void FilePrefetcher::ScoutFolder(const std::string& folder, int depth) {
+void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
+                                 const std::shared_ptr<const HeldFolder>& staging) {
     // Follows the walk: an excluded folder is skipped whole, the guarded folder is left out,
     // sub-folders come before the folder's own files.
     if (scout_stop_ || Excludes(folder)) {
@@ -320,12 +321,21 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth) {
     if (!listing) {
         return;
     }
+    const std::string destination =
+        DestinationPathOf(folder, route.source_root, route.destination_root, route.fs.Syntax());
+    std::shared_ptr<const HeldFolder> held = route.fs.HoldFolder(destination);
+    const bool existed = held || route.fs.FolderExists(destination);
+    // Copies into folders the walk has yet to create are staged in the nearest folder above
+    // them that exists, within the levels that may be held.
+    std::shared_ptr<const HeldFolder> stage_in = held ? held : staging;
     if (depth >= kMostHeldLevels) {
         listing.value().folder.reset();
+        held.reset();
+        stage_in.reset();
     }
     for (const FileEntry& sub_folder : listing->sub_folders) {
         if (sub_folder.path != route.guarded_folder) {
-            ScoutFolder(sub_folder.path, depth + 1);
+            ScoutFolder(sub_folder.path, depth + 1, stage_in);
         }
         if (scout_stop_) {
             return;
@@ -340,19 +350,16 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth) {
     batch->files = &batch->owned_files;
     ResetItems(*batch, batch->owned_files.size());
     batch->scouted = true;
-    // Files whose destination folder is still missing wait for the walk to create it.
-    const std::string destination =
-        DestinationPathOf(folder, route.source_root, route.destination_root, route.fs.Syntax());
-    std::shared_ptr<const HeldFolder> held = route.fs.HoldFolder(destination);
-    const bool exists = held || route.fs.FolderExists(destination);
     const std::size_t files = batch->owned_files.size();
     std::unique_lock lock(mutex_);
     // Asked after looking at the folder: one the walk made is known here even if it was made
     // just before the look.
-    if (exists && !created_.contains(destination)) {
-        batch->context.emplace(PreparationContext{route.fs, route.settings, route.exclude_list,
-                                                  route.source_root, route.destination_root, false,
-                                                  listing->folder, std::move(held)});
+    const bool new_folder = !existed || created_.contains(destination);
+    // Without a folder to stage in, the files of a new folder wait for the walk to create it.
+    if (!new_folder || stage_in || route.settings.IsPreview()) {
+        batch->context.emplace(PreparationContext{
+            route.fs, route.settings, route.exclude_list, route.source_root, route.destination_root,
+            new_folder, listing->folder, new_folder ? stage_in : held});
     }
     room_ready_.wait(lock, [&] {
         return scout_stop_ || queued_files_ == 0 || queued_files_ + files <= window_;

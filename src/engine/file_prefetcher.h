@@ -90,7 +90,8 @@ class FilePrefetcher {
 
     void WorkerLoop();
     void ScoutLoop();
-    void ScoutFolder(const std::string& folder, int depth);
+    void ScoutFolder(const std::string& folder, int depth,
+                     const std::shared_ptr<const HeldFolder>& staging);
     bool Excludes(const std::string& path) const;
     /// Claims the first run of waiting items, at most `most`, of a batch that may be
     /// prepared; with mutex_ held.

@@ -40,8 +40,10 @@ struct PreparationContext {
     std::string destination_root;
     /// The destination folder was created by this pass: none of its files can exist yet.
     bool new_destination_folder = false;
-    /// The source and destination folders held open, where the file system offers that.
+    /// The source folder held open, where the file system offers that.
     std::shared_ptr<const HeldFolder> source_folder;
+    /// The destination folder held open or, while a new one does not exist yet, the folder
+    /// above it that copies are staged in.
     std::shared_ptr<const HeldFolder> destination_folder;
 };
 

@@ -106,7 +106,9 @@ class FileSystemPort {
         return FindFile(path);
     }
 
-    /// StageCopy with the source's and the destination's folders held (either may be null).
+    /// StageCopy with the source's folder and a folder to stage in held (either may be null).
+    /// The folder to stage in is the destination's own or, while that does not exist yet,
+    /// one above it on the same file system; committing then puts the copy in its place.
     virtual Result<StagedCopy> StageCopyIn(const HeldFolder* /*source_folder*/,
                                            const HeldFolder* /*destination_folder*/,
                                            const FileEntry& source,

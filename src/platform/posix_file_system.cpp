@@ -55,22 +55,28 @@ Failure LastError() {
     return FailureFromErrno(errno);
 }
 
-/// A folder held open by its descriptor.
+/// A folder held open by its descriptor, with the path it was opened by.
 class PosixHeldFolder final : public HeldFolder {
   public:
-    explicit PosixHeldFolder(int fd) : fd_(fd) {}
+    PosixHeldFolder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~PosixHeldFolder() override { ::close(fd_); }
     PosixHeldFolder(const PosixHeldFolder&) = delete;
     PosixHeldFolder& operator=(const PosixHeldFolder&) = delete;
     int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
 
   private:
     int fd_;
+    std::string path_;
 };
+
+const PosixHeldFolder* Held(const HeldFolder* folder) {
+    return static_cast<const PosixHeldFolder*>(folder);
+}
 
 /// The descriptor of a folder that this file system held; -1 for none.
 int HeldFd(const HeldFolder* folder) {
-    return folder != nullptr ? static_cast<const PosixHeldFolder*>(folder)->fd() : -1;
+    return folder != nullptr ? Held(folder)->fd() : -1;
 }
 
 /// The last part of a path: the name of the item within its folder.
@@ -356,7 +362,7 @@ Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
         return LastError();
     }
     FolderListing listing;
-    listing.folder = std::make_shared<PosixHeldFolder>(fd);
+    listing.folder = std::make_shared<PosixHeldFolder>(fd, path);
     // Read straight from the kernel in large blocks: the folder stays open for the walk, and a
     // large folder takes few calls.
     alignas(DirectoryRecord) static thread_local char buffer[32 * 1024];
@@ -409,7 +415,7 @@ std::shared_ptr<const HeldFolder> PosixFileSystem::HoldFolder(const std::string&
     const AnchoredPath at(path);
     const int fd =
         at.ok() ? ::openat(at.folder(), at.name(), O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
-    return fd >= 0 ? std::make_shared<PosixHeldFolder>(fd) : nullptr;
+    return fd >= 0 ? std::make_shared<PosixHeldFolder>(fd, path) : nullptr;
 }
 
 Result<std::optional<FileStatus>> PosixFileSystem::FindFile(const std::string& path) {
@@ -455,11 +461,15 @@ std::optional<unsigned> PosixFileSystem::TemporaryFileOwner(std::string_view nam
     return owner;
 }
 
-std::string PosixFileSystem::TemporaryPathFor(const std::string& destination) {
+std::string PosixFileSystem::TemporaryPathFor(const std::string& destination,
+                                              const HeldFolder* staging_folder) {
     char name[64];
     std::snprintf(name, sizeof name, "%s%x-%llx.tmp", kTemporaryPrefix,
                   static_cast<unsigned>(::getpid()),
                   static_cast<unsigned long long>(++temporary_counter_));
+    if (staging_folder != nullptr) {
+        return JoinPath(Held(staging_folder)->path(), name, syntax_);
+    }
     const std::size_t slash = destination.find_last_of('/');
     return slash == std::string::npos ? std::string(name) : destination.substr(0, slash + 1) + name;
 }
@@ -505,7 +515,7 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
         }
         // It turned into a link since it was listed: copy the link.
     }
-    staged.temporary_path = TemporaryPathFor(destination);
+    staged.temporary_path = TemporaryPathFor(destination, destination_folder);
     if (Status written = CopySymlink(source.path, staged.temporary_path); !written) {
         Unlink(staged.temporary_path);
         return written.failure();
@@ -538,7 +548,7 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
         return LastError();
     }
-    staged.temporary_path = TemporaryPathFor(staged.destination);
+    staged.temporary_path = TemporaryPathFor(staged.destination, destination_folder);
     const AnchoredPath at(staged.temporary_path);
     FileDescriptor out(
         at.ok() ? ::openat(at.folder(), at.name(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)

@@ -53,7 +53,10 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     Status WriteTextFile(const std::string& path, const std::string& text) override;
 
   private:
-    std::string TemporaryPathFor(const std::string& destination);
+    /// A new temporary name beside the destination, or in the staging folder when one is
+    /// given.
+    std::string TemporaryPathFor(const std::string& destination,
+                                 const HeldFolder* staging_folder = nullptr);
     Result<StagedCopy> StageRegularFile(int in, const struct stat& source, StagedCopy staged,
                                         const HeldFolder* destination_folder);
 
