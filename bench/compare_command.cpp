@@ -268,11 +268,12 @@ int CompareCommand(int argc, char** argv) {
         std::map<std::string, std::vector<double>> seconds;
         const std::size_t count = scenario.contenders.size();
         for (int run = 0; run < runs; ++run) {
-            // Each run starts with a different contender, so that none always meets the state
-            // another one leaves behind.
+            // Each run starts with a different contender, and every other run goes the other
+            // way round, so that none always meets the state one particular other leaves.
             for (std::size_t turn = 0; turn < count; ++turn) {
+                const std::size_t step = run % 2 == 0 ? turn : count - 1 - turn;
                 const Contender& contender =
-                    scenario.contenders[(turn + static_cast<std::size_t>(run)) % count];
+                    scenario.contenders[(step + static_cast<std::size_t>(run)) % count];
                 std::string destination = mirror;
                 if (scenario.fresh_destination) {
                     destination =
