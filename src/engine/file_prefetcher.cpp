@@ -67,6 +67,7 @@ void FilePrefetcher::EndPass() {
     }
     current_ = nullptr;
     queued_files_ = 0;
+    queued_folders_ = 0;
     route_.reset();
     created_.clear();
 }
@@ -96,6 +97,7 @@ void FilePrefetcher::StopScout(std::unique_lock<std::mutex>& lock) {
         }
     }
     queued_files_ = 0;
+    queued_folders_ = 0;
 }
 
 void FilePrefetcher::Begin(const std::string& folder, const std::vector<FileEntry>& files,
@@ -111,6 +113,7 @@ void FilePrefetcher::Begin(const std::string& folder, const std::vector<FileEntr
             batch = next;
             batch->scouted = false;
             queued_files_ -= files.size();
+            --queued_folders_;
             room_ready_.notify_one();
         } else {
             StopScout(lock);  // the walk went another way: prepare each folder in its turn
@@ -146,7 +149,7 @@ PreparedFile& FilePrefetcher::Take(std::size_t index) {
     Batch& batch = *current_;
     if (index > 0) {
         // The walk is done with the file before. Only the walk touches a prepared item.
-        ReleaseBytes(StagedBytesOf(batch.prepared[index - 1]));
+        ReleaseStaged(batch.prepared[index - 1]);
         batch.prepared[index - 1].reset();
     }
     if (batch.states[index] == ItemState::kPrepared) {
@@ -172,12 +175,29 @@ PreparedFile& FilePrefetcher::Prepared(Batch& batch, std::size_t index) {
     return *batch.prepared[index];
 }
 
-void FilePrefetcher::ReleaseBytes(std::uint64_t bytes) {
-    if (bytes == 0) {
+bool FilePrefetcher::HoldsStagedCopy(const std::optional<PreparedFile>& prepared) {
+    return prepared && prepared->staged && prepared->staged->ok();
+}
+
+bool FilePrefetcher::StagedFull() const {
+    return staged_bytes_ >= kMostStagedBytes || staged_files_ >= kMostStagedFiles;
+}
+
+void FilePrefetcher::CountStaged(const std::optional<PreparedFile>& prepared) {
+    if (HoldsStagedCopy(prepared)) {
+        staged_bytes_ += prepared->staged->value().bytes;
+        ++staged_files_;
+    }
+}
+
+void FilePrefetcher::ReleaseStaged(const std::optional<PreparedFile>& prepared) {
+    if (!HoldsStagedCopy(prepared)) {
         return;
     }
-    const std::uint64_t before = staged_bytes_.fetch_sub(bytes);
-    if (before >= kMostStagedBytes && before - bytes < kMostStagedBytes) {
+    const bool was_full = StagedFull();
+    staged_bytes_ -= prepared->staged->value().bytes;
+    --staged_files_;
+    if (was_full && !StagedFull()) {
         std::lock_guard lock(mutex_);
         work_ready_.notify_all();
     }
@@ -205,7 +225,7 @@ void FilePrefetcher::Abandon() {
 
 bool FilePrefetcher::ClaimWork(std::size_t most, Batch*& found, std::size_t& first,
                                std::size_t& count) {
-    if (staged_bytes_ >= kMostStagedBytes) {
+    if (StagedFull()) {
         return false;
     }
     for (const std::unique_ptr<Batch>& batch : batches_) {
@@ -242,7 +262,7 @@ void FilePrefetcher::PrepareItems(std::unique_lock<std::mutex>& lock, Batch& bat
         } catch (...) {
             batch.errors[index] = std::current_exception();
         }
-        staged_bytes_ += StagedBytesOf(batch.prepared[index]);
+        CountStaged(batch.prepared[index]);
         batch.states[index] = ItemState::kPrepared;
         if (walk_waiting_) {
             std::lock_guard wake(mutex_);
@@ -264,7 +284,11 @@ void FilePrefetcher::DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& bat
         if (!prepared) {
             continue;
         }
-        staged_bytes_ -= StagedBytesOf(prepared);  // the caller holds the lock: no wake needed
+        if (HoldsStagedCopy(prepared)) {
+            // The caller holds the lock and wakes the workers below.
+            staged_bytes_ -= prepared->staged->value().bytes;
+            --staged_files_;
+        }
         if (prepared->staged && prepared->staged->ok() && !prepared->staged_settled) {
             batch.context->fs.DiscardCopy(prepared->staged->value());
             prepared->staged_settled = true;
@@ -272,11 +296,6 @@ void FilePrefetcher::DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& bat
         prepared.reset();
     }
     work_ready_.notify_all();  // bytes may have been freed
-}
-
-std::uint64_t FilePrefetcher::StagedBytesOf(const std::optional<PreparedFile>& prepared) {
-    return prepared && prepared->staged && prepared->staged->ok() ? prepared->staged->value().bytes
-                                                                  : 0;
 }
 
 void FilePrefetcher::WorkerLoop() {
@@ -362,12 +381,14 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
             new_folder, listing->folder, new_folder ? stage_in : held});
     }
     room_ready_.wait(lock, [&] {
-        return scout_stop_ || queued_files_ == 0 || queued_files_ + files <= window_;
+        return scout_stop_ || queued_folders_ == 0 ||
+               (queued_files_ + files <= window_ && queued_folders_ < kMostQueuedFolders);
     });
     if (scout_stop_) {
         return;
     }
     queued_files_ += files;
+    ++queued_folders_;
     batches_.push_back(std::move(batch));
     file_ready_.notify_all();
     work_ready_.notify_all();

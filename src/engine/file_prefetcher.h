@@ -40,8 +40,13 @@ class FilePrefetcher {
   public:
     /// A sensible number of workers for this machine: its cores, at least 2, at most 8.
     static int DefaultWorkers();
-    /// How many bytes of staged copies may wait ahead of the walk.
+    /// How many bytes of staged copies may wait ahead of the walk, and how many copies: each
+    /// holds a descriptor, and a process has only so many.
     static constexpr std::uint64_t kMostStagedBytes = 64 << 20;
+    static constexpr std::size_t kMostStagedFiles = 128;
+    /// How many folders may wait ahead of the walk: each holds its source and destination
+    /// folders open.
+    static constexpr std::size_t kMostQueuedFolders = 64;
 
     /// `window` bounds the files queued ahead of the walk.
     FilePrefetcher(int workers, std::size_t window);
@@ -105,9 +110,13 @@ class FilePrefetcher {
     /// Waits for the batch's items in preparation, then throws away its staged copies.
     void DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& batch);
     void StopScout(std::unique_lock<std::mutex>& lock);
-    static std::uint64_t StagedBytesOf(const std::optional<PreparedFile>& prepared);
-    /// Counts bytes the walk has gone past, waking the workers when that makes room.
-    void ReleaseBytes(std::uint64_t bytes);
+    static bool HoldsStagedCopy(const std::optional<PreparedFile>& prepared);
+    /// Whether the staged copies waiting ahead of the walk have reached a bound.
+    bool StagedFull() const;
+    void CountStaged(const std::optional<PreparedFile>& prepared);
+    /// Counts a staged copy off when the walk has gone past it or it was thrown away, waking
+    /// the workers when that makes room.
+    void ReleaseStaged(const std::optional<PreparedFile>& prepared);
 
     const std::size_t window_;
     std::vector<std::thread> workers_;
@@ -116,13 +125,15 @@ class FilePrefetcher {
     std::condition_variable file_ready_;  // an item was prepared, or a batch was queued
     std::condition_variable room_ready_;  // the walk finished a batch
     bool shutting_down_ = false;
-    /// Bytes of prepared copies the walk has not yet gone past.
+    /// Staged copies the walk has not yet gone past, and their bytes.
     std::atomic<std::uint64_t> staged_bytes_ = 0;
+    std::atomic<std::size_t> staged_files_ = 0;
     std::atomic<bool> walk_waiting_ = false;  // for a file in preparation, or a discard
 
     std::deque<std::unique_ptr<Batch>> batches_;  // the walk's current batch first, if any
     Batch* current_ = nullptr;
-    std::size_t queued_files_ = 0;  // files of the scouted batches the walk has not begun
+    std::size_t queued_files_ = 0;    // files of the scouted batches the walk has not begun
+    std::size_t queued_folders_ = 0;  // and those batches
 
     std::optional<PassRoute> route_;
     std::unordered_set<std::string> created_;  // destination folders the walk made this pass

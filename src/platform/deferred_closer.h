@@ -26,7 +26,7 @@ class DeferredCloser {
     void Drain();
 
   private:
-    static constexpr std::size_t kMostWaiting = 256;
+    static constexpr std::size_t kMostWaiting = 64;
     static constexpr int kThreads = 2;
 
     void Loop();

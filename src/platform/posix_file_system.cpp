@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -344,6 +345,17 @@ PosixFileSystem::PosixFileSystem() {
     // large copy; ignoring its signal makes the write fail instead, as that file's error.
     static const bool ignored = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
     (void)ignored;
+    // Files prepared ahead of the walk hold descriptors; the soft limit is often far below
+    // what the system allows the process.
+    static const bool raised = [] {
+        struct rlimit limit {};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) {
+            return false;
+        }
+        limit.rlim_cur = limit.rlim_max;
+        return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    }();
+    (void)raised;
 }
 
 bool PosixFileSystem::FolderExists(const std::string& path) {

@@ -2,10 +2,12 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -354,6 +356,38 @@ TEST_F(PosixSyncTest, TemporaryFilesOfADeadRunAreRemovedWhenTheirFolderIsWalked)
     EXPECT_EQ(ReadFile(destination + "/real.txt"), "r");
     EXPECT_FALSE(stdfs::exists(destination + "/" + live));
     EXPECT_EQ(view.Texts()[1], "Sychronization of 2 files started at @1600000000!");
+}
+
+TEST_F(PosixSyncTest, FilesPreparedAheadStayWithinATightDescriptorLimit) {
+    // Many small files in many small folders: the most the look-ahead could hold open.
+    for (int folder = 0; folder < 150; ++folder) {
+        const std::string path = source + "/d" + std::to_string(folder);
+        MakeFolders(path);
+        for (int file = 0; file < 12; ++file) {
+            WriteFile(path + "/f" + std::to_string(file), "x");
+        }
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The hard limit too, so that nothing can raise it again.
+        const struct rlimit tight = {512, 512};
+        if (::setrlimit(RLIMIT_NOFILE, &tight) != 0) {
+            ::_exit(3);
+        }
+        // A slow window lets the workers run as far ahead as they may.
+        view.on_line = [](const ResultLine&) { ::usleep(300); };
+        RunController controller(fs, view, clock, format, exclude_list);
+        const std::int32_t processed = controller.SynchronizeNow(settings);
+        const Lines lines = view.Texts();
+        const bool failed = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find("could not be processed") != std::string::npos;
+        });
+        ::_exit(processed == 1800 && !failed ? 0 : 4);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    EXPECT_EQ(ReadFile(destination + "/d149/f11"), "x");
 }
 
 }  // namespace
