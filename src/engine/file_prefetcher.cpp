@@ -6,9 +6,6 @@ namespace tidemark {
 
 namespace {
 
-/// A very deep tree must not hold a folder open per level while the scout descends.
-constexpr int kMostHeldLevels = 32;
-
 /// A worker takes a few files at a time: fewer hand-overs when preparing is only a look at
 /// the destination, and still a fair share when it is a copy.
 constexpr std::size_t kItemsPerClaim = 4;
@@ -347,7 +344,7 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
     // Copies into folders the walk has yet to create are staged in the nearest folder above
     // them that exists, within the levels that may be held.
     std::shared_ptr<const HeldFolder> stage_in = held ? held : staging;
-    if (depth >= kMostHeldLevels) {
+    if (depth >= kMostHeldFolderLevels) {
         listing.value().folder.reset();
         held.reset();
         stage_in.reset();

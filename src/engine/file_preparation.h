@@ -31,6 +31,11 @@ struct PreparedFile {
     }
 };
 
+/// How many folders of one branch the walk, and the look-ahead, hold open at once while their
+/// sub-folders are walked: a very deep tree must not hold a descriptor per level. Deeper ones
+/// are reached by path.
+inline constexpr int kMostHeldFolderLevels = 32;
+
 /// The fixed inputs of preparing the files of one pass.
 struct PreparationContext {
     FileSystemPort& fs;

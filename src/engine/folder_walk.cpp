@@ -32,8 +32,8 @@ void FolderWalk::ProcessFolder(const std::string& folder, const std::string& sou
     }
     // One listing serves both loops; a folder that cannot be listed is reported by each.
     Result<FolderListing> listing = context_.fs.ListFolder(folder);
-    if (listing && depth_ >= kMostHeldLevels) {
-        listing.value().folder.reset();  // a very deep tree must not hold a folder open per level
+    if (listing && depth_ >= kMostHeldFolderLevels) {
+        listing.value().folder.reset();
     }
     ++depth_;
     ProcessSubFolders(listing, source_root, destination_root, new_destination);

@@ -55,10 +55,6 @@ class FolderWalk {
     bool IsGuarded(const FileEntry& sub_folder) const;
     bool Excludes(const std::string& path) const;
 
-    /// How many folders of one branch may be held open at once while their sub-folders are
-    /// walked; deeper ones are reached by path.
-    static constexpr int kMostHeldLevels = 32;
-
     PassContext& context_;
     int depth_ = 0;
 };
