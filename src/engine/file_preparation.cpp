@@ -40,6 +40,9 @@ PreparedFile PrepareFile(const FileEntry& file, const PreparationContext& contex
         prepared.staged =
             context.fs.StageCopyIn(context.source_folder.get(), context.destination_folder.get(),
                                    file, prepared.destination);
+        if (exists && prepared.staged->ok()) {
+            context.fs.StartWritingOut(prepared.staged->value());
+        }
     }
     return prepared;
 }

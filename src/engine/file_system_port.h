@@ -116,6 +116,10 @@ class FileSystemPort {
         return StageCopy(source, destination);
     }
 
+    /// The staged copy will replace an existing file: starts writing it out now, off the walk,
+    /// where putting it in place over another file would otherwise wait for that.
+    virtual void StartWritingOut(const StagedCopy& /*staged*/) {}
+
     /// Puts a staged copy in place of its destination in one step. With overwrite false it
     /// fails when the destination exists; read-only destinations are replaced. On failure the
     /// staged copy is still there, for DiscardCopy.

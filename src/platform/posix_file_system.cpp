@@ -581,6 +581,14 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
     return staged;
 }
 
+void PosixFileSystem::StartWritingOut(const StagedCopy& staged) {
+    // ext4 writes out a file renamed over another before the rename returns (its guard for
+    // programs that replace files without syncing them); begun here, the rename finds it done.
+    if (staged.unnamed_file >= 0) {
+        ::sync_file_range(staged.unnamed_file, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+}
+
 Status PosixFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) {
     if (staged.unnamed_file < 0) {
         return Commit(staged.temporary_path, staged.destination, overwrite);

@@ -39,6 +39,7 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     Result<StagedCopy> StageCopyIn(const HeldFolder* source_folder,
                                    const HeldFolder* destination_folder, const FileEntry& source,
                                    const std::string& destination) override;
+    void StartWritingOut(const StagedCopy& staged) override;
     Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
     void DiscardCopy(const StagedCopy& staged) override;
     Status CheckDeletable(const std::string& path) override;
