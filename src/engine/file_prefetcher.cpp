@@ -95,6 +95,36 @@ void FilePrefetcher::StopScout(std::unique_lock<std::mutex>& lock) {
     }
     queued_files_ = 0;
     queued_folders_ = 0;
+    listings_.clear();
+}
+
+std::shared_ptr<const Result<FolderListing>> FilePrefetcher::TakeListing(
+    const std::string& folder) {
+    std::unique_lock lock(mutex_);
+    if (!scouting_) {
+        return nullptr;
+    }
+    file_ready_.wait(lock, [&] { return !listings_.empty() || scout_done_; });
+    if (listings_.empty() || listings_.front().folder != folder) {
+        StopScout(lock);  // the walk went another way
+        return nullptr;
+    }
+    std::shared_ptr<const Result<FolderListing>> listing = std::move(listings_.front().listing);
+    listings_.pop_front();
+    room_ready_.notify_one();
+    return listing;
+}
+
+bool FilePrefetcher::PublishListing(const std::string& folder,
+                                    std::shared_ptr<const Result<FolderListing>> listing) {
+    std::unique_lock lock(mutex_);
+    room_ready_.wait(lock, [&] { return scout_stop_ || listings_.size() < kMostQueuedFolders; });
+    if (scout_stop_) {
+        return false;
+    }
+    listings_.push_back(ScoutedListing{folder, std::move(listing)});
+    file_ready_.notify_all();
+    return true;
 }
 
 void FilePrefetcher::Begin(const std::string& folder, const std::vector<FileEntry>& files,
@@ -106,7 +136,7 @@ void FilePrefetcher::Begin(const std::string& folder, const std::vector<FileEntr
             lock, [&] { return (!batches_.empty() && batches_.front()->scouted) || scout_done_; });
         Batch* next = batches_.empty() ? nullptr : batches_.front().get();
         if (next != nullptr && next->scouted && next->folder == folder &&
-            SameFiles(next->owned_files, files)) {
+            (next->files == &files || SameFiles(*next->files, files))) {
             batch = next;
             batch->scouted = false;
             queued_files_ -= files.size();
@@ -333,8 +363,11 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
         return;
     }
     const PassRoute& route = *route_;
-    Result<FolderListing> listing = route.fs.ListFolder(folder);
-    if (!listing) {
+    auto listing = std::make_shared<Result<FolderListing>>(route.fs.ListFolder(folder));
+    if (*listing && depth >= kMostHeldFolderLevels) {
+        listing->value().folder.reset();
+    }
+    if (!PublishListing(folder, listing) || !*listing) {
         return;
     }
     const std::string destination =
@@ -345,11 +378,11 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
     // them that exists, within the levels that may be held.
     std::shared_ptr<const HeldFolder> stage_in = held ? held : staging;
     if (depth >= kMostHeldFolderLevels) {
-        listing.value().folder.reset();
         held.reset();
         stage_in.reset();
     }
-    for (const FileEntry& sub_folder : listing->sub_folders) {
+    const FolderListing& listed = listing->value();
+    for (const FileEntry& sub_folder : listed.sub_folders) {
         if (sub_folder.path != route.guarded_folder) {
             ScoutFolder(sub_folder.path, depth + 1, stage_in);
         }
@@ -357,16 +390,16 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
             return;
         }
     }
-    if (listing->files.empty()) {
+    if (listed.files.empty()) {
         return;
     }
     auto batch = std::make_unique<Batch>();
     batch->folder = folder;
-    batch->owned_files = std::move(listing.value().files);
-    batch->files = &batch->owned_files;
-    ResetItems(*batch, batch->owned_files.size());
+    batch->files = &listed.files;
+    batch->listing = std::move(listing);
+    ResetItems(*batch, listed.files.size());
     batch->scouted = true;
-    const std::size_t files = batch->owned_files.size();
+    const std::size_t files = listed.files.size();
     std::unique_lock lock(mutex_);
     // Asked after looking at the folder: one the walk made is known here even if it was made
     // just before the look.
@@ -375,7 +408,7 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
     if (!new_folder || stage_in || route.settings.IsPreview()) {
         batch->context.emplace(PreparationContext{
             route.fs, route.settings, route.exclude_list, route.source_root, route.destination_root,
-            new_folder, listing->folder, new_folder ? stage_in : held});
+            new_folder, listed.folder, new_folder ? stage_in : held});
     }
     room_ready_.wait(lock, [&] {
         return scout_stop_ || queued_folders_ == 0 ||

@@ -54,10 +54,16 @@ class FilePrefetcher {
     FilePrefetcher(const FilePrefetcher&) = delete;
     FilePrefetcher& operator=(const FilePrefetcher&) = delete;
 
+    int Workers() const { return static_cast<int>(workers_.size()); }
+
     /// Starts following a pass. `route` must stay valid until EndPass.
     void StartPass(const PassRoute& route);
     /// Stops following the pass and throws away everything prepared ahead of the walk.
     void EndPass();
+
+    /// The listing of `folder` that the scout made, when the walk's next folder is the one
+    /// the scout listed next; null otherwise, and the walk lists the folder itself.
+    std::shared_ptr<const Result<FolderListing>> TakeListing(const std::string& folder);
 
     /// The walk is about to create a destination folder. Files the scout queues for it are
     /// left for the walk to prepare, as the files of a folder this pass made.
@@ -78,7 +84,7 @@ class FilePrefetcher {
     /// The files of one folder, in the walk's order.
     struct Batch {
         std::string folder;
-        std::vector<FileEntry> owned_files;  // the scout's listing
+        std::shared_ptr<const Result<FolderListing>> listing;  // the scout's, which holds files
         const std::vector<FileEntry>* files = nullptr;
         std::optional<PreparationContext> context;  // empty until the batch may be prepared
         /// An item is written by whoever set it kPreparing and read by the walk once it is
@@ -110,6 +116,9 @@ class FilePrefetcher {
     /// Waits for the batch's items in preparation, then throws away its staged copies.
     void DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& batch);
     void StopScout(std::unique_lock<std::mutex>& lock);
+    /// Hands a listing on to the walk, waiting for room; false once the scout must stop.
+    bool PublishListing(const std::string& folder,
+                        std::shared_ptr<const Result<FolderListing>> listing);
     static bool HoldsStagedCopy(const std::optional<PreparedFile>& prepared);
     /// Whether the staged copies waiting ahead of the walk have reached a bound.
     bool StagedFull() const;
@@ -134,6 +143,12 @@ class FilePrefetcher {
     Batch* current_ = nullptr;
     std::size_t queued_files_ = 0;    // files of the scouted batches the walk has not begun
     std::size_t queued_folders_ = 0;  // and those batches
+
+    struct ScoutedListing {
+        std::string folder;
+        std::shared_ptr<const Result<FolderListing>> listing;
+    };
+    std::deque<ScoutedListing> listings_;  // listed by the scout, not yet taken by the walk
 
     std::optional<PassRoute> route_;
     std::unordered_set<std::string> created_;  // destination folders the walk made this pass

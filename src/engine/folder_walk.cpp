@@ -1,5 +1,7 @@
 #include "engine/folder_walk.h"
 
+#include "engine/tree_count.h"
+
 namespace tidemark {
 
 namespace {
@@ -31,14 +33,18 @@ void FolderWalk::ProcessFolder(const std::string& folder, const std::string& sou
         return;
     }
     // One listing serves both loops; a folder that cannot be listed is reported by each.
-    Result<FolderListing> listing = context_.fs.ListFolder(folder);
-    if (listing && depth_ >= kMostHeldFolderLevels) {
-        listing.value().folder.reset();
+    std::shared_ptr<const Result<FolderListing>> listing = context_.prefetcher.TakeListing(folder);
+    if (!listing) {
+        Result<FolderListing> own = context_.fs.ListFolder(folder);
+        if (own && depth_ >= kMostHeldFolderLevels) {
+            own.value().folder.reset();
+        }
+        listing = std::make_shared<const Result<FolderListing>>(std::move(own));
     }
     ++depth_;
-    ProcessSubFolders(listing, source_root, destination_root, new_destination);
+    ProcessSubFolders(*listing, source_root, destination_root, new_destination);
     --depth_;
-    ProcessFiles(listing, folder, source_root, destination_root, new_destination);
+    ProcessFiles(*listing, folder, source_root, destination_root, new_destination);
 }
 
 void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
@@ -83,22 +89,17 @@ void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
 }
 
 std::int64_t FolderWalk::CountFiles(const std::string& folder) {
-    Result<FolderListing> listing = context_.fs.ListFolder(folder);
-    if (!listing) {
-        context_.log.AddResult(CouldNotProcessLine("Object ", folder, listing.failure()), folder);
-        return 0;
-    }
-    listing.value().folder.reset();  // counting needs the names only
-    auto count = static_cast<std::int64_t>(listing->files.size());
-    for (const FileEntry& sub_folder : listing->sub_folders) {
-        if (IsGuarded(sub_folder)) {
-            continue;
-        }
-        context_.progress.StepActivity();
-        context_.view.Repaint();
-        count += CountFiles(sub_folder.path);
-    }
-    return count;
+    // As many threads list folders as prepare files during the pass.
+    TreeCount count(context_.fs, context_.guarded_folder, context_.prefetcher.Workers() - 1);
+    return count.Count(
+        folder,
+        [&] {
+            context_.progress.StepActivity();
+            context_.view.Repaint();
+        },
+        [&](const std::string& unreadable, const Failure& failure) {
+            context_.log.AddResult(CouldNotProcessLine("Object ", unreadable, failure), unreadable);
+        });
 }
 
 }  // namespace tidemark

@@ -1,0 +1,107 @@
+#include "engine/tree_count.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace tidemark {
+
+TreeCount::TreeCount(FileSystemPort& fs, std::string guarded_folder, int helpers)
+    : fs_(fs), guarded_folder_(std::move(guarded_folder)), helpers_(std::max(helpers, 0)) {}
+
+std::int64_t TreeCount::Count(const std::string& root, const FolderReached& folder_reached,
+                              const Unreadable& unreadable) {
+    waiting_.push_back(Task{root, {}});
+    std::vector<std::thread> helpers;
+    for (int i = 0; i < helpers_; ++i) {
+        helpers.emplace_back([this] { Work(nullptr); });
+    }
+    Work(&folder_reached);
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+
+    // Positions compare as a depth-first walk meets the folders: a folder before its
+    // sub-folders, sub-folders in listing order.
+    std::sort(unreadable_.begin(), unreadable_.end(),
+              [](const UnreadableFolder& a, const UnreadableFolder& b) {
+                  return a.position < b.position;
+              });
+    for (const UnreadableFolder& folder : unreadable_) {
+        if (error_ && !(folder.position < error_position_)) {
+            break;  // a count on one thread would not have got this far
+        }
+        unreadable(folder.folder, folder.failure);
+    }
+    if (error_) {
+        std::rethrow_exception(error_);
+    }
+    return files_;
+}
+
+void TreeCount::Work(const FolderReached* folder_reached) {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        if (folder_reached != nullptr) {
+            while (reported_ < reached_) {
+                ++reported_;
+                lock.unlock();
+                (*folder_reached)();
+                lock.lock();
+            }
+        }
+        if (error_ || (waiting_.empty() && listing_ == 0)) {
+            break;
+        }
+        if (waiting_.empty()) {
+            changed_.wait(lock);
+            continue;
+        }
+        const Task task = std::move(waiting_.back());
+        waiting_.pop_back();
+        ListOne(task, lock);
+        changed_.notify_all();
+    }
+    changed_.notify_all();
+}
+
+void TreeCount::ListOne(const Task& task, std::unique_lock<std::mutex>& lock) {
+    ++listing_;
+    lock.unlock();
+    std::exception_ptr error;
+    std::optional<Result<FolderListing>> listing;
+    try {
+        listing.emplace(fs_.ListFolder(task.folder));
+        if (listing->ok()) {
+            listing->value().folder.reset();  // counting needs the names only
+        }
+    } catch (...) {
+        error = std::current_exception();
+    }
+    lock.lock();
+    --listing_;
+    if (error) {
+        if (!error_ || task.position < error_position_) {
+            error_ = error;
+            error_position_ = task.position;
+        }
+        return;
+    }
+    if (!listing->ok()) {
+        unreadable_.push_back(UnreadableFolder{task.position, task.folder, listing->failure()});
+        return;
+    }
+    files_ += static_cast<std::int64_t>(listing->value().files.size());
+    const std::vector<FileEntry>& sub_folders = listing->value().sub_folders;
+    // Pushed last to first, so that the first sub-folder is listed next.
+    for (std::size_t i = sub_folders.size(); i-- > 0;) {
+        if (!guarded_folder_.empty() && sub_folders[i].path == guarded_folder_) {
+            continue;
+        }
+        Task sub{sub_folders[i].path, task.position};
+        sub.position.push_back(static_cast<std::uint32_t>(i));
+        waiting_.push_back(std::move(sub));
+        ++reached_;
+    }
+}
+
+}  // namespace tidemark
