@@ -10,6 +10,11 @@ namespace {
 /// the destination, and still a fair share when it is a copy.
 constexpr std::size_t kItemsPerClaim = 4;
 
+/// How many times the walk gives way to other threads while a worker finishes its file before
+/// it goes to sleep: a file is usually ready within microseconds, and sleeping and being woken
+/// costs more than that.
+constexpr int kYieldsBeforeSleeping = 64;
+
 bool SameFiles(const std::vector<FileEntry>& a, const std::vector<FileEntry>& b) {
     return std::equal(
         a.begin(), a.end(), b.begin(), b.end(), [](const FileEntry& x, const FileEntry& y) {
@@ -179,17 +184,21 @@ PreparedFile& FilePrefetcher::Take(std::size_t index) {
         ReleaseStaged(batch.prepared[index - 1]);
         batch.prepared[index - 1].reset();
     }
-    if (batch.states[index] == ItemState::kPrepared) {
+    std::atomic<ItemState>& state = batch.states[index];
+    if (ItemState waiting = ItemState::kWaiting;
+        state.compare_exchange_strong(waiting, ItemState::kPreparing)) {
+        // Not started yet: doing it here is quicker than waiting for a worker to get to it.
+        PrepareItem(batch, index);
         return Prepared(batch, index);
     }
-    std::unique_lock lock(mutex_);
-    if (batch.states[index] == ItemState::kWaiting) {
-        // Not started yet: doing it here is quicker than waiting for a worker to get to it.
-        batch.states[index] = ItemState::kPreparing;
-        PrepareItems(lock, batch, index, 1);
-    } else {
+    for (int yields = 0; state != ItemState::kPrepared && yields < kYieldsBeforeSleeping;
+         ++yields) {
+        std::this_thread::yield();
+    }
+    if (state != ItemState::kPrepared) {
+        std::unique_lock lock(mutex_);
         walk_waiting_ = true;
-        file_ready_.wait(lock, [&] { return batch.states[index] == ItemState::kPrepared; });
+        file_ready_.wait(lock, [&] { return state == ItemState::kPrepared; });
         walk_waiting_ = false;
     }
     return Prepared(batch, index);
@@ -260,19 +269,26 @@ bool FilePrefetcher::ClaimWork(std::size_t most, Batch*& found, std::size_t& fir
             continue;
         }
         std::size_t& next = batch->next_waiting;
-        while (next < batch->size && batch->states[next] != ItemState::kWaiting) {
-            ++next;
-        }
-        if (next < batch->size) {
+        while (true) {
+            while (next < batch->size && batch->states[next] != ItemState::kWaiting) {
+                ++next;
+            }
+            if (next == batch->size) {
+                break;
+            }
             found = batch.get();
             first = next;
             count = 0;
+            // The walk claims its next file without the lock, so each claim is an exchange.
+            ItemState waiting = ItemState::kWaiting;
             while (count < most && next < batch->size &&
-                   batch->states[next] == ItemState::kWaiting) {
-                batch->states[next++] = ItemState::kPreparing;
+                   batch->states[next].compare_exchange_strong(waiting, ItemState::kPreparing)) {
+                ++next;
                 ++count;
             }
-            return true;
+            if (count > 0) {
+                return true;
+            }
         }
     }
     return false;
@@ -281,16 +297,9 @@ bool FilePrefetcher::ClaimWork(std::size_t most, Batch*& found, std::size_t& fir
 void FilePrefetcher::PrepareItems(std::unique_lock<std::mutex>& lock, Batch& batch,
                                   std::size_t first, std::size_t count) {
     batch.preparing += count;
-    const PreparationContext& context = *batch.context;
     lock.unlock();
     for (std::size_t index = first; index < first + count; ++index) {
-        try {
-            batch.prepared[index] = PrepareFile((*batch.files)[index], context);
-        } catch (...) {
-            batch.errors[index] = std::current_exception();
-        }
-        CountStaged(batch.prepared[index]);
-        batch.states[index] = ItemState::kPrepared;
+        PrepareItem(batch, index);
         if (walk_waiting_) {
             std::lock_guard wake(mutex_);
             file_ready_.notify_all();
@@ -301,6 +310,16 @@ void FilePrefetcher::PrepareItems(std::unique_lock<std::mutex>& lock, Batch& bat
     if (batch.discarding && batch.preparing == 0) {
         file_ready_.notify_all();
     }
+}
+
+void FilePrefetcher::PrepareItem(Batch& batch, std::size_t index) {
+    try {
+        batch.prepared[index] = PrepareFile((*batch.files)[index], *batch.context);
+    } catch (...) {
+        batch.errors[index] = std::current_exception();
+    }
+    CountStaged(batch.prepared[index]);
+    batch.states[index] = ItemState::kPrepared;
 }
 
 void FilePrefetcher::DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& batch) {
