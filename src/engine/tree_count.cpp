@@ -49,7 +49,7 @@ void TreeCount::Work(const FolderReached* folder_reached) {
                 lock.lock();
             }
         }
-        if (error_ || (waiting_.empty() && listing_ == 0)) {
+        if (waiting_.empty() && listing_ == 0) {
             break;
         }
         if (waiting_.empty()) {
@@ -58,7 +58,10 @@ void TreeCount::Work(const FolderReached* folder_reached) {
         }
         const Task task = std::move(waiting_.back());
         waiting_.pop_back();
-        ListOne(task, lock);
+        // After a throw, only what a count on one thread would have met before it goes on.
+        if (!error_ || task.position < error_position_) {
+            ListOne(task, lock);
+        }
         changed_.notify_all();
     }
     changed_.notify_all();

@@ -1,52 +1,17 @@
 // The Synchronize Now! command and its passes, over drive-letter paths in memory.
-#include <atomic>
-#include <new>
-
 #include "tests/engine/run_fixture.h"
+#include "tests/support/exhausted_file_system.h"
 
 namespace tidemark::testing {
 namespace {
 
 using RunControllerTest = WindowsRunTest;
 
-/// Passes everything to the in-memory file system, but runs out of memory listing one folder.
-class ExhaustedFileSystem final : public FileSystemPort {
-  public:
-    ExhaustedFileSystem(InMemoryFileSystem& inner, std::string folder)
-        : inner_(inner), folder_(std::move(folder)) {}
-    const PathSyntax& Syntax() const override { return inner_.Syntax(); }
-    bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }
-    Result<FolderListing> ListFolder(const std::string& path) override {
-        if (path == folder_ && ++listings_ >= 2)
-            throw std::bad_alloc();  // after the count: the walk, and whatever looks ahead
-        return inner_.ListFolder(path);
-    }
-    Result<std::optional<FileStatus>> FindFile(const std::string& path) override {
-        return inner_.FindFile(path);
-    }
-    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override {
-        return inner_.StageCopy(source, destination);
-    }
-    Status CommitCopy(const StagedCopy& staged, bool overwrite) override {
-        return inner_.CommitCopy(staged, overwrite);
-    }
-    void DiscardCopy(const StagedCopy& staged) override { inner_.DiscardCopy(staged); }
-    Status CheckDeletable(const std::string& path) override { return inner_.CheckDeletable(path); }
-    Status CreateFolder(const std::string& path) override { return inner_.CreateFolder(path); }
-    std::optional<std::string> ResolveFolder(const std::string& path) override {
-        return inner_.ResolveFolder(path);
-    }
-
-  private:
-    InMemoryFileSystem& inner_;
-    std::string folder_;
-    std::atomic<int> listings_ = 0;  // listed by the walk and by the look-ahead
-};
-
 TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {
     fs.AddFile("C:\\Data\\Sub\\a.txt");
     fs.AddFile("C:\\Data\\b.txt");
-    ExhaustedFileSystem exhausted(fs, "C:\\Data\\Sub");
+    // From the second listing: after the count, the walk and whatever looks ahead.
+    ExhaustedFileSystem exhausted(fs, "C:\\Data\\Sub", 2);
     RunController run(exhausted, view, clock, format, exclude_list);
     settings.reverse_sync = kChecked;
     settings.preview_only = kChecked;

@@ -1,0 +1,91 @@
+// Counting a tree on several threads gives what counting it depth first on one thread gives.
+#include "engine/tree_count.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/exhausted_file_system.h"
+
+namespace tidemark::testing {
+namespace {
+
+struct Counted {
+    std::int64_t files = 0;
+    int steps = 0;
+    std::vector<std::string> unreadable;
+    std::string thrown;
+};
+
+Counted CountWith(FileSystemPort& fs, int helpers, const std::string& guarded = {}) {
+    Counted counted;
+    TreeCount count(fs, guarded, helpers);
+    try {
+        counted.files = count.Count(
+            "/src", [&] { ++counted.steps; },
+            [&](const std::string& folder, const Failure& failure) {
+                counted.unreadable.push_back(folder + ": " + failure.description);
+            });
+    } catch (const std::exception& error) {
+        counted.thrown = error.what();
+    }
+    return counted;
+}
+
+/// /src/a0 .. /src/a5, each with b0 .. b4, each with three files; one file in each a folder.
+void MakeTree(InMemoryFileSystem& fs) {
+    for (int a = 0; a < 6; ++a) {
+        const std::string top = "/src/a" + std::to_string(a);
+        fs.AddFile(top + "/top.txt");
+        for (int b = 0; b < 5; ++b) {
+            for (int f = 0; f < 3; ++f) {
+                fs.AddFile(top + "/b" + std::to_string(b) + "/f" + std::to_string(f) + ".txt");
+            }
+        }
+    }
+    fs.AddFile("/src/root.txt");
+}
+
+TEST(TreeCount, SameTotalStepsAndUnreadableFoldersInDepthFirstOrderWhateverTheHelpers) {
+    InMemoryFileSystem fs;
+    MakeTree(fs);
+    // Failures added out of depth-first order, at both levels.
+    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a4/b1", AccessDenied());
+    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a1", NoSuchFile());
+    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a3/b4", AccessDenied());
+    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a3/b0", AccessDenied());
+    const std::vector<std::string> in_order = {
+        "/src/a1: No such file or directory", "/src/a3/b0: Permission denied",
+        "/src/a3/b4: Permission denied", "/src/a4/b1: Permission denied"};
+    for (int helpers : {0, 1, 3}) {
+        for (int round = 0; round < 20; ++round) {
+            const Counted counted = CountWith(fs, helpers, "/src/a5");
+            SCOPED_TRACE("helpers " + std::to_string(helpers));
+            // 1 root file, 4 readable top folders with 1 file, 17 readable b folders of 3.
+            EXPECT_EQ(counted.files, 1 + 4 + 17 * 3);
+            // Every sub-folder reached is a step, unreadable ones too; a5 is left out.
+            EXPECT_EQ(counted.steps, 5 + 4 * 5);
+            EXPECT_EQ(counted.unreadable, in_order);
+        }
+    }
+}
+
+TEST(TreeCount, AThrowComesAfterTheUnreadableFoldersMetBeforeIt) {
+    InMemoryFileSystem tree;
+    MakeTree(tree);
+    ExhaustedFileSystem fs(tree, "/src/a2/b3");
+    tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a0/b4", AccessDenied());
+    tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a2/b2", AccessDenied());
+    tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a2/b4", AccessDenied());
+    tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a5", AccessDenied());
+    for (int helpers : {0, 2}) {
+        for (int round = 0; round < 20; ++round) {
+            const Counted counted = CountWith(fs, helpers);
+            EXPECT_EQ(counted.thrown, "std::bad_alloc");
+            EXPECT_EQ(counted.unreadable,
+                      (std::vector<std::string>{"/src/a0/b4: Permission denied",
+                                                "/src/a2/b2: Permission denied"}));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tidemark::testing

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <atomic>
+#include <new>
+#include <string>
+
+#include "tests/support/in_memory_file_system.h"
+
+namespace tidemark::testing {
+
+/// Passes everything to an in-memory file system, but runs out of memory listing one folder
+/// from its `first_failing`-th listing on.
+class ExhaustedFileSystem final : public FileSystemPort {
+  public:
+    ExhaustedFileSystem(InMemoryFileSystem& inner, std::string folder, int first_failing = 1)
+        : inner_(inner), folder_(std::move(folder)), first_failing_(first_failing) {}
+    const PathSyntax& Syntax() const override { return inner_.Syntax(); }
+    bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }
+    Result<FolderListing> ListFolder(const std::string& path) override {
+        if (path == folder_ && ++listings_ >= first_failing_)
+            throw std::bad_alloc();
+        return inner_.ListFolder(path);
+    }
+    Result<std::optional<FileStatus>> FindFile(const std::string& path) override {
+        return inner_.FindFile(path);
+    }
+    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override {
+        return inner_.StageCopy(source, destination);
+    }
+    Status CommitCopy(const StagedCopy& staged, bool overwrite) override {
+        return inner_.CommitCopy(staged, overwrite);
+    }
+    void DiscardCopy(const StagedCopy& staged) override { inner_.DiscardCopy(staged); }
+    Status CheckDeletable(const std::string& path) override { return inner_.CheckDeletable(path); }
+    Status CreateFolder(const std::string& path) override { return inner_.CreateFolder(path); }
+    std::optional<std::string> ResolveFolder(const std::string& path) override {
+        return inner_.ResolveFolder(path);
+    }
+
+  private:
+    InMemoryFileSystem& inner_;
+    std::string folder_;
+    int first_failing_;
+    std::atomic<int> listings_ = 0;  // several threads list
+};
+
+}  // namespace tidemark::testing
