@@ -151,7 +151,7 @@ struct Scenario {
 int Usage() {
     std::fprintf(stderr,
                  "usage: tidemark-bench compare [--files N] [--runs N] [--work DIR] "
-                 "[--source DIR] [--keep]\n");
+                 "[--source DIR] [--keep] [--verbose]\n");
     return 2;
 }
 
@@ -164,10 +164,15 @@ int CompareCommand(int argc, char** argv) {
     std::string work;
     std::string source;
     bool keep = false;
+    bool verbose = false;
     for (int i = 0; i < argc; ++i) {
         const std::string_view option = argv[i];
         if (option == "--keep") {
             keep = true;
+            continue;
+        }
+        if (option == "--verbose") {
+            verbose = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -292,6 +297,9 @@ int CompareCommand(int argc, char** argv) {
                     return 1;
                 }
                 seconds[contender.name].push_back(measured.seconds);
+                if (verbose)
+                    std::printf("  %s run %d: %s %.3f s\n", scenario.name.c_str(), run + 1,
+                                contender.name.c_str(), measured.seconds);
                 if (contender.name == "headless")
                     peak_kib = std::max(peak_kib, measured.peak_kib);
             }
