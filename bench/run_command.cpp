@@ -10,6 +10,7 @@
 #include "bench/console_run_view.h"
 #include "engine/run_controller.h"
 #include "exclude/exclude_list_text.h"
+#include "platform/background_thread.h"
 #include "platform/posix_file_system.h"
 #include "platform/system_clock.h"
 
@@ -42,7 +43,7 @@ int RunCommand(int argc, char** argv) {
     SyncSettings settings;  // the built-in defaults: Safe Mode, hidden and system ignored
     std::string exclude_list_file;
     std::vector<std::string> locations;
-    RunConcurrency concurrency;
+    RunConcurrency concurrency{.helper_start = MarkThreadAsBackground};
     for (int i = 0; i < argc; ++i) {
         const std::string_view argument = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/application_state.h"
+#include "platform/background_thread.h"
 #include "platform/posix_file_system.h"
 #include "platform/qt/qt_locale_text.h"
 #include "platform/qt/qt_shell.h"
@@ -105,8 +106,17 @@ int main(int argc, char** argv) {
     ui::MainWindowHooks hooks;
     hooks.end_program = [] {};
     PosixFileSystem fs;
-    ui::FrmSynchronize window(ui::MainWindowPorts{fs, clock, locale_text, store, shell, messages,
-                                                  picker, state, work, work},
+    ui::FrmSynchronize window(ui::MainWindowPorts{fs,
+                                                  clock,
+                                                  locale_text,
+                                                  store,
+                                                  shell,
+                                                  messages,
+                                                  picker,
+                                                  state,
+                                                  work,
+                                                  work,
+                                                  {.helper_start = MarkThreadAsBackground}},
                               std::move(hooks));
     window.Load();
     window.show();

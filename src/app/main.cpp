@@ -7,6 +7,7 @@
 #include "app/reminders.h"
 #include "config/configuration_commands.h"
 #include "config/configuration_store.h"
+#include "platform/background_thread.h"
 #include "platform/posix_file_system.h"
 #include "platform/posix_program_launcher.h"
 #include "platform/qt/qt_locale_text.h"
@@ -61,8 +62,17 @@ int main(int argc, char* argv[]) {
     // The window is destroyed before the commands it calls: its controls still raise events
     // while it is torn down.
     auto window = std::make_unique<ui::FrmSynchronize>(
-        ui::MainWindowPorts{fs, clock, locale_text, settings, shell, messages, picker, state,
-                            program_folder, QDir::homePath().toStdString()},
+        ui::MainWindowPorts{fs,
+                            clock,
+                            locale_text,
+                            settings,
+                            shell,
+                            messages,
+                            picker,
+                            state,
+                            program_folder,
+                            QDir::homePath().toStdString(),
+                            {.helper_start = MarkThreadAsBackground}},
         std::move(hooks));
     ui::MainWindowConfigurationForm configuration_form(*window);
     ConfigurationCommands configuration_commands(configurations, configuration_form, messages);

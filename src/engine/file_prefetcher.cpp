@@ -28,8 +28,8 @@ int FilePrefetcher::DefaultWorkers() {
     return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 2, 8);
 }
 
-FilePrefetcher::FilePrefetcher(int workers, std::size_t window)
-    : window_(std::max<std::size_t>(window, 1)) {
+FilePrefetcher::FilePrefetcher(int workers, std::size_t window, HelperThreadStart helper_start)
+    : window_(std::max<std::size_t>(window, 1)), helper_start_(helper_start) {
     for (int i = 0; i < workers; ++i) {
         workers_.emplace_back([this] { WorkerLoop(); });
     }
@@ -116,14 +116,25 @@ std::shared_ptr<const Result<FolderListing>> FilePrefetcher::TakeListing(
     }
     std::shared_ptr<const Result<FolderListing>> listing = std::move(listings_.front().listing);
     listings_.pop_front();
-    room_ready_.notify_one();
+    WakeScoutIfRoom();
     return listing;
+}
+
+void FilePrefetcher::WakeScoutIfRoom() {
+    if (listings_.size() <= kHalfFolders || queued_folders_ == 0 ||
+        (queued_files_ <= window_ / 2 && queued_folders_ < kHalfFolders)) {
+        room_ready_.notify_one();
+    }
 }
 
 bool FilePrefetcher::PublishListing(const std::string& folder,
                                     std::shared_ptr<const Result<FolderListing>> listing) {
     std::unique_lock lock(mutex_);
-    room_ready_.wait(lock, [&] { return scout_stop_ || listings_.size() < kMostQueuedFolders; });
+    if (listings_.size() >= kMostQueuedFolders) {
+        // Once full, the scout waits for half the room: woken for every listing taken, it
+        // would sleep and wake once per folder.
+        room_ready_.wait(lock, [&] { return scout_stop_ || listings_.size() <= kHalfFolders; });
+    }
     if (scout_stop_) {
         return false;
     }
@@ -146,7 +157,7 @@ void FilePrefetcher::Begin(const std::string& folder, const std::vector<FileEntr
             batch->scouted = false;
             queued_files_ -= files.size();
             --queued_folders_;
-            room_ready_.notify_one();
+            WakeScoutIfRoom();
         } else {
             StopScout(lock);  // the walk went another way: prepare each folder in its turn
         }
@@ -345,6 +356,9 @@ void FilePrefetcher::DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& bat
 }
 
 void FilePrefetcher::WorkerLoop() {
+    if (helper_start_ != nullptr) {
+        helper_start_();
+    }
     std::unique_lock lock(mutex_);
     while (true) {
         Batch* batch = nullptr;
@@ -364,6 +378,9 @@ bool FilePrefetcher::Excludes(const std::string& path) const {
 }
 
 void FilePrefetcher::ScoutLoop() {
+    if (helper_start_ != nullptr) {
+        helper_start_();
+    }
     try {
         ScoutFolder(route_->source_root, 0, nullptr);
     } catch (...) {
@@ -429,10 +446,13 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
             route.fs, route.settings, route.exclude_list, route.source_root, route.destination_root,
             new_folder, listed.folder, new_folder ? stage_in : held});
     }
-    room_ready_.wait(lock, [&] {
+    auto fits = [&](std::size_t most_files, std::size_t most_folders) {
         return scout_stop_ || queued_folders_ == 0 ||
-               (queued_files_ + files <= window_ && queued_folders_ < kMostQueuedFolders);
-    });
+               (queued_files_ + files <= most_files && queued_folders_ < most_folders);
+    };
+    if (!fits(window_, kMostQueuedFolders)) {
+        room_ready_.wait(lock, [&] { return fits(window_ / 2, kHalfFolders); });
+    }
     if (scout_stop_) {
         return;
     }

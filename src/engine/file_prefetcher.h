@@ -47,14 +47,17 @@ class FilePrefetcher {
     /// How many folders may wait ahead of the walk: each holds its source and destination
     /// folders open.
     static constexpr std::size_t kMostQueuedFolders = 64;
+    static constexpr std::size_t kHalfFolders = kMostQueuedFolders / 2;
 
-    /// `window` bounds the files queued ahead of the walk.
-    FilePrefetcher(int workers, std::size_t window);
+    /// `window` bounds the files queued ahead of the walk; `helper_start`, when not null, is
+    /// called first on each thread the prefetcher starts.
+    FilePrefetcher(int workers, std::size_t window, HelperThreadStart helper_start = nullptr);
     ~FilePrefetcher();
     FilePrefetcher(const FilePrefetcher&) = delete;
     FilePrefetcher& operator=(const FilePrefetcher&) = delete;
 
     int Workers() const { return static_cast<int>(workers_.size()); }
+    HelperThreadStart HelperStart() const { return helper_start_; }
 
     /// Starts following a pass. `route` must stay valid until EndPass.
     void StartPass(const PassRoute& route);
@@ -119,6 +122,8 @@ class FilePrefetcher {
     /// Waits for the batch's items in preparation, then throws away its staged copies.
     void DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& batch);
     void StopScout(std::unique_lock<std::mutex>& lock);
+    /// Wakes the scout when the walk has taken enough for it to go on; with mutex_ held.
+    void WakeScoutIfRoom();
     /// Hands a listing on to the walk, waiting for room; false once the scout must stop.
     bool PublishListing(const std::string& folder,
                         std::shared_ptr<const Result<FolderListing>> listing);
@@ -131,6 +136,7 @@ class FilePrefetcher {
     void ReleaseStaged(const std::optional<PreparedFile>& prepared);
 
     const std::size_t window_;
+    const HelperThreadStart helper_start_;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable work_ready_;

@@ -90,7 +90,8 @@ void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
 
 std::int64_t FolderWalk::CountFiles(const std::string& folder) {
     // As many threads list folders as prepare files during the pass.
-    TreeCount count(context_.fs, context_.guarded_folder, context_.prefetcher.Workers() - 1);
+    TreeCount count(context_.fs, context_.guarded_folder, context_.prefetcher.Workers() - 1,
+                    context_.prefetcher.HelperStart());
     return count.Count(
         folder,
         [&] {

@@ -52,7 +52,7 @@ RunController::RunController(FileSystemPort& fs, RunView& view, Clock& clock, Te
       exclude_list_(exclude_list),
       log_(view),
       progress_(view, clock, format, stats_, state_),
-      prefetcher_(concurrency.workers, concurrency.window) {}
+      prefetcher_(concurrency.workers, concurrency.window, concurrency.helper_start) {}
 
 std::int32_t RunController::SynchronizeNow(const SyncSettings& settings) {
     log_.Clear();

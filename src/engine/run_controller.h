@@ -18,6 +18,9 @@ namespace tidemark {
 struct RunConcurrency {
     int workers = FilePrefetcher::DefaultWorkers();
     std::size_t window = 1024;
+    /// Called first on every thread that works for the walk, where the platform can make it
+    /// background work; null for nothing.
+    HelperThreadStart helper_start = nullptr;
 };
 
 /// The Synchronize Now! command with its passes, and the Pause/Continue and Stop buttons.

@@ -71,4 +71,7 @@ struct RunState {
     double start_time = 0.0;
 };
 
+/// Called first on a thread started to work for the walk.
+using HelperThreadStart = void (*)();
+
 }  // namespace tidemark

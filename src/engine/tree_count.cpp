@@ -5,15 +5,24 @@
 
 namespace tidemark {
 
-TreeCount::TreeCount(FileSystemPort& fs, std::string guarded_folder, int helpers)
-    : fs_(fs), guarded_folder_(std::move(guarded_folder)), helpers_(std::max(helpers, 0)) {}
+TreeCount::TreeCount(FileSystemPort& fs, std::string guarded_folder, int helpers,
+                     HelperThreadStart helper_start)
+    : fs_(fs),
+      guarded_folder_(std::move(guarded_folder)),
+      helpers_(std::max(helpers, 0)),
+      helper_start_(helper_start) {}
 
 std::int64_t TreeCount::Count(const std::string& root, const FolderReached& folder_reached,
                               const Unreadable& unreadable) {
     waiting_.push_back(Task{root, {}});
     std::vector<std::thread> helpers;
     for (int i = 0; i < helpers_; ++i) {
-        helpers.emplace_back([this] { Work(nullptr); });
+        helpers.emplace_back([this] {
+            if (helper_start_ != nullptr) {
+                helper_start_();
+            }
+            Work(nullptr);
+        });
     }
     Work(&folder_reached);
     for (std::thread& helper : helpers) {

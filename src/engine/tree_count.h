@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/file_system_port.h"
+#include "engine/run_types.h"
 
 namespace tidemark {
 
@@ -21,7 +22,9 @@ class TreeCount {
   public:
     /// `helpers` threads list folders beside the caller's; with none the caller lists them all.
     /// `guarded_folder`, when not empty, is left out with its whole tree.
-    TreeCount(FileSystemPort& fs, std::string guarded_folder, int helpers);
+    /// `helper_start`, when not null, is called first on each helper.
+    TreeCount(FileSystemPort& fs, std::string guarded_folder, int helpers,
+              HelperThreadStart helper_start = nullptr);
 
     /// Called on the caller's thread once for each sub-folder reached.
     using FolderReached = std::function<void()>;
@@ -53,6 +56,7 @@ class TreeCount {
     FileSystemPort& fs_;
     const std::string guarded_folder_;
     const int helpers_;
+    const HelperThreadStart helper_start_;
 
     std::mutex mutex_;
     std::condition_variable changed_;

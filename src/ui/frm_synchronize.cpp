@@ -136,8 +136,9 @@ FrmSynchronize::FrmSynchronize(MainWindowPorts ports, MainWindowHooks hooks)
     widgets.destination = txt_destination_;
     run_view_ = std::make_unique<WindowRunView>(widgets, ports_.messages, ports_.clock,
                                                 [this] { UpdateDescription(); });
-    controller_ = std::make_unique<RunController>(ports_.fs, *run_view_, ports_.clock,
-                                                  ports_.format, ports_.state.exclude_list);
+    controller_ =
+        std::make_unique<RunController>(ports_.fs, *run_view_, ports_.clock, ports_.format,
+                                        ports_.state.exclude_list, ports_.concurrency);
     ConnectHandlers();
     SetTabOrder();
 

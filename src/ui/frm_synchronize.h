@@ -46,6 +46,8 @@ struct MainWindowPorts {
     /// The built-in Source and Destination, and where the folder chooser starts when a box
     /// names no existing folder.
     std::string home_folder;
+    /// The threads that work for a run.
+    RunConcurrency concurrency = {};
 };
 
 /// The other windows and the configuration commands, which the main window calls but does not
