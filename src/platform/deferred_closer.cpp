@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "platform/background_thread.h"
+
 namespace tidemark {
 
 DeferredCloser::~DeferredCloser() {
@@ -42,6 +44,7 @@ void DeferredCloser::Drain() {
 }
 
 void DeferredCloser::Loop() {
+    MarkThreadAsBackground();
     std::unique_lock lock(mutex_);
     while (true) {
         queued_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
