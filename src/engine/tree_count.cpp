@@ -62,7 +62,9 @@ void TreeCount::Work(const FolderReached* folder_reached) {
             break;
         }
         if (waiting_.empty()) {
+            ++sleeping_;
             changed_.wait(lock);
+            --sleeping_;
             continue;
         }
         const Task task = std::move(waiting_.back());
@@ -71,7 +73,9 @@ void TreeCount::Work(const FolderReached* folder_reached) {
         if (!error_ || task.position < error_position_) {
             ListOne(task, lock);
         }
-        changed_.notify_all();
+        if (sleeping_ > 0) {
+            changed_.notify_all();
+        }
     }
     changed_.notify_all();
 }

@@ -62,6 +62,7 @@ class TreeCount {
     std::condition_variable changed_;
     std::vector<Task> waiting_;  // a stack: depth first, which keeps it short
     int listing_ = 0;            // folders being listed
+    int sleeping_ = 0;           // threads waiting for a folder to list
     std::int64_t files_ = 0;
     std::size_t reached_ = 0;   // sub-folders found
     std::size_t reported_ = 0;  // of which the caller has reported
