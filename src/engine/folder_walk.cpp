@@ -24,7 +24,8 @@ bool FolderWalk::IsGuarded(const FileEntry& sub_folder) const {
 void FolderWalk::ProcessFolder(const std::string& folder, const std::string& source_root,
                                const std::string& destination_root, bool new_destination) {
     if (Excludes(folder)) {
-        const std::int64_t files = CountFiles(folder);
+        // On this thread alone: the workers are busy with the pass.
+        const std::int64_t files = CountFiles(folder, 0);
         context_.log.AddResult("Skipping " + std::to_string(files) + " files in folder " + folder +
                                    " due to custom Exclude List!",
                                folder);
@@ -90,7 +91,11 @@ void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
 
 std::int64_t FolderWalk::CountFiles(const std::string& folder) {
     // As many threads list folders as prepare files during the pass.
-    TreeCount count(context_.fs, context_.guarded_folder, context_.prefetcher.Workers() - 1,
+    return CountFiles(folder, context_.prefetcher.Workers() - 1);
+}
+
+std::int64_t FolderWalk::CountFiles(const std::string& folder, int helpers) {
+    TreeCount count(context_.fs, context_.guarded_folder, helpers,
                     context_.prefetcher.HelperStart());
     return count.Count(
         folder,

@@ -46,6 +46,8 @@ class FolderWalk {
     std::int64_t CountFiles(const std::string& folder);
 
   private:
+    /// CountFiles with `helpers` threads listing folders beside this one.
+    std::int64_t CountFiles(const std::string& folder, int helpers);
     void ProcessSubFolders(const Result<FolderListing>& listing, const std::string& source_root,
                            const std::string& destination_root, bool new_destination);
     void ProcessFiles(const Result<FolderListing>& listing, const std::string& folder,
