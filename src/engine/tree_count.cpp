@@ -15,7 +15,9 @@ TreeCount::TreeCount(FileSystemPort& fs, std::string guarded_folder, int helpers
 std::int64_t TreeCount::Count(const std::string& root, const FolderReached& folder_reached,
                               const Unreadable& unreadable) {
     waiting_.push_back(Task{root, {}});
-    std::vector<std::thread> helpers;
+    // Joined on the way out too, should reporting a step throw: the helpers finish the
+    // folders left and end.
+    std::vector<std::jthread> helpers;
     for (int i = 0; i < helpers_; ++i) {
         helpers.emplace_back([this] {
             if (helper_start_ != nullptr) {
@@ -25,7 +27,7 @@ std::int64_t TreeCount::Count(const std::string& root, const FolderReached& fold
         });
     }
     Work(&folder_reached);
-    for (std::thread& helper : helpers) {
+    for (std::jthread& helper : helpers) {
         helper.join();
     }
 
