@@ -399,7 +399,8 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
         return;
     }
     const PassRoute& route = *route_;
-    auto listing = std::make_shared<Result<FolderListing>>(route.fs.ListFolder(folder));
+    auto listing =
+        std::make_shared<Result<FolderListing>>(route.counted_listings.List(route.fs, folder));
     if (*listing && depth >= kMostHeldFolderLevels) {
         listing->value().folder.reset();
     }

@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/counted_listings.h"
 #include "engine/file_preparation.h"
 
 namespace tidemark {
@@ -26,6 +27,7 @@ struct PassRoute {
     std::string source_root;
     std::string destination_root;
     std::string guarded_folder;  ///< a source folder the walk leaves out; empty for none
+    CountedListings& counted_listings;
 };
 
 /// Prepares files on worker threads ahead of the walk, which takes them strictly in order.

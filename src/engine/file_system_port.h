@@ -40,12 +40,26 @@ class HeldFolder {
     virtual ~HeldFolder() = default;
 };
 
+/// What a file system tells of a folder's contents without reading them: while it stays the
+/// same, nothing in the folder was added, removed or renamed.
+struct FolderState {
+    std::uint64_t device = 0;
+    std::uint64_t identity = 0;
+    FileTime modified = 0;
+    FileTime changed = 0;
+
+    bool operator==(const FolderState&) const = default;
+};
+
 /// The immediate contents of a folder, each list in the order the file system lists them.
 struct FolderListing {
     std::vector<FileEntry> sub_folders;
     std::vector<FileEntry> files;  ///< everything that is not a folder: files, links, specials
     /// The listed folder, still open where the file system offers that; may be null.
     std::shared_ptr<const HeldFolder> folder;
+    /// The folder's state as it was listed, where the file system can tell any later change
+    /// from it; for ListFolderAgain.
+    std::optional<FolderState> state;
 };
 
 /// What the file system says about one existing item that is not a folder.
@@ -80,6 +94,14 @@ class FileSystemPort {
     /// The sub-folders and files directly inside the folder. Fails when the folder is missing,
     /// is not a folder or cannot be read.
     virtual Result<FolderListing> ListFolder(const std::string& path) = 0;
+
+    /// ListFolder for a folder that this file system listed before as `earlier`: gives
+    /// `earlier` back, with the folder held again, when the folder's state shows that nothing
+    /// in it changed since; lists it again otherwise.
+    virtual Result<FolderListing> ListFolderAgain(const std::string& path,
+                                                  FolderListing /*earlier*/) {
+        return ListFolder(path);
+    }
 
     /// The status of the item at path when it exists and is not a folder; nullopt when nothing
     /// or a folder is there. Fails only when the path cannot be examined for another reason.

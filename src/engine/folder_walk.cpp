@@ -25,7 +25,7 @@ void FolderWalk::ProcessFolder(const std::string& folder, const std::string& sou
                                const std::string& destination_root, bool new_destination) {
     if (Excludes(folder)) {
         // On this thread alone: the workers are busy with the pass.
-        const std::int64_t files = CountFiles(folder, 0);
+        const std::int64_t files = CountFiles(folder, 0, false);
         context_.log.AddResult("Skipping " + std::to_string(files) + " files in folder " + folder +
                                    " due to custom Exclude List!",
                                folder);
@@ -36,7 +36,7 @@ void FolderWalk::ProcessFolder(const std::string& folder, const std::string& sou
     // One listing serves both loops; a folder that cannot be listed is reported by each.
     std::shared_ptr<const Result<FolderListing>> listing = context_.prefetcher.TakeListing(folder);
     if (!listing) {
-        Result<FolderListing> own = context_.fs.ListFolder(folder);
+        Result<FolderListing> own = context_.counted_listings.List(context_.fs, folder);
         if (own && depth_ >= kMostHeldFolderLevels) {
             own.value().folder.reset();
         }
@@ -91,12 +91,21 @@ void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
 
 std::int64_t FolderWalk::CountFiles(const std::string& folder) {
     // As many threads list folders as prepare files during the pass.
-    return CountFiles(folder, context_.prefetcher.Workers() - 1);
+    return CountFiles(folder, context_.prefetcher.Workers() - 1, true);
 }
 
-std::int64_t FolderWalk::CountFiles(const std::string& folder, int helpers) {
+std::int64_t FolderWalk::CountFiles(const std::string& folder, int helpers, bool keep_listings) {
     TreeCount count(context_.fs, context_.guarded_folder, helpers,
                     context_.prefetcher.HelperStart());
+    TreeCount::Listed keep;
+    if (keep_listings) {
+        // The pass skips excluded folders whole, and every folder below one is excluded too.
+        keep = [this](const std::string& listed, FolderListing listing) {
+            if (!Excludes(listed)) {
+                context_.counted_listings.Keep(listed, std::move(listing));
+            }
+        };
+    }
     return count.Count(
         folder,
         [&] {
@@ -105,7 +114,8 @@ std::int64_t FolderWalk::CountFiles(const std::string& folder, int helpers) {
         },
         [&](const std::string& unreadable, const Failure& failure) {
             context_.log.AddResult(CouldNotProcessLine("Object ", unreadable, failure), unreadable);
-        });
+        },
+        std::move(keep));
 }
 
 }  // namespace tidemark

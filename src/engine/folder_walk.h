@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/counted_listings.h"
 #include "engine/exclusion.h"
 #include "engine/file_prefetcher.h"
 #include "engine/file_system_port.h"
@@ -23,6 +24,8 @@ struct PassContext {
     const ExcludeList& exclude_list;
     SyncStats& stats;
     FilePrefetcher& prefetcher;
+    /// The listings of the count before the pass, for the pass to take.
+    CountedListings& counted_listings;
     /// A source folder that must be neither counted nor walked because it is the pass's
     /// destination root (a destination inside the source tree); empty when there is none.
     std::string guarded_folder;
@@ -42,12 +45,14 @@ class FolderWalk {
                        const std::string& destination_root, bool new_destination = false);
 
     /// The number of files in the folder's whole tree, hidden and system ones included. An
-    /// unreadable folder is reported and counts the files reached so far.
+    /// unreadable folder is reported and counts the files reached so far. The listings of the
+    /// folders the pass will walk are kept for it.
     std::int64_t CountFiles(const std::string& folder);
 
   private:
-    /// CountFiles with `helpers` threads listing folders beside this one.
-    std::int64_t CountFiles(const std::string& folder, int helpers);
+    /// CountFiles with `helpers` threads listing folders beside this one, keeping listings
+    /// only when asked to.
+    std::int64_t CountFiles(const std::string& folder, int helpers, bool keep_listings);
     void ProcessSubFolders(const Result<FolderListing>& listing, const std::string& source_root,
                            const std::string& destination_root, bool new_destination);
     void ProcessFiles(const Result<FolderListing>& listing, const std::string& folder,

@@ -150,9 +150,23 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
         }
     }
 
-    PassContext context{
-        fs_,      view_,         log_,   progress_,   format_,
-        settings, exclude_list_, stats_, prefetcher_, GuardedFolder(source, destination)};
+    // Listings the count keeps are let go of however the pass ends.
+    counted_listings_.Clear();
+    struct ClearOnExit {
+        CountedListings& listings;
+        ~ClearOnExit() { listings.Clear(); }
+    } clear_listings{counted_listings_};
+    PassContext context{fs_,
+                        view_,
+                        log_,
+                        progress_,
+                        format_,
+                        settings,
+                        exclude_list_,
+                        stats_,
+                        prefetcher_,
+                        counted_listings_,
+                        GuardedFolder(source, destination)};
     FolderWalk walk(context);
 
     log_.SetStatus("Please wait while the workload is estimated.");
@@ -189,8 +203,8 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
     progress_.SetMaximum(stats_.total_files);
     log_.AddResult("Sychronization of " + total + " files started at " + Now() + "!");
     state_.start_time = clock_.Seconds();
-    prefetcher_.StartPass(
-        PassRoute{fs_, settings, exclude_list_, source, destination, context.guarded_folder});
+    prefetcher_.StartPass(PassRoute{fs_, settings, exclude_list_, source, destination,
+                                    context.guarded_folder, counted_listings_});
     EndPassOnExit end_pass(prefetcher_);
     walk.ProcessFolder(source, source, destination);
     end_pass.Now();

@@ -13,7 +13,8 @@ TreeCount::TreeCount(FileSystemPort& fs, std::string guarded_folder, int helpers
       helper_start_(helper_start) {}
 
 std::int64_t TreeCount::Count(const std::string& root, const FolderReached& folder_reached,
-                              const Unreadable& unreadable) {
+                              const Unreadable& unreadable, Listed listed) {
+    listed_ = std::move(listed);
     waiting_.push_back(Task{root, {}});
     // Joined on the way out too, should reporting a step throw: the helpers finish the
     // folders left and end.
@@ -90,7 +91,7 @@ void TreeCount::ListOne(const Task& task, std::unique_lock<std::mutex>& lock) {
     try {
         listing.emplace(fs_.ListFolder(task.folder));
         if (listing->ok()) {
-            listing->value().folder.reset();  // counting needs the names only
+            listing->value().folder.reset();  // a count holds no folder open
         }
     } catch (...) {
         error = std::current_exception();
@@ -119,6 +120,9 @@ void TreeCount::ListOne(const Task& task, std::unique_lock<std::mutex>& lock) {
         sub.position.push_back(static_cast<std::uint32_t>(i));
         waiting_.push_back(std::move(sub));
         ++reached_;
+    }
+    if (listed_) {
+        listed_(task.folder, std::move(listing->value()));
     }
 }
 

@@ -31,10 +31,14 @@ class TreeCount {
     /// Called on the caller's thread for each folder that could not be listed.
     using Unreadable = std::function<void(const std::string& folder, const Failure& failure)>;
 
+    /// Called on any of the counting threads with each listing once its files are counted;
+    /// must not throw.
+    using Listed = std::function<void(const std::string& folder, FolderListing listing)>;
+
     /// Counts the files under `root`. An unreadable folder counts nothing and the count goes
     /// on; what a listing throws is thrown here, after the unreadable folders met before it.
     std::int64_t Count(const std::string& root, const FolderReached& folder_reached,
-                       const Unreadable& unreadable);
+                       const Unreadable& unreadable, Listed listed = nullptr);
 
   private:
     /// A folder to list, with where a depth-first walk meets it: the index of each sub-folder
@@ -57,6 +61,7 @@ class TreeCount {
     const std::string guarded_folder_;
     const int helpers_;
     const HelperThreadStart helper_start_;
+    Listed listed_;
 
     std::mutex mutex_;
     std::condition_variable changed_;

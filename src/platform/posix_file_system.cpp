@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -125,6 +126,26 @@ std::optional<EntryKind> KindOfDirectoryEntry(unsigned char type) {
         default:
             return std::nullopt;  // the file system did not say: ask with a stat
     }
+}
+
+/// The folder's state, for a listing about to be read from it: the moment is taken before the
+/// state, so any change after it leaves a change time of that moment or later.
+std::optional<FolderState> StateOf(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        return std::nullopt;
+    }
+    return FolderState{static_cast<std::uint64_t>(status.st_dev),
+                       static_cast<std::uint64_t>(status.st_ino), ToFileTime(status.st_mtim),
+                       ToFileTime(status.st_ctim)};
+}
+
+/// The clock the kernel stamps changes with: the coarse one, which can be a few milliseconds
+/// behind the precise time.
+FileTime ChangeClockNow() {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return ToFileTime(now);
 }
 
 std::string ParentOf(const std::string& path) {
@@ -340,7 +361,7 @@ Status CopySymlink(const std::string& source, const std::string& temporary) {
 
 }  // namespace
 
-PosixFileSystem::PosixFileSystem() {
+PosixFileSystem::PosixFileSystem(FileTime settle_time) : settle_time_(settle_time) {
     // Under a file-size limit (ulimit -f) the system would end the program in the middle of a
     // large copy; ignoring its signal makes the write fail instead, as that file's error.
     static const bool ignored = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
@@ -373,8 +394,36 @@ Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
     if (fd < 0) {
         return LastError();
     }
+    return ListOpenFolder(fd, path);
+}
+
+Result<FolderListing> PosixFileSystem::ListFolderAgain(const std::string& path,
+                                                       FolderListing earlier) {
+    const AnchoredPath at(path);
+    if (!at.ok()) {
+        return FailureFromErrno(at.error());
+    }
+    const int fd = ::openat(at.folder(), at.name(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return LastError();
+    }
+    if (earlier.state && StateOf(fd) == earlier.state) {
+        earlier.folder = std::make_shared<PosixHeldFolder>(fd, path);
+        return earlier;
+    }
+    return ListOpenFolder(fd, path);
+}
+
+Result<FolderListing> PosixFileSystem::ListOpenFolder(int fd, const std::string& path) {
     FolderListing listing;
     listing.folder = std::make_shared<PosixHeldFolder>(fd, path);
+    // A change within the file system's time steps of the last one could leave the folder's
+    // times as they are: only a folder that has been still for a while has a state to compare.
+    const FileTime now = ChangeClockNow();
+    if (auto state = StateOf(fd);
+        state && std::max(state->modified, state->changed) < now - settle_time_) {
+        listing.state = state;
+    }
     // Read straight from the kernel in large blocks: the folder stays open for the walk, and a
     // large folder takes few calls.
     alignas(DirectoryRecord) static thread_local char buffer[32 * 1024];

@@ -26,11 +26,17 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     /// name.
     static std::optional<unsigned> TemporaryFileOwner(std::string_view name);
 
-    PosixFileSystem();
+    /// How long before a listing a folder must last have changed for the listing to be given
+    /// again by ListFolderAgain: longer than the coarsest file times kept on disk (two seconds
+    /// on FAT), so that a change after the listing cannot leave the folder's times as they were.
+    static constexpr FileTime kSettleTime = 2'000'000'000;
+
+    explicit PosixFileSystem(FileTime settle_time = kSettleTime);
 
     const PathSyntax& Syntax() const override { return syntax_; }
     bool FolderExists(const std::string& path) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
+    Result<FolderListing> ListFolderAgain(const std::string& path, FolderListing earlier) override;
     Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
     Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override;
     std::shared_ptr<const HeldFolder> HoldFolder(const std::string& path) override;
@@ -54,6 +60,8 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     Status WriteTextFile(const std::string& path, const std::string& text) override;
 
   private:
+    /// Lists the open folder, which the listing then holds.
+    Result<FolderListing> ListOpenFolder(int fd, const std::string& path);
     /// A new temporary name beside the destination, or in the staging folder when one is
     /// given.
     std::string TemporaryPathFor(const std::string& destination,
@@ -62,6 +70,7 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
                                         const HeldFolder* destination_folder);
 
     PathSyntax syntax_ = PathSyntax::Posix();
+    const FileTime settle_time_;
     std::atomic<std::uint64_t> temporary_counter_ = 0;
     DeferredCloser replaced_files_;
 };

@@ -287,6 +287,26 @@ TEST_F(WalkTest, FolderThatCannotBeCreatedEndsItsLevelButNotItsParentsFiles) {
     EXPECT_EQ(controller.Stats().permission_errors, 0);
 }
 
+TEST_F(WalkTest, FoldersThatChangeWhileTheCountIsConfirmedAreReadAgain) {
+    fs.AddFile("C:\\Data\\Same\\kept.txt");
+    fs.AddFile("C:\\Data\\Changed\\gone.txt");
+    fs.AddFile("C:\\Data\\root.txt");
+    view.on_line = [&](const ResultLine& line) {
+        // Written after the count and its confirmation, before the walk starts.
+        if (line.text.starts_with("Sychronization of ")) {
+            fs.Remove("C:\\Data\\Changed\\gone.txt");
+            fs.AddFile("C:\\Data\\Changed\\new.txt");
+            fs.AddFile("C:\\Data\\late.txt");
+        }
+    };
+    Run();
+    EXPECT_EQ(
+        WalkLines(),
+        (Lines{"Creating Folder E:\\Copy\\Same", "Creating file E:\\Copy\\Same\\kept.txt",
+               "Creating Folder E:\\Copy\\Changed", "Creating file E:\\Copy\\Changed\\new.txt",
+               "Creating file E:\\Copy\\root.txt", "Creating file E:\\Copy\\late.txt"}));
+}
+
 TEST(EnsureFolderPathTest, CreatesOnlyTheMissingLevels) {
     InMemoryFileSystem fs{PathSyntax::Windows()};
     fs.AddFolder("C:\\a");

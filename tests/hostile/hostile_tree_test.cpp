@@ -89,7 +89,7 @@ class HostileTreeTest : public ::testing::Test {
         const SyncSettings pass_settings = settings;
         GuardedResult result = RunGuarded(
             [&] {
-                PosixFileSystem fs;
+                PosixFileSystem fs(settle_time);
                 RecordingRunView view;
                 FakeClock clock;
                 FakeTextFormat format;
@@ -214,6 +214,8 @@ class HostileTreeTest : public ::testing::Test {
     std::function<void(const ResultLine&)> on_line;
     bool source_changes = false;
     RunConcurrency concurrency;
+    /// How long a folder must have been still for the pass to take the count's listing of it.
+    FileTime settle_time = PosixFileSystem::kSettleTime;
     std::vector<std::string> lines;
 };
 
@@ -352,6 +354,10 @@ TEST_F(HostileTreeTest, FilesThatChangeBetweenTheCountAndTheWalk) {
     // Changes in the middle of the walk meet the file in its turn only when nothing is
     // prepared ahead; with the look-ahead, a file copied before it changed keeps that copy.
     concurrency.workers = 0;
+    // The count's listings of folders still since the tree was made are kept for the pass,
+    // which must notice the folders that changed after the count.
+    settle_time = 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     on_line = [src = source, dst = destination](const ResultLine& line) {
         // After the count, before the walk lists the source root.
         if (line.text.starts_with("Sychronization of ")) {

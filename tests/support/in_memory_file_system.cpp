@@ -84,11 +84,14 @@ const InMemoryFileSystem::Node* InMemoryFileSystem::Find(const std::string& path
 
 InMemoryFileSystem::Node& InMemoryFileSystem::Insert(const std::string& path, EntryKind kind) {
     const std::string key = *KeyOf(path);
+    const std::string parent = ParentKey(key);
     if (auto existing = nodes_.find(key); existing != nodes_.end()) {
         existing->second.kind = kind;
+        if (!parent.empty()) {
+            nodes_[parent].version = ++versions_;
+        }
         return existing->second;
     }
-    const std::string parent = ParentKey(key);
     if (!parent.empty() && !nodes_.contains(parent)) {
         // Parents are spelled as in the path given.
         std::string parent_path = path;
@@ -100,8 +103,10 @@ InMemoryFileSystem::Node& InMemoryFileSystem::Insert(const std::string& path, En
     }
     if (!parent.empty()) {
         nodes_[parent].children.push_back(key);
+        nodes_[parent].version = ++versions_;
     }
     Node& node = nodes_[key];
+    node.version = ++versions_;
     node.name = parent.empty() ? key : NameOf(path);
     node.kind = kind;
     return node;
@@ -151,6 +156,7 @@ void InMemoryFileSystem::RemoveKey(const std::string& key) {
     }
     if (const std::string parent = ParentKey(key); !parent.empty()) {
         std::erase(nodes_[parent].children, key);
+        nodes_[parent].version = ++versions_;
     }
     nodes_.erase(key);
 }
@@ -295,6 +301,7 @@ Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
     if (folder->kind != EntryKind::kFolder)
         return FailureFromErrno(ENOTDIR);
     FolderListing listing;
+    listing.state = FolderState{0, 0, 0, static_cast<FileTime>(folder->version)};
     for (const std::string& child_key : folder->children) {
         const Node& child = nodes_.at(child_key);
         FileEntry entry{JoinPath(path, child.name, syntax_), child.name, child.kind,
@@ -303,6 +310,19 @@ Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
             .push_back(std::move(entry));
     }
     return listing;
+}
+
+Result<FolderListing> InMemoryFileSystem::ListFolderAgain(const std::string& path,
+                                                          FolderListing earlier) {
+    std::lock_guard lock(mutex_);
+    if (auto failure = InjectedFailure(Operation::kListFolder, path))
+        return *failure;
+    const Node* folder = Find(path);
+    if (folder != nullptr && folder->kind == EntryKind::kFolder && earlier.state &&
+        earlier.state->changed == static_cast<FileTime>(folder->version)) {
+        return earlier;
+    }
+    return ListFolder(path);
 }
 
 Result<std::optional<FileStatus>> InMemoryFileSystem::FindFile(const std::string& path) {

@@ -66,6 +66,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     const PathSyntax& Syntax() const override { return syntax_; }
     bool FolderExists(const std::string& path) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
+    Result<FolderListing> ListFolderAgain(const std::string& path, FolderListing earlier) override;
     Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
     Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override;
     Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
@@ -89,6 +90,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
         int attributes = 0;
         bool read_only = false;
         std::vector<std::string> children;  // keys, in creation order
+        std::uint64_t version = 0;          // a new one whenever the children change
     };
 
     /// The lookup key of a path: "." and ".." resolved, case folded where the syntax folds
@@ -118,6 +120,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     mutable int faults_fired_ = 0;
     std::map<std::string, Node> staged_;
     std::uint64_t staged_counter_ = 0;
+    std::uint64_t versions_ = 0;
     mutable std::recursive_mutex mutex_;
 };
 
