@@ -12,17 +12,19 @@ bool PathSyntax::IsComplete(std::string_view path) const {
 }
 
 std::string FixBackslash(std::string_view path, const PathSyntax& syntax) {
-    std::string fixed;
-    fixed.reserve(path.size());
+    // Written in place: every file's destination path passes through here.
+    std::string fixed(path.size(), '\0');
+    char* out = fixed.data();
+    bool after_separator = false;
     for (char c : path) {
-        if (syntax.IsSeparator(c)) {
-            if (!fixed.empty() && fixed.back() == syntax.separator) {
-                continue;
-            }
-            c = syntax.separator;
+        const bool separator = syntax.IsSeparator(c);
+        if (separator && after_separator) {
+            continue;
         }
-        fixed.push_back(c);
+        *out++ = separator ? syntax.separator : c;
+        after_separator = separator;
     }
+    fixed.resize(static_cast<std::size_t>(out - fixed.data()));
     return fixed;
 }
 
