@@ -100,9 +100,9 @@ std::int64_t FolderWalk::CountFiles(const std::string& folder, int helpers, bool
     TreeCount::Listed keep;
     if (keep_listings) {
         // The pass skips excluded folders whole, and every folder below one is excluded too.
-        keep = [this](const std::string& listed, FolderListing listing) {
+        keep = [this](const std::string& listed, const FolderListing& listing) {
             if (!Excludes(listed)) {
-                context_.counted_listings.Keep(listed, std::move(listing));
+                context_.counted_listings.Keep(listed, listing);
             }
         };
     }

@@ -122,7 +122,12 @@ void TreeCount::ListOne(const Task& task, std::unique_lock<std::mutex>& lock) {
         ++reached_;
     }
     if (listed_) {
-        listed_(task.folder, std::move(listing->value()));
+        if (sleeping_ > 0) {
+            changed_.notify_all();  // the sub-folders are there to list meanwhile
+        }
+        lock.unlock();
+        listed_(task.folder, listing->value());
+        lock.lock();
     }
 }
 

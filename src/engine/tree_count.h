@@ -33,7 +33,7 @@ class TreeCount {
 
     /// Called on any of the counting threads with each listing once its files are counted;
     /// must not throw.
-    using Listed = std::function<void(const std::string& folder, FolderListing listing)>;
+    using Listed = std::function<void(const std::string& folder, const FolderListing& listing)>;
 
     /// Counts the files under `root`. An unreadable folder counts nothing and the count goes
     /// on; what a listing throws is thrown here, after the unreadable folders met before it.
