@@ -12,8 +12,9 @@ namespace {
 /// in hand and counted; the file's remaining steps still run.
 class FileFailures {
   public:
-    FileFailures(ResultsLog& log, SyncStats& stats, std::string path)
-        : log_(log), stats_(stats), path_(std::move(path)) {}
+    /// `path` must outlive this.
+    FileFailures(ResultsLog& log, SyncStats& stats, const std::string& path)
+        : log_(log), stats_(stats), path_(path) {}
 
     void Report(const Failure& failure) {
         log_.AddResult("File " + path_ + " could not be processed.  " + failure.description, path_);
@@ -30,7 +31,7 @@ class FileFailures {
   private:
     ResultsLog& log_;
     SyncStats& stats_;
-    std::string path_;
+    const std::string& path_;
     bool failed_ = false;
 };
 
@@ -81,7 +82,8 @@ void FolderWalk::ProcessFile(const FileEntry& file, PreparedFile& prepared) {
     const SyncSettings& settings = context_.settings;
     ResultsLog& log = context_.log;
     SyncStats& stats = context_.stats;
-    log.SetStatus("synchronizing...");
+    static const std::string kSynchronizing = "synchronizing...";
+    log.SetStatus(kSynchronizing);
 
     if (prepared.skip) {
         switch (*prepared.skip) {

@@ -12,12 +12,13 @@ PreparedFile PrepareFile(const FileEntry& file, const PreparationContext& contex
     if (prepared.skip) {
         return prepared;
     }
-    prepared.destination = DestinationPathOf(file.path, context.source_root,
-                                             context.destination_root, context.fs.Syntax());
+    // Freed on this thread unless the walk needs it: freeing on another thread's heap costs.
+    std::string destination = DestinationPathOf(file.path, context.source_root,
+                                                context.destination_root, context.fs.Syntax());
     prepared.destination_status =
         context.new_destination_folder
             ? Result<std::optional<FileStatus>>(std::nullopt)
-            : context.fs.FindFileIn(context.destination_folder.get(), prepared.destination);
+            : context.fs.FindFileIn(context.destination_folder.get(), destination);
 
     const SyncStyle style = settings.EffectiveStyle();
     FileTime source_time = 0;
@@ -37,12 +38,16 @@ PreparedFile PrepareFile(const FileEntry& file, const PreparationContext& contex
     }
     prepared.action = ActionFor(exists, style, source_time, destination_time);
     if (prepared.action != FileAction::kKeep && !settings.IsPreview()) {
-        prepared.staged =
-            context.fs.StageCopyIn(context.source_folder.get(), context.destination_folder.get(),
-                                   file, prepared.destination);
+        prepared.staged = context.fs.StageCopyIn(
+            context.source_folder.get(), context.destination_folder.get(), file, destination);
         if (exists && prepared.staged->ok()) {
             context.fs.StartWritingOut(prepared.staged->value());
         }
+    }
+    const bool failed = !prepared.destination_status->ok() ||
+                        (prepared.source_status && !prepared.source_status->ok());
+    if (prepared.action != FileAction::kKeep || failed) {
+        prepared.destination = std::move(destination);
     }
     return prepared;
 }

@@ -15,6 +15,8 @@ namespace tidemark {
 /// copy staged beside the destination. Nothing here is visible at the destination yet.
 struct PreparedFile {
     std::optional<SkipReason> skip;
+    /// The destination's path, where the walk writes about the file: empty when the file is
+    /// kept and nothing failed (most files of a re-sync).
     std::string destination;
     /// The destination's status; empty while skipped.
     std::optional<Result<std::optional<FileStatus>>> destination_status;
