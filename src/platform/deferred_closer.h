@@ -8,10 +8,11 @@
 
 namespace tidemark {
 
-/// Closes descriptors on a thread of its own. Closing the last reference to a file that has
+/// Closes descriptors on threads of its own. Closing the last reference to a file that has
 /// just been replaced frees its blocks, which on some file systems (online discard, no
 /// journal) takes far longer than the replacement itself; handing the close over keeps that
-/// off the caller's thread. The destructor closes whatever is still queued.
+/// off the caller's thread. Freeing mostly waits for the device, so several closers wait at
+/// once. The destructor closes whatever is still queued.
 class DeferredCloser {
   public:
     DeferredCloser() = default;
@@ -27,7 +28,7 @@ class DeferredCloser {
 
   private:
     static constexpr std::size_t kMostWaiting = 64;
-    static constexpr int kThreads = 2;
+    static constexpr int kThreads = 8;
 
     void Loop();
 
