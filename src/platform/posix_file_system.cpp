@@ -403,13 +403,20 @@ Result<FolderListing> PosixFileSystem::ListFolderAgain(const std::string& path,
     if (!at.ok()) {
         return FailureFromErrno(at.error());
     }
-    const int fd = ::openat(at.folder(), at.name(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
+    // Held only to reach its items, the folder needs no descriptor that can read it.
+    const int held = ::openat(at.folder(), at.name(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (held < 0) {
         return LastError();
     }
-    if (earlier.state && StateOf(fd) == earlier.state) {
-        earlier.folder = std::make_shared<PosixHeldFolder>(fd, path);
+    if (earlier.state && StateOf(held) == earlier.state) {
+        earlier.folder = std::make_shared<PosixHeldFolder>(held, path);
         return earlier;
+    }
+    const int fd = ::openat(held, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int error = errno;
+    ::close(held);
+    if (fd < 0) {
+        return FailureFromErrno(error);
     }
     return ListOpenFolder(fd, path);
 }
