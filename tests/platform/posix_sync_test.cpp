@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
@@ -42,6 +44,9 @@ class PosixSyncTest : public ::testing::Test {
     }
 
     std::int32_t Run() {
+        // Past the tick the tree was made in, every folder counts as still: the pass takes the
+        // count's listings wherever a folder did not change in between.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         view = RecordingRunView{};
         RunController controller(fs, view, clock, format, exclude_list);
         return controller.SynchronizeNow(settings);
@@ -83,7 +88,7 @@ class PosixSyncTest : public ::testing::Test {
     TemporaryFolder folder;
     std::string source = folder / "src";
     std::string destination = folder / "dst";
-    PosixFileSystem fs;
+    PosixFileSystem fs{/*settle_time=*/0};
     RecordingRunView view;
     FakeClock clock;
     FakeTextFormat format;
@@ -162,6 +167,31 @@ TEST_F(PosixSyncTest, NormalReplacesOnlyOlderFilesEvenWhenReadOnly) {
     // Once copied, the time compares equal: the next pass has nothing to do.
     Run();
     EXPECT_EQ(WalkLines(), Lines{});
+}
+
+TEST_F(PosixSyncTest, ChangesMadeWhileTheCountIsConfirmedAreSeenByThePass) {
+    MakeFolders(source + "/still");
+    MakeFolders(source + "/changed");
+    WriteFile(source + "/still/kept", "k");
+    WriteFile(source + "/changed/gone", "g");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // see Run()
+    view = RecordingRunView{};
+    view.on_line = [this](const ResultLine& line) {
+        if (line.text.starts_with("Sychronization of ")) {
+            ::unlink((source + "/changed/gone").c_str());
+            WriteFile(source + "/changed/new", "n");
+        }
+    };
+    RunController(fs, view, clock, format, exclude_list).SynchronizeNow(settings);
+
+    Lines lines = WalkLines();
+    std::sort(lines.begin(), lines.end());  // folders come in the file system's order
+    EXPECT_EQ(lines, (Lines{"Creating Folder " + destination + "/changed",
+                            "Creating Folder " + destination + "/still",
+                            "Creating file " + destination + "/changed/new",
+                            "Creating file " + destination + "/still/kept"}));
+    EXPECT_EQ(ReadFile(destination + "/changed/new"), "n");
+    EXPECT_FALSE(stdfs::exists(destination + "/changed/gone"));
 }
 
 TEST_F(PosixSyncTest, PreviewLeavesTheDestinationUntouched) {
