@@ -101,6 +101,7 @@ void FilePrefetcher::StopScout(std::unique_lock<std::mutex>& lock) {
     queued_files_ = 0;
     queued_folders_ = 0;
     listings_.clear();
+    retired_.clear();
 }
 
 std::shared_ptr<const Result<FolderListing>> FilePrefetcher::TakeListing(
@@ -140,6 +141,7 @@ bool FilePrefetcher::PublishListing(const std::string& folder,
     }
     listings_.push_back(ScoutedListing{folder, std::move(listing)});
     file_ready_.notify_all();
+    FreeRetired(lock);
     return true;
 }
 
@@ -259,6 +261,7 @@ void FilePrefetcher::ResetItems(Batch& batch, std::size_t size) {
 }
 
 void FilePrefetcher::Abandon() {
+    std::unique_ptr<Batch> finished;
     std::unique_lock lock(mutex_);
     if (current_ == nullptr) {
         return;
@@ -266,8 +269,26 @@ void FilePrefetcher::Abandon() {
     DiscardBatch(lock, *current_);
     const auto found = std::find_if(batches_.begin(), batches_.end(),
                                     [&](const auto& batch) { return batch.get() == current_; });
+    finished = std::move(*found);
     batches_.erase(found);
     current_ = nullptr;
+    // Freeing a folder's listing and items is the scout's work where it runs: the scout made
+    // most of them, and the walk's time is the pass's.
+    if (scouting_ && !scout_done_ && retired_.size() < kMostRetired) {
+        retired_.push_back(std::move(finished));
+    }
+    lock.unlock();
+}
+
+void FilePrefetcher::FreeRetired(std::unique_lock<std::mutex>& lock) {
+    if (retired_.empty()) {
+        return;
+    }
+    std::vector<std::unique_ptr<Batch>> retired;
+    retired.swap(retired_);
+    lock.unlock();
+    retired.clear();
+    lock.lock();
 }
 
 bool FilePrefetcher::ClaimWork(std::size_t most, Batch*& found, std::size_t& first,
@@ -462,6 +483,7 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
     batches_.push_back(std::move(batch));
     file_ready_.notify_all();
     work_ready_.notify_all();
+    FreeRetired(lock);
 }
 
 }  // namespace tidemark

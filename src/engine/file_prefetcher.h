@@ -124,6 +124,9 @@ class FilePrefetcher {
     /// Waits for the batch's items in preparation, then throws away its staged copies.
     void DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& batch);
     void StopScout(std::unique_lock<std::mutex>& lock);
+    /// Frees the batches the walk is done with, without the lock; with mutex_ held on entry
+    /// and on return.
+    void FreeRetired(std::unique_lock<std::mutex>& lock);
     /// Wakes the scout when the walk has taken enough for it to go on; with mutex_ held.
     void WakeScoutIfRoom();
     /// Hands a listing on to the walk, waiting for room; false once the scout must stop.
@@ -151,6 +154,9 @@ class FilePrefetcher {
     std::atomic<bool> walk_waiting_ = false;  // for a file in preparation, or a discard
 
     std::deque<std::unique_ptr<Batch>> batches_;  // the walk's current batch first, if any
+    /// Batches the walk is done with, for the scout to free; each holds its folders open.
+    static constexpr std::size_t kMostRetired = 16;
+    std::vector<std::unique_ptr<Batch>> retired_;
     Batch* current_ = nullptr;
     std::size_t queued_files_ = 0;    // files of the scouted batches the walk has not begun
     std::size_t queued_folders_ = 0;  // and those batches
