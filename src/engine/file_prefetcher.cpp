@@ -179,15 +179,17 @@ void FilePrefetcher::Begin(const std::string& folder, const std::vector<FileEntr
         batch = made.get();
         batches_.push_front(std::move(made));
     }
+    current_ = batch;
     if (!batch->context) {
         batch->context.emplace(context);
         if (!batch->context->destination_folder) {
             batch->context->destination_folder = context.fs.HoldFolder(DestinationPathOf(
                 folder, context.source_root, context.destination_root, context.fs.Syntax()));
         }
+        // Only now may its files be prepared; a batch the scout queued ready woke the
+        // workers when it was queued.
+        work_ready_.notify_all();
     }
-    current_ = batch;
-    work_ready_.notify_all();
 }
 
 PreparedFile& FilePrefetcher::Take(std::size_t index) {
@@ -358,6 +360,7 @@ void FilePrefetcher::DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& bat
     batch.discarding = true;
     file_ready_.wait(lock, [&] { return batch.preparing == 0; });
     batch.discarding = false;
+    const bool was_full = StagedFull();
     for (std::optional<PreparedFile>& prepared : batch.prepared) {
         if (!prepared) {
             continue;
@@ -373,7 +376,9 @@ void FilePrefetcher::DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& bat
         }
         prepared.reset();
     }
-    work_ready_.notify_all();  // bytes may have been freed
+    if (was_full && !StagedFull()) {
+        work_ready_.notify_all();  // a worker held back by the bound may go on
+    }
 }
 
 void FilePrefetcher::WorkerLoop() {
