@@ -112,8 +112,9 @@ class FilePrefetcher {
     /// Claims the first run of waiting items, at most `most`, of a batch that may be
     /// prepared; with mutex_ held.
     bool ClaimWork(std::size_t most, Batch*& batch, std::size_t& first, std::size_t& count);
-    /// Prepares claimed items, with mutex_ held on entry and on return.
-    void PrepareItems(std::unique_lock<std::mutex>& lock, Batch& batch, std::size_t first,
+    /// Prepares claimed items, with mutex_ held on entry and on return; true when any of them
+    /// was copied.
+    bool PrepareItems(std::unique_lock<std::mutex>& lock, Batch& batch, std::size_t first,
                       std::size_t count);
     /// Prepares one claimed item. The walk calls it without the lock for its own next file:
     /// it never discards a batch while preparing one.
