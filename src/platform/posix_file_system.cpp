@@ -148,6 +148,19 @@ FileTime ChangeClockNow() {
     return ToFileTime(now);
 }
 
+/// The folder at path opened with `flags` (O_RDONLY or O_PATH), or why it cannot be.
+Result<int> OpenFolder(const std::string& path, int flags) {
+    const AnchoredPath at(path);
+    if (!at.ok()) {
+        return FailureFromErrno(at.error());
+    }
+    const int fd = ::openat(at.folder(), at.name(), flags | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return LastError();
+    }
+    return fd;
+}
+
 std::string ParentOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {
@@ -386,28 +399,21 @@ bool PosixFileSystem::FolderExists(const std::string& path) {
 }
 
 Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
-    const AnchoredPath at(path);
-    if (!at.ok()) {
-        return FailureFromErrno(at.error());
+    const Result<int> fd = OpenFolder(path, O_RDONLY);
+    if (!fd) {
+        return fd.failure();
     }
-    const int fd = ::openat(at.folder(), at.name(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return LastError();
-    }
-    return ListOpenFolder(fd, path);
+    return ListOpenFolder(*fd, path);
 }
 
 Result<FolderListing> PosixFileSystem::ListFolderAgain(const std::string& path,
                                                        FolderListing earlier) {
-    const AnchoredPath at(path);
-    if (!at.ok()) {
-        return FailureFromErrno(at.error());
-    }
     // Held only to reach its items, the folder needs no descriptor that can read it.
-    const int held = ::openat(at.folder(), at.name(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (held < 0) {
-        return LastError();
+    const Result<int> opened = OpenFolder(path, O_PATH);
+    if (!opened) {
+        return opened.failure();
     }
+    const int held = *opened;
     if (earlier.state && StateOf(held) == earlier.state) {
         earlier.folder = std::make_shared<PosixHeldFolder>(held, path);
         return earlier;
@@ -480,10 +486,8 @@ Result<FolderListing> PosixFileSystem::ListOpenFolder(int fd, const std::string&
 }
 
 std::shared_ptr<const HeldFolder> PosixFileSystem::HoldFolder(const std::string& path) {
-    const AnchoredPath at(path);
-    const int fd =
-        at.ok() ? ::openat(at.folder(), at.name(), O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
-    return fd >= 0 ? std::make_shared<PosixHeldFolder>(fd, path) : nullptr;
+    const Result<int> fd = OpenFolder(path, O_PATH);
+    return fd ? std::make_shared<PosixHeldFolder>(*fd, path) : nullptr;
 }
 
 Result<std::optional<FileStatus>> PosixFileSystem::FindFile(const std::string& path) {
