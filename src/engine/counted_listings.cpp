@@ -81,10 +81,4 @@ Result<FolderListing> CountedListings::List(FileSystemPort& fs, const std::strin
     return fs.ListFolderAgain(folder, Expand(*kept, folder, fs.Syntax()));
 }
 
-void CountedListings::Clear() {
-    std::lock_guard lock(mutex_);
-    listings_.clear();
-    items_ = 0;
-}
-
 }  // namespace tidemark

@@ -30,9 +30,6 @@ class CountedListings {
     /// change since; afresh otherwise.
     Result<FolderListing> List(FileSystemPort& fs, const std::string& folder);
 
-    /// Lets go of every listing kept.
-    void Clear();
-
   private:
     struct Item {
         std::uint32_t name_end;  // where the item's name ends in `names`

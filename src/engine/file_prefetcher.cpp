@@ -265,6 +265,7 @@ void FilePrefetcher::ResetItems(Batch& batch, std::size_t size) {
 }
 
 void FilePrefetcher::Abandon() {
+    // Declared before the lock: a batch the scout will not free is freed once it is let go.
     std::unique_ptr<Batch> finished;
     std::unique_lock lock(mutex_);
     if (current_ == nullptr) {
@@ -281,7 +282,6 @@ void FilePrefetcher::Abandon() {
     if (scouting_ && !scout_done_ && retired_.size() < kMostRetired) {
         retired_.push_back(std::move(finished));
     }
-    lock.unlock();
 }
 
 void FilePrefetcher::FreeRetired(std::unique_lock<std::mutex>& lock) {

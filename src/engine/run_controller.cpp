@@ -150,12 +150,8 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
         }
     }
 
-    // Listings the count keeps are let go of however the pass ends.
-    counted_listings_.Clear();
-    struct ClearOnExit {
-        CountedListings& listings;
-        ~ClearOnExit() { listings.Clear(); }
-    } clear_listings{counted_listings_};
+    // What the count keeps for the walk lives as long as the pass, however it ends.
+    CountedListings counted_listings;
     PassContext context{fs_,
                         view_,
                         log_,
@@ -165,7 +161,7 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
                         exclude_list_,
                         stats_,
                         prefetcher_,
-                        counted_listings_,
+                        counted_listings,
                         GuardedFolder(source, destination)};
     FolderWalk walk(context);
 
@@ -204,7 +200,7 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
     log_.AddResult("Sychronization of " + total + " files started at " + Now() + "!");
     state_.start_time = clock_.Seconds();
     prefetcher_.StartPass(PassRoute{fs_, settings, exclude_list_, source, destination,
-                                    context.guarded_folder, counted_listings_});
+                                    context.guarded_folder, counted_listings});
     EndPassOnExit end_pass(prefetcher_);
     walk.ProcessFolder(source, source, destination);
     end_pass.Now();

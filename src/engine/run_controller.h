@@ -71,7 +71,6 @@ class RunController {
     RunState state_;
     RunProgress progress_;
     FilePrefetcher prefetcher_;
-    CountedListings counted_listings_;
     std::string pause_caption_ = "Pause";
 };
 
