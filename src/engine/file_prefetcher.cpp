@@ -336,8 +336,7 @@ bool FilePrefetcher::PrepareItems(std::unique_lock<std::mutex>& lock, Batch& bat
     lock.unlock();
     bool copied = false;
     for (std::size_t index = first; index < first + count; ++index) {
-        PrepareItem(batch, index);
-        copied = copied || (batch.prepared[index] && batch.prepared[index]->staged);
+        copied = PrepareItem(batch, index) || copied;
         if (walk_waiting_) {
             std::lock_guard wake(mutex_);
             file_ready_.notify_all();
@@ -351,14 +350,17 @@ bool FilePrefetcher::PrepareItems(std::unique_lock<std::mutex>& lock, Batch& bat
     return copied;
 }
 
-void FilePrefetcher::PrepareItem(Batch& batch, std::size_t index) {
+bool FilePrefetcher::PrepareItem(Batch& batch, std::size_t index) {
     try {
         batch.prepared[index] = PrepareFile((*batch.files)[index], *batch.context);
     } catch (...) {
         batch.errors[index] = std::current_exception();
     }
     CountStaged(batch.prepared[index]);
+    const bool copied = batch.prepared[index] && batch.prepared[index]->staged;
+    // From here on the item is the walk's.
     batch.states[index] = ItemState::kPrepared;
+    return copied;
 }
 
 void FilePrefetcher::DiscardBatch(std::unique_lock<std::mutex>& lock, Batch& batch) {

@@ -116,9 +116,9 @@ class FilePrefetcher {
     /// was copied.
     bool PrepareItems(std::unique_lock<std::mutex>& lock, Batch& batch, std::size_t first,
                       std::size_t count);
-    /// Prepares one claimed item. The walk calls it without the lock for its own next file:
-    /// it never discards a batch while preparing one.
-    void PrepareItem(Batch& batch, std::size_t index);
+    /// Prepares one claimed item; true when it was copied. The walk calls it without the
+    /// lock for its own next file: it never discards a batch while preparing one.
+    bool PrepareItem(Batch& batch, std::size_t index);
     static void ResetItems(Batch& batch, std::size_t size);
     /// The prepared item, or what preparing it threw, thrown again.
     static PreparedFile& Prepared(Batch& batch, std::size_t index);
