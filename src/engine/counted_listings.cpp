@@ -46,10 +46,10 @@ FolderListing CountedListings::Expand(const Kept& kept, const std::string& folde
 }
 
 void CountedListings::Keep(const std::string& folder, const FolderListing& listing) noexcept {
-    const std::size_t items = listing.sub_folders.size() + listing.files.size();
     if (!listing.state) {
         return;
     }
+    const std::size_t items = listing.sub_folders.size() + listing.files.size();
     try {
         {
             std::lock_guard lock(mutex_);

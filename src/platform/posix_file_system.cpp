@@ -128,8 +128,7 @@ std::optional<EntryKind> KindOfDirectoryEntry(unsigned char type) {
     }
 }
 
-/// The folder's state, for a listing about to be read from it: the moment is taken before the
-/// state, so any change after it leaves a change time of that moment or later.
+/// What the folder's own status says of its contents: where it is and when they last changed.
 std::optional<FolderState> StateOf(int fd) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
@@ -432,6 +431,7 @@ Result<FolderListing> PosixFileSystem::ListOpenFolder(int fd, const std::string&
     listing.folder = std::make_shared<PosixHeldFolder>(fd, path);
     // A change within the file system's time steps of the last one could leave the folder's
     // times as they are: only a folder that has been still for a while has a state to compare.
+    // The moment is taken first, so any change after it is stamped with that moment or later.
     const FileTime now = ChangeClockNow();
     if (auto state = StateOf(fd);
         state && std::max(state->modified, state->changed) < now - settle_time_) {
