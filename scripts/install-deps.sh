@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev
+  libjemalloc-dev
   appstream desktop-file-utils
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
