@@ -11,7 +11,7 @@ DeferredCloser::~DeferredCloser() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    queued_.notify_all();
+    queued_.release(static_cast<std::ptrdiff_t>(threads_.size()));
     for (std::thread& thread : threads_) {
         thread.join();
     }
@@ -34,7 +34,7 @@ void DeferredCloser::Close(int fd) {
     if (fd >= 0) {
         ::close(fd);
     } else {
-        queued_.notify_one();
+        queued_.release();
     }
 }
 
@@ -45,9 +45,9 @@ void DeferredCloser::Drain() {
 
 void DeferredCloser::Loop() {
     MarkThreadAsBackground();
-    std::unique_lock lock(mutex_);
     while (true) {
-        queued_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
+        queued_.acquire();
+        std::unique_lock lock(mutex_);
         if (waiting_.empty()) {
             return;  // stopping, and nothing left
         }

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 #include <vector>
 
@@ -33,7 +34,10 @@ class DeferredCloser {
     void Loop();
 
     std::mutex mutex_;
-    std::condition_variable queued_;
+    /// One count per descriptor queued, and one per closer when stopping. A semaphore rather
+    /// than a condition variable: handing over a descriptor must never make the caller wait,
+    /// and signalling a condition variable that many threads wait on can.
+    std::counting_semaphore<> queued_{0};
     std::condition_variable drained_;
     std::vector<int> waiting_;
     int closing_ = 0;  // taken from waiting_, not yet closed
