@@ -103,6 +103,17 @@ TEST(QtLocaleText, DatesAndNumbersFollowTheLocale) {
     ASSERT_TRUE(back);
     EXPECT_EQ(back->hour, 12);
     EXPECT_FALSE(english.ParseLocaleDateTime("not a date"));
+
+    // Recent texts are remembered: each time still gets its own.
+    constexpr FileTime kSecond = 1'000'000'000;
+    const FileTime times[] = {kNoon,           kNoon + kSecond,     kNoon, kNoon + 2 * kSecond,
+                              kNoon + kSecond, kNoon + kSecond / 2, kNoon};
+    const char* texts[] = {"13.09.20 12:26:40", "13.09.20 12:26:41", "13.09.20 12:26:40",
+                           "13.09.20 12:26:42", "13.09.20 12:26:41", "13.09.20 12:26:40",
+                           "13.09.20 12:26:40"};
+    for (std::size_t i = 0; i < std::size(times); ++i) {
+        EXPECT_EQ(german.DateTime(times[i]), texts[i]) << i;
+    }
 }
 
 TEST(QtMessageBox, TitledWithTheApplicationAndAnsweredByItsButtons) {

@@ -45,10 +45,18 @@ std::string QtLocaleText::DateTime(FileTime time) {
     if (time < 0 && time % 1'000'000 != 0) {
         --milliseconds;
     }
+    for (const Written& written : written_) {
+        if (written.milliseconds == milliseconds && !written.text.empty()) {
+            return written.text;
+        }
+    }
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(milliseconds, Qt::LocalTime);
     const QString text = locale_.toString(local.date(), date_format_) + QLatin1Char(' ') +
                          locale_.toString(local.time(), time_format_);
-    return text.toStdString();
+    Written& replaced = written_[oldest_];
+    oldest_ = (oldest_ + 1) % written_.size();
+    replaced = Written{milliseconds, text.toStdString()};
+    return replaced.text;
 }
 
 std::string QtLocaleText::OneDecimal(double value) {
