@@ -34,9 +34,9 @@ void WindowRunView::Flush() {
     if (widgets_.model->Publish()) {
         widgets_.list->SelectLastLine();
     }
-    if (status_) {
-        widgets_.output->setText(QString::fromStdString(*status_));
-        status_.reset();
+    if (status_written_) {
+        widgets_.output->setText(QString::fromStdString(status_));
+        status_written_ = false;
     }
     if (progress_maximum_) {
         widgets_.progress->setMaximum(ProgressNumber(*progress_maximum_));
@@ -46,9 +46,9 @@ void WindowRunView::Flush() {
         widgets_.progress->setValue(ProgressNumber(*progress_value_));
         progress_value_.reset();
     }
-    if (time_remaining_) {
-        widgets_.time_remaining->setText(*time_remaining_);
-        time_remaining_.reset();
+    if (time_remaining_written_) {
+        widgets_.time_remaining->setText(QString::fromStdString(time_remaining_));
+        time_remaining_written_ = false;
     }
     if (calculating_note_visible_) {
         widgets_.calculating_note->setVisible(*calculating_note_visible_);
@@ -76,7 +76,7 @@ MessageAnswer WindowRunView::ShowMessage(const std::string& text, MessageButtons
 
 void WindowRunView::AddLine(const ResultLine& line) {
     widgets_.model->Append(line);
-    status_ = line.text;
+    SetStatus(line.text);
 }
 
 void WindowRunView::ClearResults() {
@@ -85,6 +85,7 @@ void WindowRunView::ClearResults() {
 
 void WindowRunView::SetStatus(const std::string& text) {
     status_ = text;
+    status_written_ = true;
 }
 
 void WindowRunView::SetProgressMaximum(std::int64_t maximum) {
@@ -96,7 +97,8 @@ void WindowRunView::SetProgressValue(std::int64_t value) {
 }
 
 void WindowRunView::SetTimeRemaining(const std::string& caption) {
-    time_remaining_ = QString::fromStdString(caption);
+    time_remaining_ = caption;
+    time_remaining_written_ = true;
 }
 
 void WindowRunView::SetCalculatingNoteVisible(bool visible) {

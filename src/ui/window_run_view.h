@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "engine/run_view.h"
 
@@ -89,10 +89,13 @@ class WindowRunView final : public RunView {
     double last_refresh_ = 0.0;
     double interval_ = kRefreshInterval;
 
-    std::optional<std::string> status_;  // converted only when shown
+    // Texts written for every file are converted only when shown, and their room is reused.
+    std::string status_;
+    bool status_written_ = false;
+    std::string time_remaining_;
+    bool time_remaining_written_ = false;
     std::optional<std::int64_t> progress_maximum_;
     std::optional<std::int64_t> progress_value_;
-    std::optional<QString> time_remaining_;
     std::optional<bool> calculating_note_visible_;
 };
 

@@ -175,12 +175,22 @@ TEST_F(MainWindowTest, WindowLinesReachTheListOnlyWhenARefreshIsDue) {
     EXPECT_EQ(Child<QListView>("lstResults").currentIndex().row(), 2);
     EXPECT_EQ(Child<QLabel>("lblOutput").text(), QStringLiteral("three"));
 
-    // Everything written shows before a message box does.
+    // Only the last status and time written since the refresh before show.
+    view.SetStatus("synchronizing...");
+    view.SetTimeRemaining("2.0 seconds");
     view.AddLine(ResultLine{"four", {}});
+    view.SetTimeRemaining("1.0 seconds");
+    clock.seconds += 1.0;
+    view.ProcessEvents();
+    EXPECT_EQ(Child<QLabel>("lblOutput").text(), QStringLiteral("four"));
+    EXPECT_EQ(Child<QLabel>("lblTimeRemaining").text(), QStringLiteral("1.0 seconds"));
+
+    // Everything written shows before a message box does.
+    view.AddLine(ResultLine{"five", {}});
     view.SetProgressMaximum(10);
     view.SetProgressValue(7);
     view.ShowMessage("question", MessageButtons::kYesNo, MessageIcon::kQuestion);
-    EXPECT_EQ(messages.shown.back().lines_shown, 4);
+    EXPECT_EQ(messages.shown.back().lines_shown, 5);
     EXPECT_EQ(Child<QProgressBar>("ProgressBar1").value(), 7);
 }
 
