@@ -367,11 +367,11 @@ TrialCounts CheckDestination(const TreeSnapshot& source, const TreeSnapshot& pre
         const ItemState* after = Find(now, path);
         const ItemState* from_source = Find(source, path);
         if (before == nullptr && after != nullptr) {
-            if (const auto process = PosixFileSystem::TemporaryFileOwner(NameOf(path))) {
+            if (const auto process = TemporaryName::MakerOf(NameOf(path))) {
                 ++counts.temporary;
                 if (!temporary_allowed) {
                     problems.push_back(when + ": temporary file " + path + " was not removed");
-                } else if (owner <= 0 || *process != static_cast<unsigned>(owner)) {
+                } else if (owner <= 0 || process != static_cast<std::uint64_t>(owner)) {
                     problems.push_back(when + ": temporary file " + path +
                                        " is not named for the killed process");
                 }
@@ -456,11 +456,10 @@ CrashCampaignResult RunCrashCampaign(const CrashCampaignOptions& options, std::F
     }
     const std::string source = work + "/src";
     const std::string destination = work + "/dst";
-    const std::string scratch = work + "/scratch";
     SplitMix64 plan(options.seed);
     const std::vector<SourceItem> items = PlanSource(options, plan);
     std::optional<TreeSnapshot> source_state;
-    if (!BuildSource(source, items, options.seed, error) || !MakeFolder(scratch, error)) {
+    if (!BuildSource(source, items, options.seed, error)) {
         result.problems.push_back(error);
     } else {
         source_state = Snapshot(source, result.problems);
@@ -546,7 +545,8 @@ CrashCampaignResult RunCrashCampaign(const CrashCampaignOptions& options, std::F
             result.temporary_files_left += after_kill.temporary;
         }
 
-        // The next pass completes the work.
+        // The next pass completes the work, and removes what the killed pass left in the
+        // folders it writes to: those of the files the killed pass was putting in place.
         std::string how;
         const PassEnd completed = RunToEnd(
             options.bench_path, {"--style", style, "--ignore-hidden", "0", source, destination},
@@ -557,22 +557,9 @@ CrashCampaignResult RunCrashCampaign(const CrashCampaignOptions& options, std::F
         } else if (const auto now = Snapshot(destination, problems); now && previous) {
             const TrialCounts done = CheckDestination(
                 *source_state, *previous, *now, backup, /*finished=*/true, pass.pid(),
-                /*temporary_allowed=*/true, label + " after the completing pass", problems);
+                /*temporary_allowed=*/false, label + " after the completing pass", problems);
             result.tally.files_compared += done.files;
             result.tally.bytes_lost += done.lost;
-        }
-
-        // A pass that walks the destination removes what the killed pass left behind.
-        const PassEnd walked = RunToEnd(options.bench_path,
-                                        {"--preview", "--ignore-hidden", "0", destination, scratch},
-                                        options.time_limit_seconds, how);
-        if (walked != PassEnd::kCompleted) {
-            (walked == PassEnd::kHung ? result.tally.hangs : result.tally.crashes) += 1;
-            problems.push_back(label + ": the pass over the destination " + how);
-        } else if (const auto now = Snapshot(destination, problems); now && previous) {
-            CheckDestination(*source_state, *previous, *now, backup, /*finished=*/true, pass.pid(),
-                             /*temporary_allowed=*/false,
-                             label + " after a pass walked the destination", problems);
         }
 
         if (log != nullptr) {

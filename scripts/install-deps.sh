@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   rsync
+  exfatprogs exfat-fuse
   xvfb xauth
 )
 

@@ -10,4 +10,8 @@ Failure FailureFromErrno(int error) {
     return Failure{denied ? kAccessDenied : 1000 + error, std::strerror(error)};
 }
 
+Failure SourceChanged() {
+    return Failure{2000, "The file changed while it was being copied"};
+}
+
 }  // namespace tidemark

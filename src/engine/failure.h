@@ -23,6 +23,10 @@ struct Failure {
 /// every other error 1000 + its number, so that none of them can be mistaken for 70.
 Failure FailureFromErrno(int error);
 
+/// The failure of a copy whose source changed while it was copied: the copy is not put in
+/// place, and the next pass copies the file again.
+Failure SourceChanged();
+
 /// The outcome of an operation that produces no value: success, or a failure.
 class [[nodiscard]] Status {
   public:

@@ -65,6 +65,11 @@ void FolderWalk::ProcessFiles(const Result<FolderListing>& listing, const std::s
         context_.fs,      context_.settings, context_.exclude_list, source_root,
         destination_root, new_destination,   listing->folder,       nullptr};
     context_.prefetcher.Begin(folder, listing->files, preparation);
+    folder_to_clean_.reset();
+    if (!new_destination && !context_.settings.IsPreview()) {
+        folder_to_clean_ =
+            DestinationPathOf(folder, source_root, destination_root, context_.fs.Syntax());
+    }
     AbandonOnExit abandon(context_.prefetcher);
     double previous_estimate = 0.0;
     for (std::size_t i = 0; i < listing->files.size(); ++i) {
@@ -134,6 +139,10 @@ void FolderWalk::ProcessFile(const FileEntry& file, PreparedFile& prepared) {
         if (!prepared.staged->ok()) {
             failures.Report(prepared.staged->failure());
             return;
+        }
+        if (folder_to_clean_) {
+            context_.fs.RemoveLeftovers(*folder_to_clean_);
+            folder_to_clean_.reset();
         }
         Status committed = context_.fs.CommitCopy(prepared.staged->value(), overwrite);
         if (!committed) {

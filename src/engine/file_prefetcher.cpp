@@ -438,7 +438,7 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
     if (*listing && depth >= kMostHeldFolderLevels) {
         listing->value().folder.reset();
     }
-    if (!PublishListing(folder, listing) || !*listing) {
+    if (!PublishListing(folder, listing) || !*listing || route.guard.Guards(listing->value())) {
         return;
     }
     const std::string destination =
@@ -454,7 +454,7 @@ void FilePrefetcher::ScoutFolder(const std::string& folder, int depth,
     }
     const FolderListing& listed = listing->value();
     for (const FileEntry& sub_folder : listed.sub_folders) {
-        if (sub_folder.path != route.guarded_folder) {
+        if (!route.guard.Guards(sub_folder.path)) {
             ScoutFolder(sub_folder.path, depth + 1, stage_in);
         }
         if (scout_stop_) {

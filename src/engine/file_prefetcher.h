@@ -16,6 +16,7 @@
 
 #include "engine/counted_listings.h"
 #include "engine/file_preparation.h"
+#include "engine/folder_guard.h"
 
 namespace tidemark {
 
@@ -26,7 +27,7 @@ struct PassRoute {
     const ExcludeList& exclude_list;
     std::string source_root;
     std::string destination_root;
-    std::string guarded_folder;  ///< a source folder the walk leaves out; empty for none
+    const FolderGuard& guard;  ///< the destination root, left out where the source holds it
     CountedListings& counted_listings;
 };
 

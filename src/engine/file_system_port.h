@@ -51,6 +51,15 @@ struct FolderState {
     bool operator==(const FolderState&) const = default;
 };
 
+/// Which folder a folder is: every spelling, link or mount that reaches one folder gives the
+/// same identity.
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    bool operator==(const FolderIdentity&) const = default;
+};
+
 /// The immediate contents of a folder, each list in the order the file system lists them.
 struct FolderListing {
     std::vector<FileEntry> sub_folders;
@@ -60,6 +69,8 @@ struct FolderListing {
     /// The folder's state as it was listed, where the file system can tell any later change
     /// from it; for ListFolderAgain.
     std::optional<FolderState> state;
+    /// The listed folder's identity, where the file system can tell it.
+    std::optional<FolderIdentity> identity;
 };
 
 /// What the file system says about one existing item that is not a folder.
@@ -77,6 +88,12 @@ struct StagedCopy {
     std::uint64_t bytes = 0;  ///< the size of the copy
 };
 
+/// Kept by a pass for as long as its roots stay anchored (see AnchorRoots).
+class RootAnchor {
+  public:
+    virtual ~RootAnchor() = default;
+};
+
 /// Every file-system access of the engine goes through this port. Failures carry the number 70
 /// for access denied and another number otherwise, with the system's description. The engine
 /// calls it from several threads at once: the walk's, and those that prepare files ahead of it.
@@ -87,9 +104,23 @@ class FileSystemPort {
     /// The path syntax this file system uses.
     virtual const PathSyntax& Syntax() const = 0;
 
-    /// True only for an existing folder (a link to a folder is not one); false for anything
-    /// else, including a path that cannot be examined.
+    /// For as long as the returned anchor lives, no operation follows a link at or below these
+    /// folders: a link where a folder is needed is not a folder, so nothing outside the roots
+    /// is read or written through one, however the trees change meanwhile. The roots
+    /// themselves may be links (the user chose them) and are resolved now, once. A file
+    /// system that never follows links needs no anchor.
+    virtual std::unique_ptr<RootAnchor> AnchorRoots(const std::vector<std::string>& /*roots*/) {
+        return nullptr;
+    }
+
+    /// True only for an existing folder; false for anything else, including a path that
+    /// cannot be examined. Below an anchored root a link to a folder is not one.
     virtual bool FolderExists(const std::string& path) = 0;
+
+    /// The identity of an existing folder, where the file system can tell it.
+    virtual std::optional<FolderIdentity> IdentityOf(const std::string& /*folder*/) {
+        return std::nullopt;
+    }
 
     /// The sub-folders and files directly inside the folder. Fails when the folder is missing,
     /// is not a folder or cannot be read.
@@ -110,8 +141,9 @@ class FileSystemPort {
     /// Copies the listed item `source` into a new temporary file beside `destination`, keeping
     /// its last-modified time and permission bits; a link is copied as a link with the same
     /// target text. Nothing at `destination` changes. Fails for special files (pipes, sockets,
-    /// devices) without opening them, and when the destination's folder does not exist; a
-    /// failure leaves no temporary file.
+    /// devices) without opening them, when the destination's folder does not exist, and with
+    /// SourceChanged() when the source changed while it was copied; a failure leaves no
+    /// temporary file.
     virtual Result<StagedCopy> StageCopy(const FileEntry& source,
                                          const std::string& destination) = 0;
 
@@ -163,6 +195,11 @@ class FileSystemPort {
         }
         return committed;
     }
+
+    /// Removes what copies of this program that died left in the folder: temporary files whose
+    /// names show they were made on this machine by a process that no longer runs. For the
+    /// destination folders a real pass writes to; nothing else is ever removed.
+    virtual void RemoveLeftovers(const std::string& /*folder*/) {}
 
     /// Succeeds when the existing file at path could be deleted (read-only files included);
     /// the step a replacement takes before the new copy is put in place. Changes nothing.

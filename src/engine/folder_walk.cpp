@@ -18,7 +18,7 @@ bool FolderWalk::Excludes(const std::string& path) const {
 }
 
 bool FolderWalk::IsGuarded(const FileEntry& sub_folder) const {
-    return !context_.guarded_folder.empty() && sub_folder.path == context_.guarded_folder;
+    return context_.guard.Guards(sub_folder.path);
 }
 
 void FolderWalk::ProcessFolder(const std::string& folder, const std::string& source_root,
@@ -41,6 +41,9 @@ void FolderWalk::ProcessFolder(const std::string& folder, const std::string& sou
             own.value().folder.reset();
         }
         listing = std::make_shared<const Result<FolderListing>>(std::move(own));
+    }
+    if (*listing && context_.guard.Guards(listing->value())) {
+        return;  // became the destination root after the count: left out as it would have been
     }
     ++depth_;
     ProcessSubFolders(*listing, source_root, destination_root, new_destination);
@@ -71,12 +74,17 @@ void FolderWalk::ProcessSubFolders(const Result<FolderListing>& listing,
             if (!context_.settings.IsPreview()) {
                 context_.prefetcher.NoteCreating(destination);
                 if (Status created = context_.fs.CreateFolder(destination); !created) {
-                    // A folder that cannot be created ends this level's loop; the folder's
-                    // own files are still handled by the caller.
-                    context_.log.AddResult(
-                        CouldNotProcessLine("Folder ", destination, created.failure()),
-                        destination);
-                    return;
+                    // Nothing can go into a folder that could not be made (a file or a link
+                    // may stand in its place): its tree is left out, its siblings are not.
+                    const Failure& failure = created.failure();
+                    context_.log.AddResult(CouldNotProcessLine("Folder ", destination, failure),
+                                           destination);
+                    Count(failure.IsAccessDenied() ? context_.stats.permission_errors
+                                                   : context_.stats.other_errors);
+                    if (context_.progress.PollPauseStop()) {
+                        return;
+                    }
+                    continue;
                 }
             }
             Count(context_.stats.created_folders);
@@ -95,8 +103,8 @@ std::int64_t FolderWalk::CountFiles(const std::string& folder) {
 }
 
 std::int64_t FolderWalk::CountFiles(const std::string& folder, int helpers, bool keep_listings) {
-    TreeCount count(context_.fs, context_.guarded_folder, helpers,
-                    context_.prefetcher.HelperStart());
+    TreeCount count(context_.fs, context_.guard, keep_listings ? &context_.guard.found : nullptr,
+                    helpers, context_.prefetcher.HelperStart());
     TreeCount::Listed keep;
     if (keep_listings) {
         // The pass skips excluded folders whole, and every folder below one is excluded too.

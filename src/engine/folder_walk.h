@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/counted_listings.h"
 #include "engine/exclusion.h"
 #include "engine/file_prefetcher.h"
 #include "engine/file_system_port.h"
+#include "engine/folder_guard.h"
 #include "engine/progress.h"
 #include "engine/results_log.h"
 #include "engine/run_types.h"
@@ -26,9 +28,8 @@ struct PassContext {
     FilePrefetcher& prefetcher;
     /// The listings of the count before the pass, for the pass to take.
     CountedListings& counted_listings;
-    /// A source folder that must be neither counted nor walked because it is the pass's
-    /// destination root (a destination inside the source tree); empty when there is none.
-    std::string guarded_folder;
+    /// The destination root where the source tree holds it, neither counted nor walked.
+    FolderGuard& guard;
 };
 
 /// The recursive walk of one pass over the source tree: sub-folders first, depth first,
@@ -64,6 +65,9 @@ class FolderWalk {
 
     PassContext& context_;
     int depth_ = 0;
+    /// The destination folder of the files in hand until a copy is first put in it; what
+    /// copies that died left there is removed then.
+    std::optional<std::string> folder_to_clean_;
 };
 
 }  // namespace tidemark

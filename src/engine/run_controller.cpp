@@ -100,24 +100,25 @@ bool RunController::IsSameLocation(const std::string& source, const std::string&
            SameText(*resolved_source, *resolved_destination, syntax);
 }
 
-std::string RunController::GuardedFolder(const std::string& source,
-                                         const std::string& destination) {
+FolderGuard RunController::GuardFor(const std::string& source, const std::string& destination) {
+    FolderGuard guard;
+    guard.identity = fs_.IdentityOf(destination);
     const auto resolved_source = fs_.ResolveFolder(source);
     const auto resolved_destination = fs_.ResolveFolder(destination);
     if (!resolved_source || !resolved_destination) {
-        return {};
+        return guard;
     }
     const PathSyntax& syntax = fs_.Syntax();
     std::string prefix = *resolved_source;
     if (prefix.empty() || prefix.back() != syntax.separator) {
         prefix += syntax.separator;
     }
-    if (resolved_destination->size() <= prefix.size() ||
-        !SameText(resolved_destination->substr(0, prefix.size()), prefix, syntax)) {
-        return {};
+    if (resolved_destination->size() > prefix.size() &&
+        SameText(resolved_destination->substr(0, prefix.size()), prefix, syntax)) {
+        guard.path = FixBackslash(
+            JoinPath(source, resolved_destination->substr(prefix.size()), syntax), syntax);
     }
-    return FixBackslash(JoinPath(source, resolved_destination->substr(prefix.size()), syntax),
-                        syntax);
+    return guard;
 }
 
 RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
@@ -150,19 +151,13 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
         }
     }
 
+    // From here on nothing below the roots is reached through a link.
+    const std::unique_ptr<RootAnchor> anchor = fs_.AnchorRoots({source, destination});
+    FolderGuard guard = GuardFor(source, destination);
     // What the count keeps for the walk lives as long as the pass, however it ends.
     CountedListings counted_listings;
-    PassContext context{fs_,
-                        view_,
-                        log_,
-                        progress_,
-                        format_,
-                        settings,
-                        exclude_list_,
-                        stats_,
-                        prefetcher_,
-                        counted_listings,
-                        GuardedFolder(source, destination)};
+    PassContext context{fs_,           view_,  log_,        progress_,        format_, settings,
+                        exclude_list_, stats_, prefetcher_, counted_listings, guard};
     FolderWalk walk(context);
 
     log_.SetStatus("Please wait while the workload is estimated.");
@@ -199,8 +194,8 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
     progress_.SetMaximum(stats_.total_files);
     log_.AddResult("Sychronization of " + total + " files started at " + Now() + "!");
     state_.start_time = clock_.Seconds();
-    prefetcher_.StartPass(PassRoute{fs_, settings, exclude_list_, source, destination,
-                                    context.guarded_folder, counted_listings});
+    prefetcher_.StartPass(
+        PassRoute{fs_, settings, exclude_list_, source, destination, guard, counted_listings});
     EndPassOnExit end_pass(prefetcher_);
     walk.ProcessFolder(source, source, destination);
     end_pass.Now();

@@ -6,6 +6,7 @@
 #include "engine/exclusion.h"
 #include "engine/file_prefetcher.h"
 #include "engine/file_system_port.h"
+#include "engine/folder_guard.h"
 #include "engine/progress.h"
 #include "engine/results_log.h"
 #include "engine/run_types.h"
@@ -57,7 +58,7 @@ class RunController {
     PassOutcome RunPass(const SyncSettings& settings, const std::string& source,
                         const std::string& destination, bool reverse);
     bool IsSameLocation(const std::string& source, const std::string& destination);
-    std::string GuardedFolder(const std::string& source, const std::string& destination);
+    FolderGuard GuardFor(const std::string& source, const std::string& destination);
     void WriteSummary();
     std::string Now();
 

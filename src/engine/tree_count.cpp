@@ -5,10 +5,11 @@
 
 namespace tidemark {
 
-TreeCount::TreeCount(FileSystemPort& fs, std::string guarded_folder, int helpers,
-                     HelperThreadStart helper_start)
+TreeCount::TreeCount(FileSystemPort& fs, const FolderGuard& guard, std::vector<std::string>* found,
+                     int helpers, HelperThreadStart helper_start)
     : fs_(fs),
-      guarded_folder_(std::move(guarded_folder)),
+      guard_(guard),
+      found_(found),
       helpers_(std::max(helpers, 0)),
       helper_start_(helper_start) {}
 
@@ -109,11 +110,17 @@ void TreeCount::ListOne(const Task& task, std::unique_lock<std::mutex>& lock) {
         unreadable_.push_back(UnreadableFolder{task.position, task.folder, listing->failure()});
         return;
     }
+    if (guard_.Guards(listing->value())) {
+        if (found_ != nullptr) {
+            found_->push_back(task.folder);  // the destination root, reached another way
+        }
+        return;
+    }
     files_ += static_cast<std::int64_t>(listing->value().files.size());
     const std::vector<FileEntry>& sub_folders = listing->value().sub_folders;
     // Pushed last to first, so that the first sub-folder is listed next.
     for (std::size_t i = sub_folders.size(); i-- > 0;) {
-        if (!guarded_folder_.empty() && sub_folders[i].path == guarded_folder_) {
+        if (guard_.Guards(sub_folders[i].path)) {
             continue;
         }
         Task sub{sub_folders[i].path, task.position};

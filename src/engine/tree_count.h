@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/file_system_port.h"
+#include "engine/folder_guard.h"
 #include "engine/run_types.h"
 
 namespace tidemark {
@@ -21,10 +22,11 @@ namespace tidemark {
 class TreeCount {
   public:
     /// `helpers` threads list folders beside the caller's; with none the caller lists them all.
-    /// `guarded_folder`, when not empty, is left out with its whole tree.
+    /// The folders `guard` guards are left out with their whole trees; those found to be the
+    /// destination root by their identity are added to `found`, when not null.
     /// `helper_start`, when not null, is called first on each helper.
-    TreeCount(FileSystemPort& fs, std::string guarded_folder, int helpers,
-              HelperThreadStart helper_start = nullptr);
+    TreeCount(FileSystemPort& fs, const FolderGuard& guard, std::vector<std::string>* found,
+              int helpers, HelperThreadStart helper_start = nullptr);
 
     /// Called on the caller's thread once for each sub-folder reached.
     using FolderReached = std::function<void()>;
@@ -58,7 +60,8 @@ class TreeCount {
     void ListOne(const Task& task, std::unique_lock<std::mutex>& lock);
 
     FileSystemPort& fs_;
-    const std::string guarded_folder_;
+    const FolderGuard& guard_;
+    std::vector<std::string>* const found_;  // with mutex_ held; may be guard_.found
     const int helpers_;
     const HelperThreadStart helper_start_;
     Listed listed_;

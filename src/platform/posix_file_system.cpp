@@ -19,7 +19,7 @@
 #include <utility>
 
 #include "engine/path_syntax.h"
-#include "platform/anchored_path.h"
+#include "platform/file_copy.h"
 
 namespace tidemark {
 
@@ -42,6 +42,7 @@ class FileDescriptor {
     }
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    int release() { return std::exchange(fd_, -1); }
     /// Closes now and reports the error close gives (a delayed write error, say).
     int Close() {
         const int result = ::close(fd_);
@@ -87,6 +88,15 @@ const char* NameIn(const std::string& path) {
     return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
 }
 
+/// The flags that keep a call from following a link in the name it is given, where the path
+/// lies below an anchored root.
+int NoFollowFlag(const AnchoredPath& at) {
+    return at.beneath_root() ? O_NOFOLLOW : 0;
+}
+int NoFollowAtFlag(const AnchoredPath& at) {
+    return at.beneath_root() ? AT_SYMLINK_NOFOLLOW : 0;
+}
+
 /// One entry as getdents64 writes it.
 struct DirectoryRecord {
     ino64_t inode;
@@ -128,15 +138,24 @@ std::optional<EntryKind> KindOfDirectoryEntry(unsigned char type) {
     }
 }
 
+FolderIdentity IdentityOfStatus(const struct stat& status) {
+    return FolderIdentity{static_cast<std::uint64_t>(status.st_dev),
+                          static_cast<std::uint64_t>(status.st_ino)};
+}
+
+FolderState StateOfStatus(const struct stat& status) {
+    return FolderState{static_cast<std::uint64_t>(status.st_dev),
+                       static_cast<std::uint64_t>(status.st_ino), ToFileTime(status.st_mtim),
+                       ToFileTime(status.st_ctim)};
+}
+
 /// What the folder's own status says of its contents: where it is and when they last changed.
 std::optional<FolderState> StateOf(int fd) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
         return std::nullopt;
     }
-    return FolderState{static_cast<std::uint64_t>(status.st_dev),
-                       static_cast<std::uint64_t>(status.st_ino), ToFileTime(status.st_mtim),
-                       ToFileTime(status.st_ctim)};
+    return StateOfStatus(status);
 }
 
 /// The clock the kernel stamps changes with: the coarse one, which can be a few milliseconds
@@ -147,19 +166,6 @@ FileTime ChangeClockNow() {
     return ToFileTime(now);
 }
 
-/// The folder at path opened with `flags` (O_RDONLY or O_PATH), or why it cannot be.
-Result<int> OpenFolder(const std::string& path, int flags) {
-    const AnchoredPath at(path);
-    if (!at.ok()) {
-        return FailureFromErrno(at.error());
-    }
-    const int fd = ::openat(at.folder(), at.name(), flags | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return LastError();
-    }
-    return fd;
-}
-
 std::string ParentOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {
@@ -168,207 +174,17 @@ std::string ParentOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-/// Copies `length` bytes at `offset` of `in` to the same offset of `out`, in the kernel where
-/// it can. Stops early, without failing, where the source ends sooner.
-Status CopyRange(int in, int out, std::uint64_t offset, std::uint64_t length) {
-    std::uint64_t copied = 0;
-    bool kernel_copy = true;
-    while (copied < length && kernel_copy) {
-        auto in_offset = static_cast<loff_t>(offset + copied);
-        auto out_offset = in_offset;
-        const ssize_t n = ::copy_file_range(in, &in_offset, out, &out_offset, length - copied, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
-                errno == EBADF) {
-                kernel_copy = false;  // fall back to read and write below
-                break;
-            }
-            return LastError();
-        }
-        if (n == 0) {
-            return Status::Ok();  // the file shrank since it was examined
-        }
-        copied += static_cast<std::uint64_t>(n);
-    }
-    if (kernel_copy) {
-        return Status::Ok();
-    }
-    constexpr std::size_t kBufferSize = 256 * 1024;
-    auto buffer = std::make_unique<char[]>(kBufferSize);
-    while (copied < length) {
-        const auto position = static_cast<off_t>(offset + copied);
-        const ssize_t n = ::pread(in, buffer.get(),
-                                  std::min<std::uint64_t>(kBufferSize, length - copied), position);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return LastError();
-        }
-        if (n == 0) {
-            return Status::Ok();
-        }
-        for (ssize_t written = 0; written < n;) {
-            const ssize_t w = ::pwrite(out, buffer.get() + written,
-                                       static_cast<size_t>(n - written), position + written);
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                return LastError();
-            }
-            written += w;
-        }
-        copied += static_cast<std::uint64_t>(n);
-    }
-    return Status::Ok();
-}
-
-/// Copies the data of a file with holes and leaves the holes out, so that a sparse file (a
-/// disk image, say) stays sparse instead of filling the destination with zeros. Answers
-/// nullopt when the file system cannot say where the holes are.
-std::optional<Status> CopySparse(int in, int out, std::uint64_t size) {
-    std::uint64_t position = 0;
-    while (position < size) {
-        const off_t data = ::lseek(in, static_cast<off_t>(position), SEEK_DATA);
-        if (data < 0) {
-            if (errno == ENXIO) {
-                break;  // only a hole is left
-            }
-            if (position == 0 && (errno == EINVAL || errno == EOPNOTSUPP)) {
-                return std::nullopt;
-            }
-            return LastError();
-        }
-        const off_t hole = ::lseek(in, data, SEEK_HOLE);
-        if (hole < 0) {
-            return LastError();
-        }
-        const auto end = std::min<std::uint64_t>(static_cast<std::uint64_t>(hole), size);
-        if (static_cast<std::uint64_t>(data) >= end) {
-            break;
-        }
-        if (Status copied = CopyRange(in, out, static_cast<std::uint64_t>(data),
-                                      end - static_cast<std::uint64_t>(data));
-            !copied) {
-            return copied;
-        }
-        position = end;
-    }
-    // The length, trailing hole included; a file that shrank meanwhile is not padded.
-    struct stat now {};
-    std::uint64_t length = size;
-    if (::fstat(in, &now) == 0 && static_cast<std::uint64_t>(now.st_size) < size) {
-        length = static_cast<std::uint64_t>(now.st_size);
-    }
-    if (::ftruncate(out, static_cast<off_t>(length)) != 0) {
-        return LastError();
-    }
-    return Status::Ok();
-}
-
-/// Copies the bytes of `in` to `out`, in the kernel where it can, leaving out the holes of a
-/// sparse file.
-Status CopyBytes(int in, const struct stat& source, int out) {
-    const auto size = static_cast<std::uint64_t>(source.st_size);
-    const auto allocated = static_cast<std::uint64_t>(source.st_blocks) * 512;
-    if (allocated < size) {
-        if (std::optional<Status> sparse = CopySparse(in, out, size)) {
-            return *sparse;
-        }
-    }
-    return CopyRange(in, out, 0, size);
-}
-
-/// Puts a finished temporary file in place. Without overwrite an existing target is an error.
-Status Commit(const std::string& temporary, const std::string& destination, bool overwrite) {
-    const AnchoredPath from(temporary);
-    const AnchoredPath to(destination);
-    if (!from.ok() || !to.ok()) {
-        return FailureFromErrno(from.ok() ? to.error() : from.error());
-    }
-    if (::renameat2(from.folder(), from.name(), to.folder(), to.name(),
-                    overwrite ? 0 : RENAME_NOREPLACE) == 0) {
-        return Status::Ok();
-    }
-    if (overwrite || (errno != EINVAL && errno != ENOSYS)) {
-        return LastError();
-    }
-    // File systems without RENAME_NOREPLACE: a hard link fails just the same on a taken name.
-    if (::linkat(from.folder(), from.name(), to.folder(), to.name(), 0) != 0) {
-        return LastError();
-    }
-    ::unlinkat(from.folder(), from.name(), 0);
-    return Status::Ok();
-}
-
-void Unlink(const std::string& path) {
-    const AnchoredPath at(path);
-    if (at.ok()) {
-        ::unlinkat(at.folder(), at.name(), 0);
-    }
-}
-
-/// Writes the data, owner, permission bits and times of the open source into `out`.
-Status CopyRegularFileInto(int in, const struct stat& source, int out) {
-    if (Status copied = CopyBytes(in, source, out); !copied) {
-        return copied;
-    }
-    static const bool privileged = ::geteuid() == 0;
-    if (privileged && (source.st_uid != 0 || source.st_gid != 0)) {
-        (void)::fchown(out, source.st_uid, source.st_gid);  // best effort, like cp -p
-    }
-    const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    if (::fchmod(out, source.st_mode & 07777) != 0 || ::futimens(out, times) != 0) {
-        return LastError();
-    }
-    return Status::Ok();
-}
-
-/// Gives an unnamed file a name. Without the privilege to link a descriptor directly, the
-/// descriptor's entry under /proc does the same.
-Status LinkUnnamed(int file, const std::string& name) {
-    const AnchoredPath at(name);
-    if (!at.ok()) {
-        return FailureFromErrno(at.error());
-    }
-    if (::linkat(file, "", at.folder(), at.name(), AT_EMPTY_PATH) == 0) {
-        return Status::Ok();
-    }
-    if (errno != ENOENT && errno != EPERM) {
-        return LastError();
-    }
+/// Opens for reading the regular file that `file` (an O_PATH descriptor) stands for: the very
+/// file that was examined, never whatever has since taken its name.
+int ReopenForReading(int file) {
     const std::string self = "/proc/self/fd/" + std::to_string(file);
-    if (::linkat(AT_FDCWD, self.c_str(), at.folder(), at.name(), AT_SYMLINK_FOLLOW) != 0) {
-        return LastError();
-    }
-    return Status::Ok();
+    return ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-Status CopySymlink(const std::string& source, const std::string& temporary) {
-    const AnchoredPath from(source);
-    const AnchoredPath to(temporary);
-    if (!from.ok() || !to.ok()) {
-        return FailureFromErrno(from.ok() ? to.error() : from.error());
-    }
-    struct stat link_status {};
-    if (::fstatat(from.folder(), from.name(), &link_status, AT_SYMLINK_NOFOLLOW) != 0) {
-        return LastError();
-    }
-    std::string target(static_cast<std::size_t>(link_status.st_size) + 1, '\0');
-    const ssize_t length = ::readlinkat(from.folder(), from.name(), target.data(), target.size());
-    if (length < 0) {
-        return LastError();
-    }
-    target.resize(static_cast<std::size_t>(length));
-    if (::symlinkat(target.c_str(), to.folder(), to.name()) != 0) {
-        return LastError();
-    }
-    const struct timespec times[2] = {link_status.st_atim, link_status.st_mtim};
-    if (::utimensat(to.folder(), to.name(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-        return LastError();
-    }
-    return Status::Ok();
+/// Whether an error from linking or renaming says the file system cannot do it at all, rather
+/// than that this link or rename failed.
+bool Unsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
 }
 
 }  // namespace
@@ -391,10 +207,55 @@ PosixFileSystem::PosixFileSystem(FileTime settle_time) : settle_time_(settle_tim
     (void)raised;
 }
 
+namespace {
+
+/// While it lives, paths at and below the anchored roots are resolved without following links.
+class PosixRootAnchor final : public RootAnchor {
+  public:
+    explicit PosixRootAnchor(RootAnchoring& anchoring) : anchoring_(anchoring) {}
+    ~PosixRootAnchor() override { anchoring_.Set(nullptr); }
+    PosixRootAnchor(const PosixRootAnchor&) = delete;
+    PosixRootAnchor& operator=(const PosixRootAnchor&) = delete;
+
+  private:
+    RootAnchoring& anchoring_;
+};
+
+}  // namespace
+
+std::unique_ptr<RootAnchor> PosixFileSystem::AnchorRoots(const std::vector<std::string>& roots) {
+    anchoring_.Set(std::make_shared<const AnchoredRoots>(roots));
+    return std::make_unique<PosixRootAnchor>(anchoring_);
+}
+
 bool PosixFileSystem::FolderExists(const std::string& path) {
-    const AnchoredPath at(path);
+    const AnchoredPath at = At(path);
     struct stat status {};
-    return at.ok() && ::fstatat(at.folder(), at.name(), &status, 0) == 0 && S_ISDIR(status.st_mode);
+    return at.ok() && ::fstatat(at.folder(), at.name(), &status, NoFollowAtFlag(at)) == 0 &&
+           S_ISDIR(status.st_mode);
+}
+
+std::optional<FolderIdentity> PosixFileSystem::IdentityOf(const std::string& folder) {
+    const AnchoredPath at = At(folder);
+    struct stat status {};
+    if (!at.ok() || ::fstatat(at.folder(), at.name(), &status, NoFollowAtFlag(at)) != 0 ||
+        !S_ISDIR(status.st_mode)) {
+        return std::nullopt;
+    }
+    return IdentityOfStatus(status);
+}
+
+Result<int> PosixFileSystem::OpenFolder(const std::string& path, int flags) const {
+    const AnchoredPath at = At(path);
+    if (!at.ok()) {
+        return FailureFromErrno(at.error());
+    }
+    const int fd =
+        ::openat(at.folder(), at.name(), flags | O_DIRECTORY | O_CLOEXEC | NoFollowFlag(at));
+    if (fd < 0) {
+        return LastError();
+    }
+    return fd;
 }
 
 Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
@@ -433,9 +294,13 @@ Result<FolderListing> PosixFileSystem::ListOpenFolder(int fd, const std::string&
     // times as they are: only a folder that has been still for a while has a state to compare.
     // The moment is taken first, so any change after it is stamped with that moment or later.
     const FileTime now = ChangeClockNow();
-    if (auto state = StateOf(fd);
-        state && std::max(state->modified, state->changed) < now - settle_time_) {
-        listing.state = state;
+    struct stat status {};
+    if (::fstat(fd, &status) == 0) {
+        listing.identity = IdentityOfStatus(status);
+        const FolderState state = StateOfStatus(status);
+        if (std::max(state.modified, state.changed) < now - settle_time_) {
+            listing.state = state;
+        }
     }
     // Read straight from the kernel in large blocks: the folder stays open for the walk, and a
     // large folder takes few calls.
@@ -455,21 +320,13 @@ Result<FolderListing> PosixFileSystem::ListOpenFolder(int fd, const std::string&
             if (name == "." || name == "..") {
                 continue;
             }
-            if (const auto owner = TemporaryFileOwner(name)) {
-                // Our own temporary file is never a file of the tree. One left behind by a run
-                // that died is removed; one of a run still going is left to it.
-                if (::kill(static_cast<pid_t>(*owner), 0) != 0 && errno == ESRCH) {
-                    ::unlinkat(fd, entry->name, 0);
-                }
-                continue;
-            }
             std::optional<EntryKind> kind = KindOfDirectoryEntry(entry->type);
             if (!kind) {
-                struct stat status {};
-                if (::fstatat(fd, entry->name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                struct stat item_status {};
+                if (::fstatat(fd, entry->name, &item_status, AT_SYMLINK_NOFOLLOW) != 0) {
                     continue;  // vanished since it was listed
                 }
-                kind = KindOfMode(status.st_mode);
+                kind = KindOfMode(item_status.st_mode);
             }
             FileEntry item{JoinPath(path, name, syntax_), std::string(name), *kind, 0};
             if (name.front() == '.') {
@@ -483,6 +340,25 @@ Result<FolderListing> PosixFileSystem::ListOpenFolder(int fd, const std::string&
         }
     }
     return listing;
+}
+
+void PosixFileSystem::RemoveLeftovers(const std::string& folder) {
+    const Result<int> opened = OpenFolder(folder, O_RDONLY);
+    if (!opened) {
+        return;
+    }
+    const FileDescriptor fd(*opened);
+    alignas(DirectoryRecord) char buffer[8 * 1024];
+    long filled = 0;
+    while ((filled = ::syscall(SYS_getdents64, fd.get(), buffer, sizeof buffer)) > 0) {
+        for (long offset = 0; offset < filled;) {
+            const auto* entry = reinterpret_cast<const DirectoryRecord*>(buffer + offset);
+            offset += entry->length;
+            if (entry->type != DT_DIR && TemporaryName::IsLeftover(entry->name)) {
+                ::unlinkat(fd.get(), entry->name, 0);
+            }
+        }
+    }
 }
 
 std::shared_ptr<const HeldFolder> PosixFileSystem::HoldFolder(const std::string& path) {
@@ -502,8 +378,9 @@ Result<std::optional<FileStatus>> PosixFileSystem::FindFileIn(const HeldFolder* 
         if (::fstatat(HeldFd(folder), NameIn(path), &status, AT_SYMLINK_NOFOLLOW) != 0) {
             error = errno;
         }
-    } else if (const AnchoredPath at(path); !at.ok()) {
-        error = at.error();
+    } else if (const AnchoredPath at = At(path); !at.ok()) {
+        // A link where a folder should be leads nowhere the walk may go: nothing is there.
+        error = at.error() == ELOOP ? ENOTDIR : at.error();
     } else if (::fstatat(at.folder(), at.name(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         error = errno;
     }
@@ -518,32 +395,14 @@ Result<std::optional<FileStatus>> PosixFileSystem::FindFileIn(const HeldFolder* 
                                                 static_cast<std::uint64_t>(status.st_size)});
 }
 
-std::optional<unsigned> PosixFileSystem::TemporaryFileOwner(std::string_view name) {
-    const std::string_view prefix = kTemporaryPrefix;
-    if (!name.starts_with(prefix) || !name.ends_with(".tmp")) {
-        return std::nullopt;
-    }
-    unsigned owner = 0;
-    unsigned long long counter = 0;
-    char end = '\0';
-    const std::string rest(name.substr(prefix.size()));
-    if (std::sscanf(rest.c_str(), "%x-%llx.tm%c", &owner, &counter, &end) != 3 || end != 'p') {
-        return std::nullopt;
-    }
-    return owner;
-}
-
 std::string PosixFileSystem::TemporaryPathFor(const std::string& destination,
-                                              const HeldFolder* staging_folder) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%s%x-%llx.tmp", kTemporaryPrefix,
-                  static_cast<unsigned>(::getpid()),
-                  static_cast<unsigned long long>(++temporary_counter_));
+                                              const HeldFolder* staging_folder) const {
+    const std::string name = TemporaryName::Next();
     if (staging_folder != nullptr) {
         return JoinPath(Held(staging_folder)->path(), name, syntax_);
     }
     const std::size_t slash = destination.find_last_of('/');
-    return slash == std::string::npos ? std::string(name) : destination.substr(0, slash + 1) + name;
+    return slash == std::string::npos ? name : destination.substr(0, slash + 1) + name;
 }
 
 Result<StagedCopy> PosixFileSystem::StageCopy(const FileEntry& source,
@@ -558,39 +417,58 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
     if (source.kind == EntryKind::kSpecial) {
         return FailureFromErrno(EOPNOTSUPP);  // pipes, sockets and devices are never opened
     }
-    StagedCopy staged{{}, destination, -1};
-    if (source.kind != EntryKind::kSymlink) {
-        // O_NONBLOCK: should the file have turned into a pipe since it was listed, opening
-        // it must not wait for a writer.
-        constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-        FileDescriptor in;
-        if (source_folder != nullptr) {
-            in = FileDescriptor(::openat(HeldFd(source_folder), source.name.c_str(), kFlags));
-        } else if (const AnchoredPath at(source.path); at.ok()) {
-            in = FileDescriptor(::openat(at.folder(), at.name(), kFlags));
-        } else {
-            return FailureFromErrno(at.error());
-        }
-        if (in.valid()) {
-            struct stat status {};
-            if (::fstat(in.get(), &status) != 0) {
-                return LastError();
-            }
-            if (!S_ISREG(status.st_mode)) {
-                return FailureFromErrno(EOPNOTSUPP);
-            }
-            staged.bytes = static_cast<std::uint64_t>(status.st_size);
-            return StageRegularFile(in.get(), status, std::move(staged), destination_folder);
-        }
-        if (errno != ELOOP) {
-            return LastError();
-        }
-        // It turned into a link since it was listed: copy the link.
+    // What is there now is examined before anything opens it for reading: should it have
+    // turned into a pipe or a device since it was listed, opening it could block or act.
+    constexpr int kLook = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+    FileDescriptor item;
+    if (source_folder != nullptr) {
+        item = FileDescriptor(::openat(HeldFd(source_folder), source.name.c_str(), kLook));
+    } else if (const AnchoredPath at = At(source.path); at.ok()) {
+        item = FileDescriptor(::openat(at.folder(), at.name(), kLook));
+    } else {
+        return FailureFromErrno(at.error());
     }
-    staged.temporary_path = TemporaryPathFor(destination, destination_folder);
-    if (Status written = CopySymlink(source.path, staged.temporary_path); !written) {
-        Unlink(staged.temporary_path);
-        return written.failure();
+    struct stat status {};
+    if (!item.valid() || ::fstat(item.get(), &status) != 0) {
+        return LastError();
+    }
+    StagedCopy staged{{}, destination, -1};
+    if (S_ISLNK(status.st_mode)) {
+        return StageSymlink(item.get(), status, std::move(staged), destination_folder);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return FailureFromErrno(EOPNOTSUPP);
+    }
+    const FileDescriptor in(ReopenForReading(item.get()));
+    if (!in.valid()) {
+        return LastError();
+    }
+    staged.bytes = static_cast<std::uint64_t>(status.st_size);
+    return StageRegularFile(in.get(), status, std::move(staged), destination_folder);
+}
+
+Result<StagedCopy> PosixFileSystem::StageSymlink(int link, const struct stat& source,
+                                                 StagedCopy staged,
+                                                 const HeldFolder* destination_folder) {
+    std::string target(static_cast<std::size_t>(source.st_size) + 1, '\0');
+    const ssize_t length = ::readlinkat(link, "", target.data(), target.size());
+    if (length < 0) {
+        return LastError();
+    }
+    target.resize(static_cast<std::size_t>(length));
+    staged.temporary_path = TemporaryPathFor(staged.destination, destination_folder);
+    const AnchoredPath to = At(staged.temporary_path);
+    if (!to.ok()) {
+        return FailureFromErrno(to.error());
+    }
+    if (::symlinkat(target.c_str(), to.folder(), to.name()) != 0) {
+        return LastError();
+    }
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    if (::utimensat(to.folder(), to.name(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        const Failure failure = LastError();
+        ::unlinkat(to.folder(), to.name(), 0);
+        return failure;
     }
     return staged;
 }
@@ -604,8 +482,8 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
     int unnamed = -1;
     if (destination_folder != nullptr) {
         unnamed = ::openat(HeldFd(destination_folder), ".", kUnnamed, 0600);
-    } else if (const AnchoredPath folder(ParentOf(staged.destination)); folder.ok()) {
-        unnamed = ::openat(folder.folder(), folder.name(), kUnnamed, 0600);
+    } else if (const AnchoredPath folder = At(ParentOf(staged.destination)); folder.ok()) {
+        unnamed = ::openat(folder.folder(), folder.name(), kUnnamed | NoFollowFlag(folder), 0600);
     } else {
         return FailureFromErrno(folder.error());
     }
@@ -621,10 +499,11 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
         return LastError();
     }
     staged.temporary_path = TemporaryPathFor(staged.destination, destination_folder);
-    const AnchoredPath at(staged.temporary_path);
-    FileDescriptor out(
-        at.ok() ? ::openat(at.folder(), at.name(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)
-                : -1);
+    const AnchoredPath at = At(staged.temporary_path);
+    FileDescriptor out(at.ok()
+                           ? ::openat(at.folder(), at.name(),
+                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
+                           : -1);
     if (!out.valid()) {
         return FailureFromErrno(at.ok() ? errno : at.error());
     }
@@ -635,7 +514,7 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
         }
     }
     if (!written) {
-        Unlink(staged.temporary_path);
+        ::unlinkat(at.folder(), at.name(), 0);
         return written.failure();
     }
     return staged;
@@ -649,9 +528,71 @@ void PosixFileSystem::StartWritingOut(const StagedCopy& staged) {
     }
 }
 
+Status PosixFileSystem::Rename(const std::string& temporary, const std::string& destination,
+                               bool overwrite) const {
+    const AnchoredPath from = At(temporary);
+    const AnchoredPath to = At(destination);
+    if (!from.ok() || !to.ok()) {
+        return FailureFromErrno(from.ok() ? to.error() : from.error());
+    }
+    if (::renameat2(from.folder(), from.name(), to.folder(), to.name(),
+                    overwrite ? 0 : RENAME_NOREPLACE) == 0) {
+        return Status::Ok();
+    }
+    if (overwrite || (errno != EINVAL && errno != ENOSYS)) {
+        return LastError();
+    }
+    // Without a rename that refuses a taken name, a hard link refuses it just the same.
+    if (::linkat(from.folder(), from.name(), to.folder(), to.name(), 0) == 0) {
+        ::unlinkat(from.folder(), from.name(), 0);
+        return Status::Ok();
+    }
+    if (!Unsupported(errno)) {
+        return LastError();
+    }
+    // Nor hard links (exFAT through FUSE, say): the name must be free just before the rename.
+    struct stat taken {};
+    if (::fstatat(to.folder(), to.name(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+        return FailureFromErrno(EEXIST);
+    }
+    if (errno != ENOENT) {
+        return LastError();
+    }
+    if (::renameat(from.folder(), from.name(), to.folder(), to.name()) != 0) {
+        return LastError();
+    }
+    return Status::Ok();
+}
+
+Status PosixFileSystem::LinkUnnamed(int file, const std::string& name) const {
+    const AnchoredPath at = At(name);
+    if (!at.ok()) {
+        return FailureFromErrno(at.error());
+    }
+    if (::linkat(file, "", at.folder(), at.name(), AT_EMPTY_PATH) == 0) {
+        return Status::Ok();
+    }
+    if (errno != ENOENT && errno != EPERM) {
+        return LastError();
+    }
+    // Without the privilege to link a descriptor directly, its entry under /proc does the same.
+    const std::string self = "/proc/self/fd/" + std::to_string(file);
+    if (::linkat(AT_FDCWD, self.c_str(), at.folder(), at.name(), AT_SYMLINK_FOLLOW) != 0) {
+        return LastError();
+    }
+    return Status::Ok();
+}
+
+void PosixFileSystem::Unlink(const std::string& path) const {
+    const AnchoredPath at = At(path);
+    if (at.ok()) {
+        ::unlinkat(at.folder(), at.name(), 0);
+    }
+}
+
 Status PosixFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) {
     if (staged.unnamed_file < 0) {
-        return Commit(staged.temporary_path, staged.destination, overwrite);
+        return Rename(staged.temporary_path, staged.destination, overwrite);
     }
     if (!overwrite) {
         // Linking fails on a taken name, which is what a copy without overwrite needs.
@@ -667,11 +608,11 @@ Status PosixFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) {
     }
     // Held open across the rename, the replaced file is freed when this is closed, on the
     // closer's thread rather than in the rename.
-    const AnchoredPath replaced_at(staged.destination);
+    const AnchoredPath replaced_at = At(staged.destination);
     const int replaced = replaced_at.ok() ? ::openat(replaced_at.folder(), replaced_at.name(),
                                                      O_PATH | O_NOFOLLOW | O_CLOEXEC)
                                           : -1;
-    Status renamed = Commit(temporary, staged.destination, /*overwrite=*/true);
+    Status renamed = Rename(temporary, staged.destination, /*overwrite=*/true);
     if (replaced >= 0) {
         replaced_files_.Close(replaced);
     }
@@ -694,18 +635,18 @@ void PosixFileSystem::DiscardCopy(const StagedCopy& staged) {
 Status PosixFileSystem::CheckDeletable(const std::string& path) {
     // Removing a directory entry needs write and search permission on its folder; the
     // file's own permission bits do not matter, so read-only files can be replaced.
-    const AnchoredPath at(ParentOf(path));
+    const AnchoredPath at = At(ParentOf(path));
     if (!at.ok()) {
         return FailureFromErrno(at.error());
     }
-    if (::faccessat(at.folder(), at.name(), W_OK | X_OK, AT_EACCESS) != 0) {
+    if (::faccessat(at.folder(), at.name(), W_OK | X_OK, AT_EACCESS | NoFollowAtFlag(at)) != 0) {
         return LastError();
     }
     return Status::Ok();
 }
 
 Status PosixFileSystem::CreateFolder(const std::string& path) {
-    const AnchoredPath at(path);
+    const AnchoredPath at = At(path);
     if (!at.ok()) {
         return FailureFromErrno(at.error());
     }
@@ -717,7 +658,8 @@ Status PosixFileSystem::CreateFolder(const std::string& path) {
 
 std::optional<std::string> PosixFileSystem::ResolveFolder(const std::string& path) {
     std::unique_ptr<char, void (*)(void*)> resolved(::realpath(path.c_str(), nullptr), &::free);
-    if (!resolved || !FolderExists(resolved.get())) {
+    struct stat status {};
+    if (!resolved || ::stat(resolved.get(), &status) != 0 || !S_ISDIR(status.st_mode)) {
         return std::nullopt;
     }
     return std::string(resolved.get());
@@ -754,8 +696,32 @@ Result<std::string> PosixFileSystem::ReadTextFile(const std::string& path) {
     }
 }
 
+namespace {
+
+/// Where a file's content lives: the path itself, or the end of the chain of links it starts.
+std::string ContentPathOf(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(current.c_str(), target, sizeof target - 1);
+        if (length < 0) {
+            break;  // not a link, or nothing there yet
+        }
+        const std::string next(target, static_cast<std::size_t>(length));
+        current = next.starts_with('/') ? next : ParentOf(current) + "/" + next;
+    }
+    return current;
+}
+
+}  // namespace
+
 Status PosixFileSystem::WriteTextFile(const std::string& path, const std::string& text) {
-    const std::string temporary = TemporaryPathFor(path);
+    // A link (settings kept in a dotfiles folder, say) stays a link: what it leads to is
+    // replaced, beside itself, keeping its mode.
+    const std::string target = ContentPathOf(path);
+    struct stat replaced {};
+    const bool replacing = ::stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode);
+    const std::string temporary = TemporaryPathFor(target);
     auto fail = [&temporary](int error) {
         ::unlink(temporary.c_str());
         return Status(FailureFromErrno(error));
@@ -773,6 +739,9 @@ Status PosixFileSystem::WriteTextFile(const std::string& path, const std::string
         }
         written += static_cast<std::size_t>(n);
     }
+    if (replacing && ::fchmod(out.get(), replaced.st_mode & 07777) != 0) {
+        return fail(errno);
+    }
     // The program's own files must survive a crash whole: flush before the rename.
     if (::fsync(out.get()) != 0) {
         return fail(errno);
@@ -780,7 +749,7 @@ Status PosixFileSystem::WriteTextFile(const std::string& path, const std::string
     if (const int error = out.Close(); error != 0) {
         return fail(error);
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
         return fail(errno);
     }
     return Status::Ok();

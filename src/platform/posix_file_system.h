@@ -2,29 +2,25 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 #include "engine/file_system_port.h"
+#include "platform/anchored_path.h"
 #include "platform/deferred_closer.h"
+#include "platform/temporary_name.h"
 
 namespace tidemark {
 
 /// The file-system port on Linux. Listings take the item type from the directory entry where
 /// the kernel gives it, so a listing costs no stat per item. Copies go through
-/// copy_file_range into a hidden temporary file that is renamed into place. Safe to use from
-/// several threads at once.
+/// copy_file_range into an unnamed or hidden temporary file that is renamed into place. Below
+/// the anchored roots of a pass no link is followed. Safe to use from several threads at once.
 class PosixFileSystem final : public FileSystemPort, public TextFilePort {
   public:
-    /// Prefix of the temporary files a copy writes beside its destination. Their names are
-    /// ".tidemark-<process id in hex>-<counter in hex>.tmp"; listings never show them.
-    static constexpr const char* kTemporaryPrefix = ".tidemark-";
-
-    /// The process that wrote a temporary file of ours, from its name; nullopt for any other
-    /// name.
-    static std::optional<unsigned> TemporaryFileOwner(std::string_view name);
+    /// Prefix of the temporary files written beside a destination (see TemporaryName).
+    static constexpr std::string_view kTemporaryPrefix = TemporaryName::kPrefix;
 
     /// How long before a listing a folder must last have changed for the listing to be given
     /// again by ListFolderAgain: longer than the coarsest file times kept on disk (two seconds
@@ -34,7 +30,9 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     explicit PosixFileSystem(FileTime settle_time = kSettleTime);
 
     const PathSyntax& Syntax() const override { return syntax_; }
+    std::unique_ptr<RootAnchor> AnchorRoots(const std::vector<std::string>& roots) override;
     bool FolderExists(const std::string& path) override;
+    std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
     Result<FolderListing> ListFolderAgain(const std::string& path, FolderListing earlier) override;
     Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
@@ -48,6 +46,7 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     void StartWritingOut(const StagedCopy& staged) override;
     Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
     void DiscardCopy(const StagedCopy& staged) override;
+    void RemoveLeftovers(const std::string& folder) override;
     Status CheckDeletable(const std::string& path) override;
     Status CreateFolder(const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
@@ -57,21 +56,34 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     void WaitForReleases() { replaced_files_.Drain(); }
 
     Result<std::string> ReadTextFile(const std::string& path) override;
+    /// Keeps a link at `path` (its target is replaced) and the mode of the file replaced.
     Status WriteTextFile(const std::string& path, const std::string& text) override;
 
   private:
+    /// The path as a folder and a name, resolved under the roots anchored now.
+    AnchoredPath At(const std::string& path) const { return AnchoredPath(path, anchoring_.Get()); }
+    /// The folder at path opened with `flags` (O_RDONLY or O_PATH), or why it cannot be.
+    Result<int> OpenFolder(const std::string& path, int flags) const;
     /// Lists the open folder, which the listing then holds.
     Result<FolderListing> ListOpenFolder(int fd, const std::string& path);
     /// A new temporary name beside the destination, or in the staging folder when one is
     /// given.
     std::string TemporaryPathFor(const std::string& destination,
-                                 const HeldFolder* staging_folder = nullptr);
+                                 const HeldFolder* staging_folder = nullptr) const;
     Result<StagedCopy> StageRegularFile(int in, const struct stat& source, StagedCopy staged,
                                         const HeldFolder* destination_folder);
+    Result<StagedCopy> StageSymlink(int link, const struct stat& source, StagedCopy staged,
+                                    const HeldFolder* destination_folder);
+    /// Puts a finished temporary file in place; without overwrite a taken name is an error.
+    Status Rename(const std::string& temporary, const std::string& destination,
+                  bool overwrite) const;
+    /// Gives an unnamed file a name.
+    Status LinkUnnamed(int file, const std::string& name) const;
+    void Unlink(const std::string& path) const;
 
     PathSyntax syntax_ = PathSyntax::Posix();
     const FileTime settle_time_;
-    std::atomic<std::uint64_t> temporary_counter_ = 0;
+    RootAnchoring anchoring_;
     DeferredCloser replaced_files_;
 };
 

@@ -17,7 +17,8 @@ struct Counted {
 
 Counted CountWith(FileSystemPort& fs, int helpers, const std::string& guarded = {}) {
     Counted counted;
-    TreeCount count(fs, guarded, helpers);
+    const FolderGuard guard{guarded, std::nullopt, {}};
+    TreeCount count(fs, guard, nullptr, helpers);
     try {
         counted.files = count.Count(
             "/src", [&] { ++counted.steps; },

@@ -274,17 +274,24 @@ TEST_F(WalkTest, UnreadableFolderIsReportedByTheCountAndBothLoops) {
                      "Creating file E:\\Copy\\open.txt"}));
 }
 
-TEST_F(WalkTest, FolderThatCannotBeCreatedEndsItsLevelButNotItsParentsFiles) {
+TEST_F(WalkTest, FolderThatCannotBeCreatedIsLeftOutAndCountedButNotItsSiblings) {
     fs.AddFile("C:\\Data\\A\\a.txt");
     fs.AddFile("C:\\Data\\B\\b.txt");
+    fs.AddFile("C:\\Data\\C\\c.txt");
     fs.AddFile("C:\\Data\\root.txt");
     fs.FailOn(InMemoryFileSystem::Operation::kCreateFolder, "E:\\Copy\\A", AccessDenied());
+    fs.AddFile("E:\\Copy\\B");  // a file where a folder must go
     Run();
     EXPECT_EQ(WalkLines(), (Lines{"Creating Folder E:\\Copy\\A",
                                   "Folder E:\\Copy\\A could not be processed.  Permission denied",
+                                  "Creating Folder E:\\Copy\\B",
+                                  "Folder E:\\Copy\\B could not be processed.  File exists",
+                                  "Creating Folder E:\\Copy\\C", "Creating file E:\\Copy\\C\\c.txt",
                                   "Creating file E:\\Copy\\root.txt"}));
-    EXPECT_EQ(controller.Stats().created_folders, 0);
-    EXPECT_EQ(controller.Stats().permission_errors, 0);
+    EXPECT_EQ(controller.Stats().created_folders, 1);
+    EXPECT_EQ(controller.Stats().permission_errors, 1);
+    EXPECT_EQ(controller.Stats().other_errors, 1);
+    EXPECT_TRUE(fs.ContentOf("E:\\Copy\\B").has_value());
 }
 
 TEST_F(WalkTest, FoldersThatChangeWhileTheCountIsConfirmedAreReadAgain) {

@@ -4,7 +4,10 @@
 // own previous one where a replace was refused or failed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -12,10 +15,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 
+#include "bench/split_mix64.h"
 #include "bench/tree_snapshot.h"
 #include "engine/file_decision.h"
 #include "engine/run_controller.h"
@@ -462,6 +470,82 @@ TEST_F(HostileTreeTest, LinksAreCopiedAsLinksAndNeverFollowed) {
         EXPECT_TRUE(outside_after.at(path).SameVersion(item)) << path;
 }
 
+TEST_F(HostileTreeTest, NothingIsWrittenThroughALinkInTheDestination) {
+    const std::string outside = folder / "outside";
+    MakeFolders(outside);
+    for (const char* name : {"sub", "alias", "later"}) {
+        MakeFolders(source + "/" + name);
+        WriteFileAt(source + "/" + name + "/a.txt", name, kNew);
+    }
+    MakeFolders(destination + "/other");
+    ASSERT_EQ(::symlink("../outside", (destination + "/sub").c_str()), 0);
+    ASSERT_EQ(::symlink("other", (destination + "/alias").c_str()), 0);
+
+    Pass({{"sub", Due::kPrevious},
+          {"sub/a.txt", Due::kAbsent},
+          {"alias", Due::kPrevious},
+          {"alias/a.txt", Due::kAbsent}});
+    EXPECT_TRUE(Has("Folder " + destination + "/sub could not be processed.  File exists"));
+    EXPECT_TRUE(Has("Folder " + destination + "/alias could not be processed.  File exists"));
+    EXPECT_TRUE(Has(" --> Total files could not be processed due to other errors: 2"));
+    EXPECT_TRUE(Snapshot(outside).empty());
+    EXPECT_TRUE(Snapshot(destination + "/other").empty());
+}
+
+TEST_F(HostileTreeTest, ASourceFolderTurnedIntoALinkIsAFailureOfThatFolder) {
+    const std::string secret = folder / "secret";
+    MakeFolders(secret);
+    WriteFileAt(secret + "/secret.txt", "private", kNew);
+    MakeFolders(source + "/zzz");
+    WriteFileAt(source + "/zzz/mine.txt", "mine", kNew);
+    WriteFileAt(source + "/top.txt", "top", kNew);
+    // After the walk listed the root and before it opens the folder, the folder is swapped
+    // for a link to a folder outside.
+    on_line = [this](const ResultLine& line) {
+        if (line.text == "Creating Folder " + destination + "/zzz") {
+            ::rename((source + "/zzz").c_str(), (source + "/moved").c_str());
+            (void)::symlink("../secret", (source + "/zzz").c_str());
+        }
+    };
+    source_changes = true;
+    concurrency.workers = 0;  // the walk opens each folder itself, at that moment
+    Pass({{"zzz", Due::kFolder}, {"moved", Due::kAbsent}, {"moved/mine.txt", Due::kAbsent}});
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& text) {
+        return text.starts_with("Files could not be retrieved from " + source + "/zzz. ");
+    }));
+}
+
+TEST_F(HostileTreeTest, FilesTurnedIntoPipesAfterTheListingAreNeverOpened) {
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    for (int i = 0; i < 5; ++i) {
+        WriteFileAt(source + "/f" + std::to_string(i), "data", kNew);
+        const std::string pipe = folder / ("pipe" + std::to_string(i));
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        ASSERT_GE(::inotify_add_watch(watch, pipe.c_str(), IN_OPEN), 0);
+    }
+    // Once the first file is done, the others, already listed, turn into pipes.
+    on_line = [this, swapped = false](const ResultLine& line) mutable {
+        if (swapped || !line.text.starts_with("Creating file ")) {
+            return;
+        }
+        swapped = true;
+        for (int i = 0; i < 5; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            if (line.path != destination + "/" + name) {
+                ::rename((folder / ("pipe" + std::to_string(i))).c_str(),
+                         (source + "/" + name).c_str());
+            }
+        }
+    };
+    source_changes = true;
+    concurrency.workers = 0;  // each file is opened at its turn, after the swap
+    Pass({}, Within(60));
+    EXPECT_TRUE(Has(" --> Total files could not be processed due to other errors: 4"));
+    char event[4096];
+    EXPECT_LT(::read(watch, event, sizeof event), 0) << "a pipe was opened";
+    ::close(watch);
+}
+
 TEST_F(HostileTreeTest, PipesAndSocketsAreNeverOpened) {
     MakeFolders(source + "/nested");
     ASSERT_EQ(::mkfifo((source + "/nested/.hidden-pipe").c_str(), 0600), 0);
@@ -500,6 +584,129 @@ TEST_F(HostileTreeTest, AFileSizeLimitFailsTheLargeCopiesAndKeepsTheirOldVersion
     EXPECT_TRUE(Has(NotProcessed("large.bin", "File too large")));
     EXPECT_TRUE(Has(NotProcessed("large-new.bin", "File too large")));
     EXPECT_TRUE(Has(" --> Total files updated: 1"));
+}
+
+TEST(ChangingSourceTest, ACopyIsThePreviousFileOrAWholeVersionTheSourceHad) {
+    TemporaryFolder folder;
+    const std::string source = folder / "src";
+    const std::string destination = folder / "dst";
+    MakeFolders(source);
+    MakeFolders(destination);
+    // Versions of different lengths, none a whole number of pages: a copy that mixes two of
+    // them, or stops short, holds none of them.
+    auto version = [](int k) {
+        std::string content((4 << 20) + 4096 * k + 1 + k % 7, '\0');
+        bench::SplitMix64 random(static_cast<std::uint64_t>(k) + 1);
+        for (std::size_t i = 0; i + 8 <= content.size(); i += 8) {
+            const std::uint64_t word = random.Next();
+            std::memcpy(content.data() + i, &word, 8);
+        }
+        return content;
+    };
+    const std::string previous = version(1000);
+    std::set<std::uint64_t> versions = {bench::DigestOf(previous), bench::DigestOf("")};
+    constexpr int kVersions = 40;
+    std::vector<std::string> contents;
+    for (int k = 0; k < kVersions; ++k) {
+        contents.push_back(version(k));
+        versions.insert(bench::DigestOf(contents.back()));
+    }
+    WriteFile(source + "/big.bin", contents[0]);
+
+    // The writer truncates the file and writes a whole new version in one call, again and
+    // again; given the processor first where the system allows it, it is never stopped
+    // half-way for long.
+    std::atomic<bool> stop = false;
+    std::thread writer([&] {
+        const sched_param first{1};
+        (void)::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &first);
+        const int fd = ::open((source + "/big.bin").c_str(), O_WRONLY | O_CLOEXEC);
+        bench::SplitMix64 pause(7);
+        for (int k = 1; !stop; k = (k + 1) % kVersions) {
+            ::ftruncate(fd, 0);
+            (void)::pwrite(fd, contents[k].data(), contents[k].size(), 0);
+            ::usleep(static_cast<useconds_t>(200 + pause.Below(3000)));
+        }
+        ::close(fd);
+    });
+    SyncSettings settings;
+    settings.source_path = source;
+    settings.destination_path = destination;
+    settings.style = static_cast<int>(SyncStyle::kBackup);
+    int changed_lines = 0;
+    for (int pass = 0; pass < (SmallScale() ? 10 : 40); ++pass) {
+        WriteFile(destination + "/big.bin", previous);
+        PosixFileSystem fs;
+        RecordingRunView view;
+        FakeClock clock;
+        FakeTextFormat format;
+        ExcludeList exclude_list;
+        RunController(fs, view, clock, format, exclude_list).SynchronizeNow(settings);
+        const std::string now = ReadFile(destination + "/big.bin");
+        EXPECT_TRUE(versions.contains(bench::DigestOf(now)))
+            << "pass " << pass << " left " << now.size() << " bytes of no version";
+        const std::vector<std::string> texts = view.Texts();
+        changed_lines += static_cast<int>(std::count(texts.begin(), texts.end(),
+                                                     "File " + destination +
+                                                         "/big.bin could not be processed.  " +
+                                                         SourceChanged().description));
+    }
+    stop = true;
+    writer.join();
+    std::printf("%d of the passes found the file changing while it was copied\n", changed_lines);
+}
+
+TEST(MountedDestinationTest, ADestinationMountedInsideTheSourceIsNeitherCountedNorWalked) {
+    TemporaryFolder folder;
+    const std::string source = folder / "src";
+    const std::string destination = folder / "dst";
+    MakeFolders(source + "/inner");
+    MakeFolders(destination);
+    WriteFile(source + "/a.txt", "a");
+    if (::mount(destination.c_str(), (source + "/inner").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount_inner{source + "/inner"};
+    SyncSettings settings;
+    settings.source_path = source;
+    settings.destination_path = destination;
+    for (int pass = 0; pass < 2; ++pass) {
+        PosixFileSystem fs;
+        RecordingRunView view;
+        FakeClock clock;
+        FakeTextFormat format;
+        ExcludeList exclude_list;
+        RunController(fs, view, clock, format, exclude_list).SynchronizeNow(settings);
+        EXPECT_EQ(view.Texts()[1], "Sychronization of 1 files started at @1600000000!");
+        EXPECT_EQ(WalkLines(view.Texts()),
+                  pass == 0 ? std::vector<std::string>{"Creating file " + destination + "/a.txt"}
+                            : std::vector<std::string>{});
+    }
+    EXPECT_FALSE(std::filesystem::exists(destination + "/inner"));
+}
+
+TEST(ProgramFilesTest, ASaveKeepsALinkAndTheModeOfTheFileItReplaces) {
+    TemporaryFolder folder;
+    MakeFolders(folder / "dotfiles");
+    const std::string kept = folder / "dotfiles/Config.txt";
+    WriteFile(kept, "old");
+    ::chmod(kept.c_str(), 0640);
+    ASSERT_EQ(::symlink("dotfiles/Config.txt", (folder / "Config.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("Config.txt", (folder / "Index.txt").c_str()), 0);  // a chain of two
+
+    PosixFileSystem fs;
+    ASSERT_TRUE(fs.WriteTextFile(folder / "Index.txt", "new").ok());
+    struct stat status {};
+    ASSERT_EQ(::lstat((folder / "Config.txt").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    ASSERT_EQ(::lstat((folder / "Index.txt").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    EXPECT_EQ(ReadFile(kept), "new");
+    ASSERT_EQ(::stat(kept.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
 }
 
 TEST(ProgramFilesTest, SavesAreWholeAfterAKillAndAFailedSaveKeepsTheOldFile) {
@@ -548,9 +755,10 @@ TEST(ProgramFilesTest, SavesAreWholeAfterAKillAndAFailedSaveKeepsTheOldFile) {
     EXPECT_EQ(result.report.lines, std::vector<std::string>{"File too large"});
     EXPECT_EQ(ReadFile(path), before);
 
-    // Listing the folder, as a pass that walks it does, removes what the killed saves left.
-    ASSERT_TRUE(PosixFileSystem().ListFolder(folder.path()).ok());
-    EXPECT_EQ(CountItemsStartingWith(folder.path(), PosixFileSystem::kTemporaryPrefix), 0);
+    // A pass that writes into the folder removes what the killed saves left.
+    PosixFileSystem().RemoveLeftovers(folder.path());
+    EXPECT_EQ(CountItemsStartingWith(folder.path(), std::string(PosixFileSystem::kTemporaryPrefix)),
+              0);
 }
 
 }  // namespace

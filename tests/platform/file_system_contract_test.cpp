@@ -49,7 +49,8 @@ class PosixWorld {
         return std::filesystem::read_symlink(Path(relative)).string();
     }
     int LeftoverTemporaries(const std::string& relative) const {
-        return testing::CountItemsStartingWith(Path(relative), PosixFileSystem::kTemporaryPrefix);
+        return testing::CountItemsStartingWith(Path(relative),
+                                               std::string(PosixFileSystem::kTemporaryPrefix));
     }
 
   private:
@@ -213,6 +214,33 @@ TYPED_TEST(FileSystemContract, CreateFolderMakesExactlyOneLevel) {
     EXPECT_FALSE(w.fs().CreateFolder(w.Path("one")).ok());
     EXPECT_FALSE(w.fs().CreateFolder(w.Path("two/three")).ok());
     EXPECT_FALSE(w.fs().FolderExists(w.Path("two")));
+}
+
+TYPED_TEST(FileSystemContract, NothingBelowAnAnchoredRootIsReachedThroughALink) {
+    auto& w = this->world;
+    w.File("src/sub/a.txt", "in the tree");
+    w.File("outside/kept.txt", "outside");
+    w.Folder("dst/inner");
+    w.Link("dst/sub", "../outside");         // where the walk needs a folder
+    w.Link("dst/alias", "inner");            // another name for a folder of the tree
+    w.Link("src/to-outside", "../outside");  // a link listed in the source
+    const auto anchor = w.fs().AnchorRoots({w.Path("src"), w.Path("dst")});
+    FileSystemPort& fs = w.fs();
+    const FileEntry file{w.Path("src/sub/a.txt"), "a.txt", EntryKind::kFile, 0};
+    for (const char* link : {"dst/sub", "dst/alias", "src/to-outside"}) {
+        SCOPED_TRACE(link);
+        EXPECT_FALSE(fs.FolderExists(w.Path(link)));
+        EXPECT_FALSE(fs.ListFolder(w.Path(link)).ok());
+        EXPECT_FALSE(fs.CreateFolder(w.Path(link)).ok());
+        EXPECT_FALSE(fs.FindFile(w.Path(std::string(link) + "/kept.txt"))->has_value());
+        EXPECT_FALSE(fs.CopyFile(file, w.Path(std::string(link) + "/a.txt"), false).ok());
+        EXPECT_FALSE(fs.CopyFile(file, w.Path(std::string(link) + "/kept.txt"), true).ok());
+    }
+    EXPECT_TRUE(fs.FolderExists(w.Path("dst/inner")));
+    EXPECT_EQ(w.Content("outside/kept.txt"), "outside");
+    EXPECT_FALSE(w.Content("outside/a.txt").has_value());
+    EXPECT_FALSE(w.Content("dst/inner/a.txt").has_value());
+    EXPECT_EQ(w.LeftoverTemporaries("dst"), 0);
 }
 
 TYPED_TEST(FileSystemContract, ResolveFolderGivesOneTextForEverySpelling) {

@@ -123,7 +123,8 @@ TEST_F(PosixSyncTest, SafeModeCopiesContentTimesModesAndLinks) {
                             "/pipe could not be processed.  Operation not "
                             "supported"),
               walk.end());
-    EXPECT_EQ(CountItemsStartingWith(destination, PosixFileSystem::kTemporaryPrefix), 0);
+    EXPECT_EQ(CountItemsStartingWith(destination, std::string(PosixFileSystem::kTemporaryPrefix)),
+              0);
 }
 
 TEST_F(PosixSyncTest, HiddenAndSpecialItemsAreIgnoredByDefault) {
@@ -222,7 +223,7 @@ TEST_F(PosixSyncTest, AnotherSpellingOfTheSameFolderIsRefused) {
         EXPECT_EQ(view.messages[0].text, "The Source and Destination cannot be the same!");
     }
     EXPECT_EQ(ReadFile(source + "/a"), "a");
-    EXPECT_EQ(CountItemsStartingWith(source, PosixFileSystem::kTemporaryPrefix), 0);
+    EXPECT_EQ(CountItemsStartingWith(source, std::string(PosixFileSystem::kTemporaryPrefix)), 0);
 }
 
 TEST_F(PosixSyncTest, CaseIsNotFoldedWhenComparingLocations) {
@@ -284,7 +285,8 @@ TEST_F(PosixSyncTest, PermissionFailuresAreReportedAndCountedAsSuch) {
     EXPECT_TRUE(has(" --> Total files/folders could not be processed due to permission error: 2"));
     EXPECT_EQ(ReadFile(destination + "/fine"), "f");
     EXPECT_FALSE(stdfs::exists(destination + "/unreadable"));
-    EXPECT_EQ(CountItemsStartingWith(destination, PosixFileSystem::kTemporaryPrefix), 0);
+    EXPECT_EQ(CountItemsStartingWith(destination, std::string(PosixFileSystem::kTemporaryPrefix)),
+              0);
 }
 
 TEST_F(PosixSyncTest, FailedReplacementKeepsTheOldFile) {
@@ -300,7 +302,8 @@ TEST_F(PosixSyncTest, FailedReplacementKeepsTheOldFile) {
                         "File " + destination + "/doc could not be processed.  Permission denied"),
               lines.end());
     EXPECT_EQ(ReadFile(destination + "/doc"), "precious");
-    EXPECT_EQ(CountItemsStartingWith(destination, PosixFileSystem::kTemporaryPrefix), 0);
+    EXPECT_EQ(CountItemsStartingWith(destination, std::string(PosixFileSystem::kTemporaryPrefix)),
+              0);
 }
 
 TEST_F(PosixSyncTest, ExcludeEntriesMatchPosixPaths) {
@@ -369,23 +372,35 @@ TEST_F(PosixSyncTest, PathsLongerThanTheSystemLimitAreWalkedAndCopied) {
 namespace tidemark::testing {
 namespace {
 
-TEST_F(PosixSyncTest, TemporaryFilesOfADeadRunAreRemovedWhenTheirFolderIsWalked) {
-    char live[64];
-    std::snprintf(live, sizeof live, ".tidemark-%x-1.tmp", static_cast<unsigned>(::getpid()));
-    WriteFile(source + "/.tidemark-ffffff-2a.tmp", "half a copy");
-    WriteFile(source + "/" + live, "a copy in progress");
-    WriteFile(source + "/.tidemark-notes.tmp", "a user's own file");
-    WriteFile(source + "/real.txt", "r");
+TEST_F(PosixSyncTest, OnlyARealPassRemovesWhatDeadCopiesOfThisMachineLeftWhereItWrites) {
+    const std::string boot = TemporaryName::BootId();
+    ASSERT_FALSE(boot.empty());
+    const std::string dead = ".tidemark-" + boot + "-7ffffffe-2a.tmp";  // no such process
+    char live[96];
+    std::snprintf(live, sizeof live, ".tidemark-%s-%x-1.tmp", boot.c_str(),
+                  static_cast<unsigned>(::getpid()));
+    const std::string elsewhere = ".tidemark-0123456789abcdef0123456789abcdef-7ffffffe-1.tmp";
+    // In a source, such names are a user's files like any other: counted and copied.
+    for (const std::string& name : {dead, std::string(live), elsewhere}) {
+        WriteFile(source + "/" + name, "a user's file");
+        WriteFile(destination + "/" + name, "left by a copy");
+    }
+    WriteFile(source + "/real.txt", "new");
     settings.ignore_hidden = kUnchecked;
-
+    settings.preview_only = kChecked;
     Run();
+    EXPECT_EQ(view.Texts()[2], "Sychronization of 4 files started at @1600000000!");
+    EXPECT_EQ(ReadFile(destination + "/" + dead), "left by a copy");  // a preview changes nothing
 
-    EXPECT_FALSE(stdfs::exists(source + "/.tidemark-ffffff-2a.tmp"));
-    EXPECT_TRUE(stdfs::exists(source + "/" + live));
-    EXPECT_EQ(ReadFile(destination + "/.tidemark-notes.tmp"), "a user's own file");
-    EXPECT_EQ(ReadFile(destination + "/real.txt"), "r");
-    EXPECT_FALSE(stdfs::exists(destination + "/" + live));
-    EXPECT_EQ(view.Texts()[1], "Sychronization of 2 files started at @1600000000!");
+    settings.preview_only = kUnchecked;
+    settings.style = static_cast<int>(SyncStyle::kSafeMode);
+    Run();
+    EXPECT_EQ(ReadFile(source + "/" + dead), "a user's file");
+    EXPECT_EQ(ReadFile(destination + "/real.txt"), "new");
+    // Only the dead process's file of this machine goes, once the pass writes to its folder.
+    EXPECT_FALSE(stdfs::exists(destination + "/" + dead));
+    EXPECT_EQ(ReadFile(destination + "/" + live), "left by a copy");
+    EXPECT_EQ(ReadFile(destination + "/" + elsewhere), "left by a copy");
 }
 
 TEST_F(PosixSyncTest, FilesPreparedAheadStayWithinATightDescriptorLimit) {
