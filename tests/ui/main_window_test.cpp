@@ -307,6 +307,15 @@ TEST_F(MainWindowTest, AtTheMinimumSizeTheRulesHoldAndNoCaptionIsClipped) {
         ExpectNoCaptionClipped(Child<QWidget>("frmControls"), *window);
     }
     EXPECT_EQ(window->CurrentPlacement().at("txtSource").width, 1200 * 15 + kFrameWidth - 2100);
+
+    // The status line widens with the list below it, so a long line such as the preview banner
+    // shows whole.
+    QLabel& output = Child<QLabel>("lblOutput");
+    output.setText(
+        QStringLiteral("********** WARNING:  Synchronization is set to use Preview Only "
+                       "Mode!  Changes specified will not actually be made **********"));
+    EXPECT_EQ(output.width(), Child<QWidget>("lstResults").width());
+    EXPECT_GE(output.width(), output.sizeHint().width());
 }
 
 TEST_F(MainWindowTest, GeometryRoundTripsThroughTheStoreAndIsCutToWhatTheWindowCanBe) {
