@@ -103,13 +103,13 @@ int CheckValue(const QCheckBox& box) {
     }
 }
 
+/// Greyed is a value a configuration can hold, never one a click gives: the box takes a third
+/// state only while it shows a greyed value.
 void SetCheckValue(QCheckBox& box, int value) {
-    if (value == 2) {
-        box.setTristate(true);
-        box.setCheckState(Qt::PartiallyChecked);
-        return;
-    }
-    box.setCheckState(value == kChecked ? Qt::Checked : Qt::Unchecked);
+    box.setTristate(value == 2);
+    box.setCheckState(value == 2          ? Qt::PartiallyChecked
+                      : value == kChecked ? Qt::Checked
+                                          : Qt::Unchecked);
 }
 
 }  // namespace
@@ -278,7 +278,12 @@ void FrmSynchronize::ConnectHandlers() {
     });
     for (QCheckBox* box : {chk_ignore_hidden_, chk_ignore_system_, chk_log_ignored_, chk_preview_,
                            chk_reverse_sync_, chk_use_exclude_list_}) {
-        connect(box, &QCheckBox::stateChanged, this, [this] { MarkSettingsChanged(); });
+        connect(box, &QCheckBox::stateChanged, this, [this, box](int state) {
+            if (state != Qt::PartiallyChecked) {
+                box->setTristate(false);  // a click on a greyed box checks it, for good
+            }
+            MarkSettingsChanged();
+        });
     }
     for (QLineEdit* box : {txt_source_, txt_destination_}) {
         connect(box, &QLineEdit::textChanged, this, [this] { MarkSettingsChanged(); });
