@@ -18,6 +18,7 @@
 #include "ui/frm_about.h"
 #include "ui/frm_help.h"
 #include "ui/main_window_layout.h"
+#include "ui/qt_message_box.h"
 
 namespace tidemark::ui {
 namespace {
@@ -184,6 +185,34 @@ TEST_F(AboutWindowTest, TheLinkOpensTheSiteAndAMissingViewerIsReported) {
     EXPECT_EQ(&about.Show(), &window);  // one window
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(AboutWindowTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageIsAnswered) {
+    // A real message box, owned by the active window, which is About.
+    QtMessageBox boxes;
+    AboutWindow about_with_boxes{AboutInfo{HelpIntroText(), "1.0.0"},
+                                 AboutPorts{shell, boxes, launcher, clock, {}}};
+    QPointer<FrmAbout> window(&about_with_boxes.Show());
+    QApplication::setActiveWindow(window);
+    QPointer<QWidget> box;
+    QTimer::singleShot(0, [&] {
+        box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        // About's OK, as the accessibility bus presses it while the box is open; what that
+        // schedules for deletion goes before the box's loop runs on.
+        Child<QPushButton>(*window, "cmdOK").click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_NE(window, nullptr);
+        EXPECT_FALSE(window->isVisible());
+        // Opened again meanwhile, it is the same window.
+        EXPECT_EQ(&about_with_boxes.Show(), window.data());
+        window->close();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    Child<QPushButton>(*window, "cmdSysInfo").click();
+    EXPECT_EQ(box, nullptr);
+    Settle();
+    EXPECT_EQ(window, nullptr);
 }
 
 TEST_F(AboutWindowTest, TheFarewellKeepsTheWindowUpForTwoSecondsThenClosesIt) {
