@@ -12,7 +12,6 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <cmath>
-#include <cstdlib>
 
 #include "app/program_folder.h"
 #include "app/reminders.h"
@@ -450,6 +449,9 @@ void FrmSynchronize::SynchronizeNowClicked() {
     const std::int32_t processed = controller_->SynchronizeNow(CurrentSettings());
     ports_.state.usage_counter = UsageCounterAfterRun(ports_.state.usage_counter, processed);
     running_ = false;
+    if (close_requested_) {
+        close();
+    }
 }
 
 void FrmSynchronize::PauseClicked() {
@@ -599,23 +601,25 @@ void FrmSynchronize::resizeEvent(QResizeEvent* event) {
 }
 
 void FrmSynchronize::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        // A close is never refused, but the run ends first: the request stops it at its next
+        // poll point, as Stop does (the file in hand is finished), and the close sequence runs
+        // once the run has returned, with the save question and everything it keeps.
+        event->ignore();
+        if (!close_requested_) {
+            close_requested_ = true;
+            if (!controller_->State().stop_requested) {
+                controller_->StopClicked();
+            }
+        }
+        return;
+    }
     event->accept();
     if (closing_) {
         return;
     }
     closing_ = true;
     StorePersistentValues();
-    if (running_) {
-        // The engine yields only between file operations; the copies it prepared ahead of the
-        // walk are thrown away here, so ending leaves no half-written or temporary file.
-        controller_->AbandonRun();
-        if (hooks_.end_process) {
-            hooks_.end_process();
-        } else {
-            std::_Exit(0);
-        }
-        return;
-    }
     if (settings_changed_ &&
         ports_.messages.ShowMessage(kSaveBeforeExit, MessageButtons::kYesNo,
                                     MessageIcon::kQuestion) == MessageAnswer::kYes) {

@@ -47,7 +47,6 @@ FrmSynchronize& MainWindowTest::Open(bool with_commands) {
     hooks.exit_reminder = record("exit");
     hooks.farewell = record("farewell");
     hooks.end_program = record("end");
-    hooks.end_process = record("end process");
     hooks.save_configuration = record("save");
     hooks.show_help = record("help");
     window = std::make_unique<FrmSynchronize>(

@@ -33,6 +33,13 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+int CountFiles(const std::string& folder) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files += entry.is_regular_file() ? 1 : 0;
+    return files;
+}
+
 bool Contains(const Strings& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
@@ -236,12 +243,82 @@ TEST_F(MainWindowTest, StopPressedDuringARunEndsTheWalkEarly) {
     EXPECT_TRUE(
         Contains(lines, "Synchronization stopped prior to completion due to user request..."));
     EXPECT_EQ(lines.back(), "Done!");
-    int copied = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(temp / "dst"))
-        copied += entry.is_regular_file() ? 1 : 0;
+    const int copied = CountFiles(temp / "dst");
     EXPECT_LT(copied, 300);
     EXPECT_TRUE(Contains(lines, " --> Total files copied: " + std::to_string(copied)));
     EXPECT_TRUE(Child<QPushButton>("cmdSynchronize").isVisible());
+}
+
+/// Whether the widget draws anything in the blue of a live link.
+bool DrawsLinkBlue(QWidget& widget) {
+    const QImage image = widget.grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.blue() > 200 && pixel.red() < 90 && pixel.green() < 90)
+                return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(MainWindowTest, ClosingDuringAPausedRunStopsItThenRunsTheWholeCloseSequence) {
+    for (int file = 0; file < 300; ++file)
+        WriteFile(temp / ("src/f" + std::to_string(file) + ".txt"), "x");
+    MakeFolders(temp / "dst");
+    state.usage_counter = 1000;
+    Open();
+    calls.clear();
+    UseFolders(temp / "src", temp / "dst");
+    window->ConfigurationBox().setEditText(QStringLiteral("Nightly"));
+    QTest::mouseClick(&Child<QCheckBox>("chkLogIgnored"), Qt::LeftButton);
+    // Not saved before the run, the run confirmed, not saved at the close.
+    messages.answers = {MessageAnswer::kNo, MessageAnswer::kYes, MessageAnswer::kNo};
+    int copied_when_closed = -1;
+    auto close_while_paused = [&] {
+        EXPECT_EQ(Child<QPushButton>("cmdPause").text(), QStringLiteral("Continue"));
+        EXPECT_TRUE(Contains(Lines(), "Synchronization paused due to user request..."));
+        EXPECT_FALSE(Child<QWidget>("frmControls").isEnabled());
+        // Every setting looks inert, the link to the exclude list too; the other links live on.
+        EXPECT_FALSE(DrawsLinkBlue(Child<QLabel>("lblExcludeList")));
+        EXPECT_TRUE(DrawsLinkBlue(Child<QLabel>("lblHelp")));
+        copied_when_closed = CountFiles(temp / "dst");
+        window->close();
+        EXPECT_TRUE(window->isVisible());  // until the run has stopped
+        EXPECT_TRUE(calls.empty());
+    };
+    messages.on_show = [&](const std::string& text) {
+        if (text.find("Are you sure you want to synchronize") == std::string::npos)
+            return;
+        QTimer::singleShot(0, window.get(), [&] {
+            Click("cmdPause");
+            clock.step = 0.05;  // the paused run looks at events every other round of 100 ms
+            QTimer::singleShot(0, window.get(), close_while_paused);
+        });
+    };
+
+    Click("cmdSynchronize");
+
+    EXPECT_GT(copied_when_closed, 0);
+    EXPECT_LT(copied_when_closed, 300);
+    EXPECT_EQ(CountFiles(temp / "dst"), copied_when_closed);
+    EXPECT_EQ(tidemark::testing::CountItemsStartingWith(temp / "dst", ".tidemark-"), 0);
+    const Strings lines = Lines();
+    EXPECT_TRUE(
+        Contains(lines, "Synchronization stopped prior to completion due to user request..."));
+    EXPECT_TRUE(Contains(lines, " --> Total files copied: " + std::to_string(copied_when_closed)));
+    EXPECT_FALSE(Contains(lines, "Synchronization continued due to user request..."));
+    EXPECT_EQ(lines.back(), "Done!");
+
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[2].text,
+              "The settings have changed for this configuration.\r\n\r\nWould you like to save "
+              "them before you exit the application?");
+    EXPECT_EQ(calls, (Strings{"exit", "farewell", "end"}));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(store.values.at("Configuration"), "Nightly");
+    EXPECT_EQ(store.values.at("FilesProcessed"), std::to_string(1000 + copied_when_closed));
+    EXPECT_TRUE(store.values.contains("ScreenWidth"));
 }
 
 /// Checks that every caption among the parent's own controls has the room it needs and lies
