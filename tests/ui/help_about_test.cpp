@@ -109,19 +109,17 @@ TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedA
     QApplication::setFont(normal);
 }
 
-TEST_F(HelpWindowTest, StartUpReminderBlocksUntilClosed) {
-    bool was_modal = false;
-    QString shown;
-    QTimer::singleShot(0, [&] {
-        FrmHelp* window = help.Window();
-        ASSERT_NE(window, nullptr);
-        was_modal = window->isModal() && window->isVisible();
-        shown = window->HelpText();
-        window->close();
-    });
-    help.ShowModal(1234567);
-    EXPECT_TRUE(was_modal);
-    EXPECT_TRUE(shown.contains(QStringLiteral("1,234,567 files.")));
+TEST_F(HelpWindowTest, TheStartUpReminderIsModalAndSaysWhenItIsClosedWithoutWaiting) {
+    int closed = 0;
+    help.ShowReminder(1234567, [&] { ++closed; });
+    FrmHelp* window = help.Window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isModal());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->HelpText().contains(QStringLiteral("1,234,567 files.")));
+    EXPECT_EQ(closed, 0);
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_EQ(closed, 1);
 }
 
 class NoViewers final : public ProgramLauncher {

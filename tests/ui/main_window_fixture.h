@@ -79,7 +79,7 @@ class MainWindowTest : public ::testing::Test {
 
     /// Creates and loads the window; the hooks record what they are asked for. With
     /// `with_commands` the configuration commands are connected as the program connects them.
-    FrmSynchronize& Open(bool with_commands = false);
+    FrmSynchronize& Open(bool with_commands = false, bool show = true);
     /// Source and destination folders in the temporary folder, set into the window.
     void UseFolders(const std::string& source, const std::string& destination);
     void Click(const char* button);

@@ -11,14 +11,32 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <filesystem>
 
+#include "app/help_texts.h"
+#include "platform/qt/qt_locale_text.h"
 #include "tests/ui/main_window_fixture.h"
+#include "ui/frm_help.h"
 #include "ui/main_window_layout.h"
+
+// What a window manager's close button ends in: the close request as the platform hands it
+// over, which Qt drops while the window is blocked by a modal one. Qt's platform interface has
+// no public header; the function is exported.
+class QWindowSystemInterface {
+  public:
+    struct SynchronousDelivery {};
+    template <typename Delivery>
+    static bool handleCloseEvent(QWindow* window);
+};
 
 namespace tidemark::ui::testing {
 namespace {
+
+void SendWindowManagerClose(QWindow& window) {
+    QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(&window);
+}
 
 using tidemark::testing::MakeFolders;
 using tidemark::testing::ReadFile;
@@ -62,6 +80,42 @@ TEST_F(MainWindowTest, FirstStartRemindsBeforeTheWindowShowsAndLeavesItUnmarked)
               QStringLiteral("Copy new files and overwrite any existing files in the "
                              "destination directory"));
     EXPECT_TRUE(window->SettingsChanged());
+}
+
+TEST_F(MainWindowTest, ACloseRequestAfterTheStartUpHelpWindowIsNeverLost) {
+    const HelpTexts texts = BuildHelpTexts();
+    QtLocaleText english(QLocale(QLocale::English, QLocale::UnitedStates));
+    HelpWindow help(texts, english, shell, kDonationAddress);
+    // The loss was intermittent: many starts, and the three ways to close the Help window.
+    for (int start = 0; start < 30; ++start) {
+        SCOPED_TRACE(start);
+        store.values.clear();
+        Open(false, /*show=*/false);
+        calls.clear();
+        ShowMainWindow(*window, help, 0, /*reminder_due=*/true);
+        QPointer<FrmHelp> reminder = help.Window();
+        ASSERT_NE(reminder, nullptr);
+        EXPECT_TRUE(reminder->isVisible());  // nothing waited for it to close
+        EXPECT_FALSE(window->isVisible());
+        if (start % 3 == 0) {
+            QTest::mouseClick(reminder->findChild<QPushButton*>(QStringLiteral("cmdClose")),
+                              Qt::LeftButton);
+        } else if (start % 3 == 1) {
+            QTest::keyClick(reminder, Qt::Key_Escape);
+        } else {
+            SendWindowManagerClose(*reminder->windowHandle());
+        }
+        QTRY_VERIFY(window->isVisible());
+        EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+
+        SendWindowManagerClose(*window->windowHandle());
+
+        QTRY_COMPARE(calls, (Strings{"exit", "farewell", "end"}));
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(store.values.contains("FilesProcessed"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(reminder, nullptr);
+    }
 }
 
 TEST_F(MainWindowTest, LoadGoesOnWhenTheConfigurationsFolderCannotBeCreated) {
