@@ -444,6 +444,9 @@ void FrmSynchronize::SynchronizeNowClicked() {
         if (answer == MessageAnswer::kYes) {
             ConfigSaveClicked();
         }
+        if (closing_) {
+            return;  // the window was closed while the question was open
+        }
     }
     running_ = true;
     const std::int32_t processed = controller_->SynchronizeNow(CurrentSettings());
