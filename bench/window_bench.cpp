@@ -1,7 +1,8 @@
 // tidemark-window-bench: one pass through the real main window (offscreen unless a display is
 // asked for), with every question answered Yes, so that `tidemark-bench compare` can measure
 // what the window adds to a run. With --hold it keeps the window on screen after the run, for
-// a screenshot.
+// a screenshot; --pause-after holds the run paused that many seconds after the click, and
+// --size sets the window's size, for screenshots too.
 #include <QApplication>
 #include <QTimer>
 #include <chrono>
@@ -55,7 +56,8 @@ class NoPicker final : public FolderPickerPort {
 int Usage() {
     std::fprintf(stderr,
                  "usage: tidemark-window-bench [--style safe|normal|backup] [--hold SECONDS]\n"
-                 "                             SOURCE DESTINATION\n");
+                 "                             [--preview] [--reverse] [--pause-after SECONDS]\n"
+                 "                             [--size WIDTHxHEIGHT] SOURCE DESTINATION\n");
     return 2;
 }
 
@@ -64,6 +66,11 @@ int Usage() {
 int main(int argc, char** argv) {
     SyncStyle style = SyncStyle::kSafeMode;
     double hold = -1;
+    bool preview = false;
+    bool reverse = false;
+    double pause_after = -1;
+    int width = 900;
+    int height = 600;
     std::vector<std::string> locations;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -79,6 +86,15 @@ int main(int argc, char** argv) {
                 return Usage();
         } else if (argument == "--hold" && i + 1 < argc) {
             hold = std::atof(argv[++i]);
+        } else if (argument == "--preview") {
+            preview = true;
+        } else if (argument == "--reverse") {
+            reverse = true;
+        } else if (argument == "--pause-after" && i + 1 < argc) {
+            pause_after = std::atof(argv[++i]);
+        } else if (argument == "--size" && i + 1 < argc) {
+            if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2)
+                return Usage();
         } else if (argument.starts_with("--")) {
             return Usage();
         } else {
@@ -121,7 +137,8 @@ int main(int argc, char** argv) {
     window.Load();
     window.show();
     if (hold >= 0) {
-        window.resize(900, 600);
+        window.move(0, 0);
+        window.resize(width, height);
     }
     SyncSettings settings = window.CurrentSettings();
     settings.source_path = locations[0];
@@ -129,6 +146,8 @@ int main(int argc, char** argv) {
     settings.style = static_cast<int>(style);
     settings.ignore_hidden = kUnchecked;  // everything is copied, as rsync and cp do
     settings.ignore_system = kUnchecked;
+    settings.preview_only = preview ? kChecked : kUnchecked;
+    settings.reverse_sync = reverse ? kChecked : kUnchecked;
     window.ApplySettings(settings);
     window.ClearSettingsChanged();
     QApplication::processEvents();
@@ -142,6 +161,11 @@ int main(int argc, char** argv) {
                         std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
         std::fflush(stdout);
     };
+    if (pause_after >= 0) {
+        // Paused, the run waits in its pause loop until the process is ended.
+        QTimer::singleShot(static_cast<int>(pause_after * 1000), &window,
+                           &ui::FrmSynchronize::PauseClicked);
+    }
     print_time("clicked");
     window.SynchronizeNowClicked();
     fs.WaitForReleases();  // as the headless driver does before it ends

@@ -85,15 +85,14 @@ int main(int argc, char* argv[]) {
     };
     window_hooks.show_help = [&] { help.Show(state.usage_counter, window.get()); };
     window_hooks.show_about = [&] { about.Show(window.get()); };
+    bool reminder_due = false;
     window_hooks.start_up_reminder = [&] {
-        if (StartupReminderDue(settings, locale_text, state.last_reminder_date)) {
-            help.ShowModal(state.usage_counter);
-        }
+        reminder_due = StartupReminderDue(settings, locale_text, state.last_reminder_date);
     };
     window_hooks.farewell = [&] { about.Farewell(2); };
 
     window->Load();
-    window->show();
+    ui::ShowMainWindow(*window, help, state.usage_counter, reminder_due);
     const int exit_code = application.exec();
     window.reset();
     return exit_code;

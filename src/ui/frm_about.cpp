@@ -160,14 +160,24 @@ void FrmAbout::WebsiteClicked() {
 }
 
 void FrmAbout::SysInfoClicked() {
+    // The message box runs an event loop of its own, in which this window can be closed (OK,
+    // Escape, the accessibility bus). The box may be its child and this handler runs on, so the
+    // window outlives the box and goes only once the message is answered.
+    message_open_ = true;
+    setAttribute(Qt::WA_DeleteOnClose, false);
     StartSysInfo(ports_.launcher, ports_.messages);
+    setAttribute(Qt::WA_DeleteOnClose, true);
+    message_open_ = false;
+    if (!isVisible()) {
+        deleteLater();
+    }
 }
 
 AboutWindow::AboutWindow(AboutInfo info, AboutPorts ports)
     : info_(std::move(info)), ports_(std::move(ports)) {}
 
 FrmAbout& AboutWindow::Show(QWidget* parent) {
-    if (window_ != nullptr && !window_->isVisible()) {
+    if (window_ != nullptr && !window_->isVisible() && !window_->MessageOpen()) {
         window_->deleteLater();  // closed with Escape: hidden, not yet deleted
         window_ = nullptr;
     }
@@ -181,7 +191,7 @@ FrmAbout& AboutWindow::Show(QWidget* parent) {
 }
 
 void AboutWindow::Farewell(int seconds) {
-    if (window_ == nullptr || !window_->isVisible()) {
+    if (window_ == nullptr || (!window_->isVisible() && !window_->MessageOpen())) {
         if (window_ != nullptr) {
             window_->deleteLater();
         }

@@ -54,6 +54,10 @@ class FrmAbout final : public QDialog {
     /// run (rounds of 100 ms), then closes it. Returns early when the user closes it first.
     void AutoClose(int seconds);
 
+    /// Whether the window waits for the answer to a message it showed; until then it is not
+    /// deleted, even when closed.
+    bool MessageOpen() const { return message_open_; }
+
   private:
     void WebsiteClicked();
     void SysInfoClicked();
@@ -69,6 +73,7 @@ class FrmAbout final : public QDialog {
     QLabel* lbl_disclaimer_ = nullptr;
     QPushButton* cmd_ok_ = nullptr;
     QPushButton* cmd_sys_info_ = nullptr;
+    bool message_open_ = false;
 };
 
 /// Keeps the one About window of the program.

@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "ui/main_window_layout.h"
-#include "ui/twips.h"
 #include "ui/tidemark_icon.h"
+#include "ui/twips.h"
 
 namespace tidemark::ui {
 
@@ -131,16 +131,35 @@ FrmHelp& HelpWindow::Show(double usage_counter, QWidget* parent) {
     return *window_;
 }
 
-void HelpWindow::ShowModal(double usage_counter, QWidget* parent) {
+void HelpWindow::ShowReminder(double usage_counter, std::function<void()> closed) {
     if (window_ != nullptr) {
         // Only the start-up reminder asks, and nothing is open then; a window opened earlier
         // is closed so that the reminder shows the figures of now.
         window_->close();
     }
-    QPointer<FrmHelp> window = new FrmHelp(ComposeHelpText(texts_, usage_counter, format_), shell_,
-                                           donation_address_, parent);
-    window_ = window;
-    window->exec();
+    window_ =
+        new FrmHelp(ComposeHelpText(texts_, usage_counter, format_), shell_, donation_address_);
+    window_->setWindowModality(Qt::ApplicationModal);
+    // Emitted once the window is hidden and no longer modal, before it is deleted.
+    QObject::connect(window_, &QDialog::finished, window_, [closed = std::move(closed)] {
+        if (closed) {
+            closed();
+        }
+    });
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void ShowMainWindow(QWidget& main_window, HelpWindow& help, double usage_counter,
+                    bool reminder_due) {
+    // Nothing waits here: the Help window, then the main window, are served by the
+    // application's event loop alone.
+    if (reminder_due) {
+        help.ShowReminder(usage_counter, [&main_window] { main_window.show(); });
+    } else {
+        main_window.show();
+    }
 }
 
 }  // namespace tidemark::ui

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <QRect>
+#include <functional>
 #include <string>
 
 #include "app/help_texts.h"
@@ -66,8 +67,9 @@ class HelpWindow {
     /// already open it only comes to the front, keeping the figures it was opened with.
     FrmHelp& Show(double usage_counter, QWidget* parent = nullptr);
 
-    /// The start-up reminder: opens the window and returns once the user has closed it.
-    void ShowModal(double usage_counter, QWidget* parent = nullptr);
+    /// The start-up reminder: opens the window modal to the whole program and returns at once;
+    /// `closed` runs when the user has closed it. No event loop of its own runs meanwhile.
+    void ShowReminder(double usage_counter, std::function<void()> closed);
 
     /// The open window, or nullptr.
     FrmHelp* Window() const { return window_.data(); }
@@ -79,5 +81,11 @@ class HelpWindow {
     std::string donation_address_;
     QPointer<FrmHelp> window_;
 };
+
+/// Shows the main window at start-up: at once, or, when the start-up reminder is due, once the
+/// Help window it opens has been closed. It never waits, so that every window is served by the
+/// application's one event loop from its first event on.
+void ShowMainWindow(QWidget& main_window, HelpWindow& help, double usage_counter,
+                    bool reminder_due);
 
 }  // namespace tidemark::ui

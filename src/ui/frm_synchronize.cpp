@@ -12,7 +12,6 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <cmath>
-#include <cstdlib>
 
 #include "app/program_folder.h"
 #include "app/reminders.h"
@@ -103,13 +102,13 @@ int CheckValue(const QCheckBox& box) {
     }
 }
 
+/// Greyed is a value a configuration can hold, never one a click gives: the box takes a third
+/// state only while it shows a greyed value.
 void SetCheckValue(QCheckBox& box, int value) {
-    if (value == 2) {
-        box.setTristate(true);
-        box.setCheckState(Qt::PartiallyChecked);
-        return;
-    }
-    box.setCheckState(value == kChecked ? Qt::Checked : Qt::Unchecked);
+    box.setTristate(value == 2);
+    box.setCheckState(value == 2          ? Qt::PartiallyChecked
+                      : value == kChecked ? Qt::Checked
+                                          : Qt::Unchecked);
 }
 
 }  // namespace
@@ -278,7 +277,12 @@ void FrmSynchronize::ConnectHandlers() {
     });
     for (QCheckBox* box : {chk_ignore_hidden_, chk_ignore_system_, chk_log_ignored_, chk_preview_,
                            chk_reverse_sync_, chk_use_exclude_list_}) {
-        connect(box, &QCheckBox::stateChanged, this, [this] { MarkSettingsChanged(); });
+        connect(box, &QCheckBox::stateChanged, this, [this, box](int state) {
+            if (state != Qt::PartiallyChecked) {
+                box->setTristate(false);  // a click on a greyed box checks it, for good
+            }
+            MarkSettingsChanged();
+        });
     }
     for (QLineEdit* box : {txt_source_, txt_destination_}) {
         connect(box, &QLineEdit::textChanged, this, [this] { MarkSettingsChanged(); });
@@ -440,11 +444,17 @@ void FrmSynchronize::SynchronizeNowClicked() {
         if (answer == MessageAnswer::kYes) {
             ConfigSaveClicked();
         }
+        if (closing_) {
+            return;  // the window was closed while the question was open
+        }
     }
     running_ = true;
     const std::int32_t processed = controller_->SynchronizeNow(CurrentSettings());
     ports_.state.usage_counter = UsageCounterAfterRun(ports_.state.usage_counter, processed);
     running_ = false;
+    if (close_requested_) {
+        close();
+    }
 }
 
 void FrmSynchronize::PauseClicked() {
@@ -594,23 +604,25 @@ void FrmSynchronize::resizeEvent(QResizeEvent* event) {
 }
 
 void FrmSynchronize::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        // A close is never refused, but the run ends first: the request stops it at its next
+        // poll point, as Stop does (the file in hand is finished), and the close sequence runs
+        // once the run has returned, with the save question and everything it keeps.
+        event->ignore();
+        if (!close_requested_) {
+            close_requested_ = true;
+            if (!controller_->State().stop_requested) {
+                controller_->StopClicked();
+            }
+        }
+        return;
+    }
     event->accept();
     if (closing_) {
         return;
     }
     closing_ = true;
     StorePersistentValues();
-    if (running_) {
-        // The engine yields only between file operations; the copies it prepared ahead of the
-        // walk are thrown away here, so ending leaves no half-written or temporary file.
-        controller_->AbandonRun();
-        if (hooks_.end_process) {
-            hooks_.end_process();
-        } else {
-            std::_Exit(0);
-        }
-        return;
-    }
     if (settings_changed_ &&
         ports_.messages.ShowMessage(kSaveBeforeExit, MessageButtons::kYesNo,
                                     MessageIcon::kQuestion) == MessageAnswer::kYes) {

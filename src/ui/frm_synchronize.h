@@ -51,8 +51,8 @@ struct MainWindowPorts {
 };
 
 /// The other windows and the configuration commands, which the main window calls but does not
-/// own. A hook left empty does nothing, except the two endings: `end_program` defaults to
-/// leaving the event loop and `end_process` to ending the process at once.
+/// own. A hook left empty does nothing, except `end_program`, which defaults to leaving the
+/// event loop.
 struct MainWindowHooks {
     std::function<void()> show_help;          ///< lblHelp: the Help window, modeless
     std::function<void()> show_about;         ///< lblAbout: the About window, modeless
@@ -75,7 +75,6 @@ struct MainWindowHooks {
     std::function<void()> restore_configurations;
 
     std::function<void()> end_program;
-    std::function<void()> end_process;
 };
 
 /// The main window: the settings of a run, the run itself, its results and the links to the
@@ -196,6 +195,8 @@ class FrmSynchronize final : public QWidget {
     bool settings_changed_ = false;
     bool running_ = false;
     bool closing_ = false;
+    /// The window was asked to close during a run; it closes when the run has returned.
+    bool close_requested_ = false;
 };
 
 }  // namespace tidemark::ui

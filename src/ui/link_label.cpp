@@ -6,7 +6,10 @@ namespace tidemark::ui {
 
 void StyleAsLink(QLabel& label) {
     QPalette palette = label.palette();
-    palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    // A disabled link keeps the style's disabled colour, so that it does not look live.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, QColor(0, 0, 255));
+    }
     label.setPalette(palette);
     QFont font = label.font();
     font.setUnderline(true);

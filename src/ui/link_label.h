@@ -4,8 +4,8 @@
 
 namespace tidemark::ui {
 
-/// Makes a label look like a link: blue text (0, 0, 255), underlined, and the pointer with the
-/// question mark over it.
+/// Makes a label look like a link: blue text (0, 0, 255) while it is enabled, underlined, and
+/// the pointer with the question mark over it.
 void StyleAsLink(QLabel& label);
 
 /// A label that can be clicked, as the program's link labels are.

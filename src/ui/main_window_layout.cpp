@@ -83,6 +83,8 @@ void AnchorControls(Placement& places, double width, double height) {
     places["txtSource"].width = w - 2100;
     places["txtDestination"].width = w - 2100;
     places["lstResults"].width = w - 375;
+    // The status line shows whole lines of the list, such as the preview banner: it widens too.
+    places["lblOutput"].width = w - 375;
     places["ProgressBar1"].width = w - 375;
     places["lblExcludeList"].left = w - 1800;
     for (const char* link : {"lblHelp", "lblAbout", "lblDonate"}) {

@@ -139,5 +139,41 @@ TEST_F(ConfigurationRow, LeavingTheNameFieldDoesNotLoadOverUnsavedSettings) {
     EXPECT_EQ(config.LoadConfiguration("Work").value()->source_path, "/work");
 }
 
+TEST_F(ConfigurationRow, AGreyedOptionShowsGreyedUntilAClickChecksOrUnchecksIt) {
+    SyncSettings greyed = Settings(0, "/data");
+    greyed.use_exclude_list = greyed.ignore_hidden = greyed.ignore_system = 2;
+    greyed.log_ignored = greyed.reverse_sync = greyed.preview_only = 2;
+    Stored({{"Greyed", greyed}, {"Plain", Settings(0, "/data")}});
+    store.values["Configuration"] = "Greyed";
+    Open(true);
+    const char* boxes[] = {"chkUseExcludeList", "chkIgnoreHidden", "chkIgnoreSystem",
+                           "chkLogIgnored",     "chkReverseSync",  "chkPreview"};
+    EXPECT_EQ(GetConfigText(window->CurrentSettings()), GetConfigText(greyed));
+    for (const char* name : boxes)
+        EXPECT_EQ(Child<QCheckBox>(name).checkState(), Qt::PartiallyChecked) << name;
+
+    // Clicks after a greyed load, and after a plain load that followed one, never grey a box.
+    for (const int load : {0, 1}) {
+        if (load == 1) {
+            Pick(0);
+            Pick(1);
+        }
+        for (const char* name : boxes) {
+            QCheckBox& box = Child<QCheckBox>(name);
+            for (int click = 0; click < 3; ++click) {
+                const Qt::CheckState before = box.checkState();
+                QTest::mouseClick(&box, Qt::LeftButton);
+                EXPECT_NE(box.checkState(), Qt::PartiallyChecked) << name << " click " << click;
+                EXPECT_NE(box.checkState(), before) << name;
+            }
+        }
+        const SyncSettings clicked = window->CurrentSettings();
+        for (const int value :
+             {clicked.use_exclude_list, clicked.ignore_hidden, clicked.ignore_system,
+              clicked.log_ignored, clicked.reverse_sync, clicked.preview_only})
+            EXPECT_NE(value, 2);
+    }
+}
+
 }  // namespace
 }  // namespace tidemark::ui::testing

@@ -18,6 +18,7 @@
 #include "ui/frm_about.h"
 #include "ui/frm_help.h"
 #include "ui/main_window_layout.h"
+#include "ui/qt_message_box.h"
 
 namespace tidemark::ui {
 namespace {
@@ -108,19 +109,17 @@ TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedA
     QApplication::setFont(normal);
 }
 
-TEST_F(HelpWindowTest, StartUpReminderBlocksUntilClosed) {
-    bool was_modal = false;
-    QString shown;
-    QTimer::singleShot(0, [&] {
-        FrmHelp* window = help.Window();
-        ASSERT_NE(window, nullptr);
-        was_modal = window->isModal() && window->isVisible();
-        shown = window->HelpText();
-        window->close();
-    });
-    help.ShowModal(1234567);
-    EXPECT_TRUE(was_modal);
-    EXPECT_TRUE(shown.contains(QStringLiteral("1,234,567 files.")));
+TEST_F(HelpWindowTest, TheStartUpReminderIsModalAndSaysWhenItIsClosedWithoutWaiting) {
+    int closed = 0;
+    help.ShowReminder(1234567, [&] { ++closed; });
+    FrmHelp* window = help.Window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isModal());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->HelpText().contains(QStringLiteral("1,234,567 files.")));
+    EXPECT_EQ(closed, 0);
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_EQ(closed, 1);
 }
 
 class NoViewers final : public ProgramLauncher {
@@ -184,6 +183,34 @@ TEST_F(AboutWindowTest, TheLinkOpensTheSiteAndAMissingViewerIsReported) {
     EXPECT_EQ(&about.Show(), &window);  // one window
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(AboutWindowTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageIsAnswered) {
+    // A real message box, owned by the active window, which is About.
+    QtMessageBox boxes;
+    AboutWindow about_with_boxes{AboutInfo{HelpIntroText(), "1.0.0"},
+                                 AboutPorts{shell, boxes, launcher, clock, {}}};
+    QPointer<FrmAbout> window(&about_with_boxes.Show());
+    QApplication::setActiveWindow(window);
+    QPointer<QWidget> box;
+    QTimer::singleShot(0, [&] {
+        box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        // About's OK, as the accessibility bus presses it while the box is open; what that
+        // schedules for deletion goes before the box's loop runs on.
+        Child<QPushButton>(*window, "cmdOK").click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_NE(window, nullptr);
+        EXPECT_FALSE(window->isVisible());
+        // Opened again meanwhile, it is the same window.
+        EXPECT_EQ(&about_with_boxes.Show(), window.data());
+        window->close();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    Child<QPushButton>(*window, "cmdSysInfo").click();
+    EXPECT_EQ(box, nullptr);
+    Settle();
+    EXPECT_EQ(window, nullptr);
 }
 
 TEST_F(AboutWindowTest, TheFarewellKeepsTheWindowUpForTwoSecondsThenClosesIt) {

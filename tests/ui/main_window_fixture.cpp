@@ -37,7 +37,7 @@ MainWindowTest::MainWindowTest() : program_folder(temp / "program"), home_folder
     state.donation_address = kDonationAddress;
 }
 
-FrmSynchronize& MainWindowTest::Open(bool with_commands) {
+FrmSynchronize& MainWindowTest::Open(bool with_commands, bool show) {
     MainWindowHooks hooks;
     auto record = [this](const char* what) { return [this, what] { calls.push_back(what); }; };
     hooks.start_up_reminder = [this] {
@@ -47,7 +47,6 @@ FrmSynchronize& MainWindowTest::Open(bool with_commands) {
     hooks.exit_reminder = record("exit");
     hooks.farewell = record("farewell");
     hooks.end_program = record("end");
-    hooks.end_process = record("end process");
     hooks.save_configuration = record("save");
     hooks.show_help = record("help");
     window = std::make_unique<FrmSynchronize>(
@@ -65,7 +64,8 @@ FrmSynchronize& MainWindowTest::Open(bool with_commands) {
             ->rowCount();
     };
     window->Load();
-    window->show();
+    if (show)
+        window->show();
     return *window;
 }
 

@@ -67,7 +67,8 @@ class ScriptedPicker final : public FolderPickerPort {
 class SteppingClock final : public Clock {
   public:
     double seconds = 1000.0;
-    double Seconds() override { return seconds += 0.001; }
+    double step = 0.001;
+    double Seconds() override { return seconds += step; }
     FileTime Now() override { return 1'600'000'000'000'000'000; }
 };
 
@@ -78,7 +79,7 @@ class MainWindowTest : public ::testing::Test {
 
     /// Creates and loads the window; the hooks record what they are asked for. With
     /// `with_commands` the configuration commands are connected as the program connects them.
-    FrmSynchronize& Open(bool with_commands = false);
+    FrmSynchronize& Open(bool with_commands = false, bool show = true);
     /// Source and destination folders in the temporary folder, set into the window.
     void UseFolders(const std::string& source, const std::string& destination);
     void Click(const char* button);
@@ -100,7 +101,7 @@ class MainWindowTest : public ::testing::Test {
     ApplicationState state;
     std::string program_folder;
     std::string home_folder;
-    /// Hook calls in order: "reminder", "exit", "farewell", "end", "save", "end process"...
+    /// Hook calls in order: "reminder", "exit", "farewell", "end", "save", "help"...
     std::vector<std::string> calls;
     bool visible_at_reminder = true;
     ConfigurationStore config{fs, fs, messages, program_folder};

@@ -11,14 +11,32 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <filesystem>
 
+#include "app/help_texts.h"
+#include "platform/qt/qt_locale_text.h"
 #include "tests/ui/main_window_fixture.h"
+#include "ui/frm_help.h"
 #include "ui/main_window_layout.h"
+
+// What a window manager's close button ends in: the close request as the platform hands it
+// over, which Qt drops while the window is blocked by a modal one. Qt's platform interface has
+// no public header; the function is exported.
+class QWindowSystemInterface {
+  public:
+    struct SynchronousDelivery {};
+    template <typename Delivery>
+    static bool handleCloseEvent(QWindow* window);
+};
 
 namespace tidemark::ui::testing {
 namespace {
+
+void SendWindowManagerClose(QWindow& window) {
+    QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(&window);
+}
 
 using tidemark::testing::MakeFolders;
 using tidemark::testing::ReadFile;
@@ -31,6 +49,13 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+int CountFiles(const std::string& folder) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files += entry.is_regular_file() ? 1 : 0;
+    return files;
 }
 
 bool Contains(const Strings& lines, const std::string& line) {
@@ -55,6 +80,42 @@ TEST_F(MainWindowTest, FirstStartRemindsBeforeTheWindowShowsAndLeavesItUnmarked)
               QStringLiteral("Copy new files and overwrite any existing files in the "
                              "destination directory"));
     EXPECT_TRUE(window->SettingsChanged());
+}
+
+TEST_F(MainWindowTest, ACloseRequestAfterTheStartUpHelpWindowIsNeverLost) {
+    const HelpTexts texts = BuildHelpTexts();
+    QtLocaleText english(QLocale(QLocale::English, QLocale::UnitedStates));
+    HelpWindow help(texts, english, shell, kDonationAddress);
+    // The loss was intermittent: many starts, and the three ways to close the Help window.
+    for (int start = 0; start < 30; ++start) {
+        SCOPED_TRACE(start);
+        store.values.clear();
+        Open(false, /*show=*/false);
+        calls.clear();
+        ShowMainWindow(*window, help, 0, /*reminder_due=*/true);
+        QPointer<FrmHelp> reminder = help.Window();
+        ASSERT_NE(reminder, nullptr);
+        EXPECT_TRUE(reminder->isVisible());  // nothing waited for it to close
+        EXPECT_FALSE(window->isVisible());
+        if (start % 3 == 0) {
+            QTest::mouseClick(reminder->findChild<QPushButton*>(QStringLiteral("cmdClose")),
+                              Qt::LeftButton);
+        } else if (start % 3 == 1) {
+            QTest::keyClick(reminder, Qt::Key_Escape);
+        } else {
+            SendWindowManagerClose(*reminder->windowHandle());
+        }
+        QTRY_VERIFY(window->isVisible());
+        EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+
+        SendWindowManagerClose(*window->windowHandle());
+
+        QTRY_COMPARE(calls, (Strings{"exit", "farewell", "end"}));
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(store.values.contains("FilesProcessed"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(reminder, nullptr);
+    }
 }
 
 TEST_F(MainWindowTest, LoadGoesOnWhenTheConfigurationsFolderCannotBeCreated) {
@@ -236,12 +297,82 @@ TEST_F(MainWindowTest, StopPressedDuringARunEndsTheWalkEarly) {
     EXPECT_TRUE(
         Contains(lines, "Synchronization stopped prior to completion due to user request..."));
     EXPECT_EQ(lines.back(), "Done!");
-    int copied = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(temp / "dst"))
-        copied += entry.is_regular_file() ? 1 : 0;
+    const int copied = CountFiles(temp / "dst");
     EXPECT_LT(copied, 300);
     EXPECT_TRUE(Contains(lines, " --> Total files copied: " + std::to_string(copied)));
     EXPECT_TRUE(Child<QPushButton>("cmdSynchronize").isVisible());
+}
+
+/// Whether the widget draws anything in the blue of a live link.
+bool DrawsLinkBlue(QWidget& widget) {
+    const QImage image = widget.grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.blue() > 200 && pixel.red() < 90 && pixel.green() < 90)
+                return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(MainWindowTest, ClosingDuringAPausedRunStopsItThenRunsTheWholeCloseSequence) {
+    for (int file = 0; file < 300; ++file)
+        WriteFile(temp / ("src/f" + std::to_string(file) + ".txt"), "x");
+    MakeFolders(temp / "dst");
+    state.usage_counter = 1000;
+    Open();
+    calls.clear();
+    UseFolders(temp / "src", temp / "dst");
+    window->ConfigurationBox().setEditText(QStringLiteral("Nightly"));
+    QTest::mouseClick(&Child<QCheckBox>("chkLogIgnored"), Qt::LeftButton);
+    // Not saved before the run, the run confirmed, not saved at the close.
+    messages.answers = {MessageAnswer::kNo, MessageAnswer::kYes, MessageAnswer::kNo};
+    int copied_when_closed = -1;
+    auto close_while_paused = [&] {
+        EXPECT_EQ(Child<QPushButton>("cmdPause").text(), QStringLiteral("Continue"));
+        EXPECT_TRUE(Contains(Lines(), "Synchronization paused due to user request..."));
+        EXPECT_FALSE(Child<QWidget>("frmControls").isEnabled());
+        // Every setting looks inert, the link to the exclude list too; the other links live on.
+        EXPECT_FALSE(DrawsLinkBlue(Child<QLabel>("lblExcludeList")));
+        EXPECT_TRUE(DrawsLinkBlue(Child<QLabel>("lblHelp")));
+        copied_when_closed = CountFiles(temp / "dst");
+        window->close();
+        EXPECT_TRUE(window->isVisible());  // until the run has stopped
+        EXPECT_TRUE(calls.empty());
+    };
+    messages.on_show = [&](const std::string& text) {
+        if (text.find("Are you sure you want to synchronize") == std::string::npos)
+            return;
+        QTimer::singleShot(0, window.get(), [&] {
+            Click("cmdPause");
+            clock.step = 0.05;  // the paused run looks at events every other round of 100 ms
+            QTimer::singleShot(0, window.get(), close_while_paused);
+        });
+    };
+
+    Click("cmdSynchronize");
+
+    EXPECT_GT(copied_when_closed, 0);
+    EXPECT_LT(copied_when_closed, 300);
+    EXPECT_EQ(CountFiles(temp / "dst"), copied_when_closed);
+    EXPECT_EQ(tidemark::testing::CountItemsStartingWith(temp / "dst", ".tidemark-"), 0);
+    const Strings lines = Lines();
+    EXPECT_TRUE(
+        Contains(lines, "Synchronization stopped prior to completion due to user request..."));
+    EXPECT_TRUE(Contains(lines, " --> Total files copied: " + std::to_string(copied_when_closed)));
+    EXPECT_FALSE(Contains(lines, "Synchronization continued due to user request..."));
+    EXPECT_EQ(lines.back(), "Done!");
+
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[2].text,
+              "The settings have changed for this configuration.\r\n\r\nWould you like to save "
+              "them before you exit the application?");
+    EXPECT_EQ(calls, (Strings{"exit", "farewell", "end"}));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(store.values.at("Configuration"), "Nightly");
+    EXPECT_EQ(store.values.at("FilesProcessed"), std::to_string(1000 + copied_when_closed));
+    EXPECT_TRUE(store.values.contains("ScreenWidth"));
 }
 
 /// Checks that every caption among the parent's own controls has the room it needs and lies
@@ -307,6 +438,15 @@ TEST_F(MainWindowTest, AtTheMinimumSizeTheRulesHoldAndNoCaptionIsClipped) {
         ExpectNoCaptionClipped(Child<QWidget>("frmControls"), *window);
     }
     EXPECT_EQ(window->CurrentPlacement().at("txtSource").width, 1200 * 15 + kFrameWidth - 2100);
+
+    // The status line widens with the list below it, so a long line such as the preview banner
+    // shows whole.
+    QLabel& output = Child<QLabel>("lblOutput");
+    output.setText(
+        QStringLiteral("********** WARNING:  Synchronization is set to use Preview Only "
+                       "Mode!  Changes specified will not actually be made **********"));
+    EXPECT_EQ(output.width(), Child<QWidget>("lstResults").width());
+    EXPECT_GE(output.width(), output.sizeHint().width());
 }
 
 TEST_F(MainWindowTest, GeometryRoundTripsThroughTheStoreAndIsCutToWhatTheWindowCanBe) {
