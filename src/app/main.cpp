@@ -4,11 +4,13 @@
 #include <memory>
 
 #include "app/mod_main.h"
+#include "app/program_folder.h"
 #include "app/reminders.h"
 #include "config/configuration_commands.h"
 #include "config/configuration_store.h"
 #include "platform/background_thread.h"
 #include "platform/posix_file_system.h"
+#include "platform/posix_log_files.h"
 #include "platform/posix_program_launcher.h"
 #include "platform/qt/qt_locale_text.h"
 #include "platform/qt/qt_program_folder.h"
@@ -36,6 +38,7 @@ int main(int argc, char* argv[]) {
     QtLocaleText locale_text;
     QtSettingsStore settings;
     QtShell shell;
+    PosixLogFiles log_files;
     ui::QtMessageBox messages;
     ui::QtFolderPicker picker;
     PosixProgramLauncher launcher = PosixProgramLauncher::FromEnvironment();
@@ -48,6 +51,9 @@ int main(int argc, char* argv[]) {
             ExcludeListUnreadableText(state.exclude_list_path, *start.exclude_list_failure),
             MessageButtons::kOk, MessageIcon::kCritical);
     }
+
+    RunLog run_log(log_files, locale_text, LogFolderIn(program_folder));
+    run_log.RemoveOldFiles();
 
     ConfigurationStore configurations(fs, fs, messages, program_folder);
     ui::HelpWindow help(state.help_texts, locale_text, shell, state.donation_address);
@@ -72,7 +78,9 @@ int main(int argc, char* argv[]) {
                             state,
                             program_folder,
                             QDir::homePath().toStdString(),
-                            {.helper_start = MarkThreadAsBackground}},
+                            {.helper_start = MarkThreadAsBackground},
+                            &fs,
+                            &run_log},
         std::move(hooks));
     ui::MainWindowConfigurationForm configuration_form(*window);
     ConfigurationCommands configuration_commands(configurations, configuration_form, messages);
