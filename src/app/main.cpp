@@ -1,8 +1,12 @@
 // Tidemark: wires the real ports together and runs the start-up routine.
 #include <QApplication>
 #include <QDir>
+#include <algorithm>
+#include <iostream>
 #include <memory>
 
+#include "app/command_line.h"
+#include "app/headless_main.h"
 #include "app/mod_main.h"
 #include "app/program_folder.h"
 #include "app/reminders.h"
@@ -28,6 +32,23 @@
 
 int main(int argc, char* argv[]) {
     using namespace tidemark;
+    const CommandLine command = ParseCommandLine({argv + std::min(argc, 1), argv + argc});
+    switch (command.kind) {
+        case CommandLine::Kind::kHelp:
+            std::cout << UsageText();
+            return 0;
+        case CommandLine::Kind::kVersion:
+            std::cout << kApplicationTitle << " " << TIDEMARK_VERSION << "\n";
+            return 0;
+        case CommandLine::Kind::kUsageError:
+            std::cerr << "tidemark: " << command.error << "\n\n" << UsageText();
+            return 2;
+        case CommandLine::Kind::kRun:
+            return RunWithoutWindow(argc, argv, command);
+        case CommandLine::Kind::kWindow:
+            break;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setWindowIcon(ui::TidemarkIcon());
