@@ -65,7 +65,9 @@ std::string UsageText() {
            "  --help       show this text and exit\n"
            "  --version    show the version and exit\n"
            "\n"
-           "Every run is also appended to logs/YYYY-MM-DD.log in the program's folder.\n"
+           "Every run, in the window too, is appended to logs/YYYY-MM-DD.log in the\n"
+           "program's folder: beside the program when that folder is writable, otherwise\n"
+           "~/.local/share/Tidemark.\n"
            "Exit status of --run: 0 finished without failures, 1 finished with failures,\n"
            "2 could not run (unknown configuration, missing source, ...).\n";
 }

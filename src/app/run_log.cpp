@@ -68,12 +68,11 @@ void RunLog::BeginRun(const std::string& configuration) {
         heading_ += " " + configuration;
     }
     heading_ += " ---\n";
-    held_.clear();
     failure_.reset();
 }
 
 void RunLog::AddLine(std::string_view text) {
-    if (failure_ || path_.empty()) {
+    if (failure_) {
         return;
     }
     if (!heading_.empty()) {
@@ -99,14 +98,10 @@ void RunLog::Flush() {
 
 std::optional<std::string> RunLog::EndRun() {
     Flush();
-    const std::string path = std::move(path_);
-    path_.clear();
     if (!failure_) {
         return std::nullopt;
     }
-    std::string report = "The log " + path + " could not be written.  " + failure_->description;
-    failure_.reset();
-    return report;
+    return "The log " + path_ + " could not be written.  " + failure_->description;
 }
 
 }  // namespace tidemark

@@ -45,7 +45,7 @@ class RunLog {
     /// A run starts; `configuration` is the name of its configuration, empty for none. Nothing
     /// is written for a run that writes no line.
     void BeginRun(const std::string& configuration);
-    /// One results line of the run.
+    /// One results line of the run; between BeginRun and EndRun only.
     void AddLine(std::string_view text);
     /// Writes out what the run has written so far; for a program about to end.
     void Flush();

@@ -41,7 +41,6 @@ RunExitStatus RunSavedConfiguration(SavedRunPorts& ports, const std::string& nam
     RunController controller(ports.fs, view, ports.clock, ports.format, ports.state.exclude_list,
                              ports.concurrency);
     const std::int32_t processed = controller.SynchronizeNow(settings);
-    ports.lines.flush();
     ports.state.usage_counter = UsageCounterAfterRun(ports.state.usage_counter, processed);
     StoreUsageCounter(ports.settings, ports.state.usage_counter);
     if (const std::optional<std::string> report = ports.log.EndRun()) {

@@ -73,10 +73,10 @@ TEST(RunLog, DayFilesMoreThanThirtyDaysOldAreRemovedAndNothingElse) {
     SetCalendar calendar;  // 1 June 2026
     const std::pair<const char*, bool> names[] = {
         {"2026-05-01.log", false},                            // 31 days
-        {"2025-12-24.log", false}, {"2026-05-02.log", true},  // 30 days
+        {"2019-09-29.log", false}, {"2026-05-02.log", true},  // 30 days
         {"2026-06-01.log", true},  {"2026-07-01.log", true},  // the clock was set back
-        {"2026-02-30.log", true},  {"2026-05-01.log.1", true},
-        {"notes.txt", true},       {"2026-5-1.log", true},
+        {"2026-02-30.log", true},  {"2026-05-01.log.1", true}, {"2026-05-01.txt", true},
+        {"2026-05-011.log", true}, {"2026-05-0:.log", true},   {"notes.txt", true},
     };
     for (const auto& [name, kept] : names)
         files.files["/p/logs/" + std::string(name)] = "x";

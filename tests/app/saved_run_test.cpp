@@ -133,6 +133,10 @@ TEST_F(SavedRunTest, EachOutcomeGivesItsExitStatusAndReason) {
                          testing::AccessDenied());
          },
          RunExitStatus::kFinishedWithFailures, "", true},
+        {"the log cannot be written",
+         [](SavedRunWorld& t) { t.log_files.failure = testing::AccessDenied(); },
+         RunExitStatus::kFinished,
+         "The log /p/logs/2026-06-01.log could not be written.  Permission denied", true},
         {"missing source",
          [](SavedRunWorld& t) { t.fs.AddFile(kConfiguration, ConfigText("/none", "/dst")); },
          RunExitStatus::kCouldNotRun, "/none is not a valid location!", true},
