@@ -1,5 +1,9 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 namespace tidemark {
 
 namespace {
@@ -9,6 +13,24 @@ CommandLine UsageError(std::string error) {
     command.kind = CommandLine::Kind::kUsageError;
     command.error = std::move(error);
     return command;
+}
+
+/// The options Qt's application objects take for themselves.
+bool IsToolkitOption(std::string_view argument) {
+    constexpr std::string_view kOptions[] = {"-platform",      "-platformpluginpath",
+                                             "-platformtheme", "-plugin",
+                                             "-qmljsdebugger", "-qwindowgeometry",
+                                             "-qwindowicon",   "-qwindowtitle",
+                                             "-reverse",       "-session",
+                                             "-display",       "-geometry",
+                                             "-name",          "-title",
+                                             "-visual",        "-ncols",
+                                             "-cmap",          "-im",
+                                             "-nograb",        "-dograb",
+                                             "-sync",          "-style",
+                                             "-stylesheet",    "-widgetcount"};
+    const std::string_view name = argument.substr(0, argument.find('='));
+    return std::find(std::begin(kOptions), std::end(kOptions), name) != std::end(kOptions);
 }
 
 }  // namespace
@@ -42,7 +64,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                 command.configuration = argument.substr(6);
             }
         } else {
-            return UsageError("unknown option " + argument);
+            CommandLine error = UsageError("unknown option " + argument);
+            error.toolkit_option = IsToolkitOption(argument);
+            return error;
         }
     }
     if (command.force_preview && !run) {

@@ -21,6 +21,9 @@ struct CommandLine {
     bool force_preview = false;
     /// What was wrong, for kUsageError.
     std::string error;
+    /// For kUsageError: the argument not understood is one of the window toolkit's own
+    /// options ("-style fusion", "-session ..."), which the toolkit takes out itself.
+    bool toolkit_option = false;
 };
 
 /// Reads the arguments after the program's name. "--run NAME" and "--run=NAME" are the same;

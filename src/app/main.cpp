@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/headless_main.h"
@@ -30,10 +32,25 @@
 #include "ui/qt_message_box.h"
 #include "ui/tidemark_icon.h"
 
+namespace {
+
+std::vector<std::string> Arguments(int argc, char* argv[]) {
+    return {argv + std::min(argc, 1), argv + argc};
+}
+
+int UsageError(const tidemark::CommandLine& command) {
+    std::cerr << "tidemark: " << command.error << "\n\n" << tidemark::UsageText();
+    return 2;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     using namespace tidemark;
-    const CommandLine command = ParseCommandLine({argv + std::min(argc, 1), argv + argc});
-    switch (command.kind) {
+    const CommandLine command = ParseCommandLine(Arguments(argc, argv));
+    const bool toolkit_options =
+        command.kind == CommandLine::Kind::kUsageError && command.toolkit_option;
+    switch (toolkit_options ? CommandLine::Kind::kWindow : command.kind) {
         case CommandLine::Kind::kHelp:
             std::cout << UsageText();
             return 0;
@@ -41,8 +58,7 @@ int main(int argc, char* argv[]) {
             std::cout << kApplicationTitle << " " << TIDEMARK_VERSION << "\n";
             return 0;
         case CommandLine::Kind::kUsageError:
-            std::cerr << "tidemark: " << command.error << "\n\n" << UsageText();
-            return 2;
+            return UsageError(command);
         case CommandLine::Kind::kRun:
             return RunWithoutWindow(argc, argv, command);
         case CommandLine::Kind::kWindow:
@@ -50,6 +66,13 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication application(argc, argv);
+    if (toolkit_options) {
+        // The toolkit has taken out the options it knows; anything left is not for the window.
+        if (const CommandLine rest = ParseCommandLine(Arguments(argc, argv));
+            rest.kind != CommandLine::Kind::kWindow) {
+            return UsageError(rest.kind == CommandLine::Kind::kUsageError ? rest : command);
+        }
+    }
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setWindowIcon(ui::TidemarkIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Tidemark"));

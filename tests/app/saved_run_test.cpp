@@ -37,6 +37,8 @@ TEST(CommandLine, EachArgumentListMeansOneThing) {
         {{"--preview"}, Kind::kUsageError, "", true},
         {{"--run", "a", "--run", "b"}, Kind::kUsageError, "a", false},
         {{"--bogus"}, Kind::kUsageError, "", false},
+        {{"-style", "fusion"}, Kind::kUsageError, "", false},  // the toolkit's, for the window
+        {{"-run", "Nightly"}, Kind::kUsageError, "", false},
         {{"Nightly"}, Kind::kUsageError, "", false},
     };
     for (const Case& c : cases) {
@@ -44,6 +46,8 @@ TEST(CommandLine, EachArgumentListMeansOneThing) {
         const std::string shown = ::testing::PrintToString(c.arguments);
         EXPECT_EQ(command.kind, c.kind) << shown;
         EXPECT_EQ(command.kind == Kind::kUsageError, !command.error.empty()) << shown;
+        EXPECT_EQ(command.toolkit_option, c.arguments.size() == 2 && c.arguments[0] == "-style")
+            << shown;
         if (c.kind == Kind::kRun) {
             EXPECT_EQ(command.configuration, c.configuration) << shown;
             EXPECT_EQ(command.force_preview, c.preview) << shown;
