@@ -455,7 +455,7 @@ void FrmSynchronize::SynchronizeNowClicked() {
     const std::int32_t processed = controller_->SynchronizeNow(CurrentSettings());
     ports_.state.usage_counter = UsageCounterAfterRun(ports_.state.usage_counter, processed);
     if (ports_.run_log != nullptr) {
-        // Said once, where the run's last word stood, and not in a box: the run went well.
+        // Once, in the status line rather than a box: the run itself was not held up.
         if (const std::optional<std::string> report = ports_.run_log->EndRun()) {
             run_view_->SetStatus(*report);
             run_view_->Flush();
