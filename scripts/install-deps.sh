@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   libjemalloc-dev
   appstream desktop-file-utils
+  dpkg-dev file
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   rsync

@@ -1,14 +1,22 @@
 // Tidemark: wires the real ports together and runs the start-up routine.
 #include <QApplication>
 #include <QDir>
+#include <algorithm>
+#include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "app/command_line.h"
+#include "app/headless_main.h"
 #include "app/mod_main.h"
+#include "app/program_folder.h"
 #include "app/reminders.h"
 #include "config/configuration_commands.h"
 #include "config/configuration_store.h"
 #include "platform/background_thread.h"
 #include "platform/posix_file_system.h"
+#include "platform/posix_log_files.h"
 #include "platform/posix_program_launcher.h"
 #include "platform/qt/qt_locale_text.h"
 #include "platform/qt/qt_program_folder.h"
@@ -24,9 +32,47 @@
 #include "ui/qt_message_box.h"
 #include "ui/tidemark_icon.h"
 
+namespace {
+
+std::vector<std::string> Arguments(int argc, char* argv[]) {
+    return {argv + std::min(argc, 1), argv + argc};
+}
+
+int UsageError(const tidemark::CommandLine& command) {
+    std::cerr << "tidemark: " << command.error << "\n\n" << tidemark::UsageText();
+    return 2;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     using namespace tidemark;
+    const CommandLine command = ParseCommandLine(Arguments(argc, argv));
+    const bool toolkit_options =
+        command.kind == CommandLine::Kind::kUsageError && command.toolkit_option;
+    switch (toolkit_options ? CommandLine::Kind::kWindow : command.kind) {
+        case CommandLine::Kind::kHelp:
+            std::cout << UsageText();
+            return 0;
+        case CommandLine::Kind::kVersion:
+            std::cout << kApplicationTitle << " " << TIDEMARK_VERSION << "\n";
+            return 0;
+        case CommandLine::Kind::kUsageError:
+            return UsageError(command);
+        case CommandLine::Kind::kRun:
+            return RunWithoutWindow(argc, argv, command);
+        case CommandLine::Kind::kWindow:
+            break;
+    }
+
     QApplication application(argc, argv);
+    if (toolkit_options) {
+        // The toolkit has taken out the options it knows; anything left is not for the window.
+        if (const CommandLine rest = ParseCommandLine(Arguments(argc, argv));
+            rest.kind != CommandLine::Kind::kWindow) {
+            return UsageError(rest.kind == CommandLine::Kind::kUsageError ? rest : command);
+        }
+    }
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setWindowIcon(ui::TidemarkIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Tidemark"));
@@ -36,6 +82,7 @@ int main(int argc, char* argv[]) {
     QtLocaleText locale_text;
     QtSettingsStore settings;
     QtShell shell;
+    PosixLogFiles log_files;
     ui::QtMessageBox messages;
     ui::QtFolderPicker picker;
     PosixProgramLauncher launcher = PosixProgramLauncher::FromEnvironment();
@@ -48,6 +95,9 @@ int main(int argc, char* argv[]) {
             ExcludeListUnreadableText(state.exclude_list_path, *start.exclude_list_failure),
             MessageButtons::kOk, MessageIcon::kCritical);
     }
+
+    RunLog run_log(log_files, locale_text, LogFolderIn(program_folder));
+    run_log.RemoveOldFiles();
 
     ConfigurationStore configurations(fs, fs, messages, program_folder);
     ui::HelpWindow help(state.help_texts, locale_text, shell, state.donation_address);
@@ -72,7 +122,9 @@ int main(int argc, char* argv[]) {
                             state,
                             program_folder,
                             QDir::homePath().toStdString(),
-                            {.helper_start = MarkThreadAsBackground}},
+                            {.helper_start = MarkThreadAsBackground},
+                            &fs,
+                            &run_log},
         std::move(hooks));
     ui::MainWindowConfigurationForm configuration_form(*window);
     ConfigurationCommands configuration_commands(configurations, configuration_form, messages);

@@ -27,6 +27,10 @@ std::string ConfigurationsFolderIn(const std::string& program_folder) {
     return InFolder(program_folder, "configurations/");
 }
 
+std::string LogFolderIn(const std::string& program_folder) {
+    return InFolder(program_folder, "logs");
+}
+
 Status EnsureConfigurationFolder(FileSystemPort& fs, const std::string& program_folder) {
     std::string folder = ConfigurationsFolderIn(program_folder);
     folder.pop_back();

@@ -20,6 +20,9 @@ std::string ExcludeListPathIn(const std::string& program_folder);
 /// The folder of the configuration files in the program folder, with a trailing separator.
 std::string ConfigurationsFolderIn(const std::string& program_folder);
 
+/// The folder of the run log in the program folder.
+std::string LogFolderIn(const std::string& program_folder);
+
 /// Creates the configurations folder when it is missing. A failure is only answered: start-up
 /// goes on without the folder and the configuration commands report their own failures.
 Status EnsureConfigurationFolder(FileSystemPort& fs, const std::string& program_folder);

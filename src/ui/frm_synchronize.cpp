@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +17,9 @@
 #include "app/program_folder.h"
 #include "app/reminders.h"
 #include "app/window_geometry.h"
+#include "config/configuration_store.h"
 #include "ui/caption_fit.h"
+#include "ui/folder_drop.h"
 #include "ui/link_label.h"
 #include "ui/results_list.h"
 #include "ui/results_model.h"
@@ -135,6 +138,7 @@ FrmSynchronize::FrmSynchronize(MainWindowPorts ports, MainWindowHooks hooks)
     widgets.destination = txt_destination_;
     run_view_ = std::make_unique<WindowRunView>(widgets, ports_.messages, ports_.clock,
                                                 [this] { UpdateDescription(); });
+    run_view_->SetRunLog(ports_.run_log);
     controller_ =
         std::make_unique<RunController>(ports_.fs, *run_view_, ports_.clock, ports_.format,
                                         ports_.state.exclude_list, ports_.concurrency);
@@ -290,6 +294,8 @@ void FrmSynchronize::ConnectHandlers() {
     }
     connect(cmd_file_[0], &QPushButton::clicked, this, [this] { BrowseClicked(0); });
     connect(cmd_file_[1], &QPushButton::clicked, this, [this] { BrowseClicked(1); });
+    new FolderDrop(ports_.fs, *txt_source_, *cmd_file_[0], this);
+    new FolderDrop(ports_.fs, *txt_destination_, *cmd_file_[1], this);
 
     connect(cbo_configuration_, &QComboBox::activated, this,
             [this] { Call(hooks_.configuration_selected); });
@@ -311,6 +317,7 @@ void FrmSynchronize::ConnectHandlers() {
     connect(lbl_donate_, &LinkLabel::clicked, this,
             [this] { ports_.shell.Open(ports_.state.donation_address); });
     connect(lst_results_, &ResultsList::LineActivated, this, &FrmSynchronize::LaunchFromLine);
+    connect(lst_results_, &ResultsList::SaveAsRequested, this, &FrmSynchronize::SaveResultsAs);
 }
 
 void FrmSynchronize::SetTabOrder() {
@@ -449,8 +456,18 @@ void FrmSynchronize::SynchronizeNowClicked() {
         }
     }
     running_ = true;
+    if (ports_.run_log != nullptr) {
+        ports_.run_log->BeginRun(cbo_configuration_->currentText().toStdString());
+    }
     const std::int32_t processed = controller_->SynchronizeNow(CurrentSettings());
     ports_.state.usage_counter = UsageCounterAfterRun(ports_.state.usage_counter, processed);
+    if (ports_.run_log != nullptr) {
+        // Once, in the status line rather than a box: the run itself was not held up.
+        if (const std::optional<std::string> report = ports_.run_log->EndRun()) {
+            run_view_->SetStatus(*report);
+            run_view_->Flush();
+        }
+    }
     running_ = false;
     if (close_requested_) {
         close();
@@ -487,6 +504,30 @@ void FrmSynchronize::LaunchFromLine(int row) {
                                     MessageButtons::kYesNo,
                                     MessageIcon::kQuestion) == MessageAnswer::kYes) {
         ports_.shell.Open(path);
+    }
+}
+
+void FrmSynchronize::SaveResultsAs() {
+    if (ports_.files == nullptr) {
+        return;
+    }
+    const std::string suggested = ports_.home_folder + "/Tidemark results.txt";
+    const std::string path = hooks_.choose_results_file
+                                 ? hooks_.choose_results_file(suggested)
+                                 : QFileDialog::getSaveFileName(this, QStringLiteral("Save As"),
+                                                                QString::fromStdString(suggested))
+                                       .toStdString();
+    if (path.empty()) {
+        return;
+    }
+    std::string text;
+    for (int row = 0; row < results_model_->LineCount(); ++row) {
+        text += results_model_->Text(row);
+        text += '\n';
+    }
+    if (Status written = ports_.files->WriteTextFile(path, text); !written) {
+        ports_.messages.ShowMessage(FileNotSavedText(path, written.failure()), MessageButtons::kOk,
+                                    MessageIcon::kCritical);
     }
 }
 

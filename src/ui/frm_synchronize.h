@@ -9,6 +9,7 @@
 
 #include "app/application_state.h"
 #include "app/folder_picker_port.h"
+#include "app/run_log.h"
 #include "app/settings_store.h"
 #include "app/shell_port.h"
 #include "engine/file_system_port.h"
@@ -48,6 +49,10 @@ struct MainWindowPorts {
     std::string home_folder;
     /// The threads that work for a run.
     RunConcurrency concurrency = {};
+    /// Writes the file chosen by "Save As..." of the results list; none offers no saving.
+    TextFilePort* files = nullptr;
+    /// The log every run appends its lines to; none keeps no log.
+    RunLog* run_log = nullptr;
 };
 
 /// The other windows and the configuration commands, which the main window calls but does not
@@ -75,6 +80,10 @@ struct MainWindowHooks {
     std::function<void()> restore_configurations;
 
     std::function<void()> end_program;
+
+    /// "Save As..." of the results list: the file to write, starting from `suggested`; empty
+    /// when cancelled. Defaults to the desktop's file dialog.
+    std::function<std::string(const std::string& suggested)> choose_results_file;
 };
 
 /// The main window: the settings of a run, the run itself, its results and the links to the
@@ -130,6 +139,8 @@ class FrmSynchronize final : public QWidget {
     void ConfigSaveClicked();
     void ConfigDeleteClicked();
     void ConfigRestoreClicked();
+    /// "Save As..." of the results list: writes the shown lines to a chosen file.
+    void SaveResultsAs();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

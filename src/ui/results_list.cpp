@@ -28,6 +28,11 @@ ResultsList::ResultsList(ResultsModel& model, QWidget* parent) : QListView(paren
             [this] { QApplication::clipboard()->setText(AllText()); });
     addAction(copy_all_);
 
+    auto* save_as = new QAction(QStringLiteral("Save As..."), this);
+    save_as->setObjectName(QStringLiteral("actSaveAs"));
+    connect(save_as, &QAction::triggered, this, [this] { Q_EMIT SaveAsRequested(); });
+    addAction(save_as);
+
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { Q_EMIT LineActivated(index.row()); });
 }

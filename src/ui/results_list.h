@@ -9,7 +9,7 @@ class QAction;
 namespace tidemark::ui {
 
 /// The results list: a view of the model in which lines can be selected and copied with
-/// Ctrl+C or the context menu's "Copy" and "Copy All".
+/// Ctrl+C or the context menu's "Copy" and "Copy All", and saved with its "Save As...".
 class ResultsList final : public QListView {
     Q_OBJECT
 
@@ -26,6 +26,8 @@ class ResultsList final : public QListView {
   Q_SIGNALS:
     /// A line was double-clicked.
     void LineActivated(int row);
+    /// "Save As..." was chosen.
+    void SaveAsRequested();
 
   protected:
     /// Ctrl+C copies the selected lines; the view's own copy would take the current one only.

@@ -76,6 +76,9 @@ MessageAnswer WindowRunView::ShowMessage(const std::string& text, MessageButtons
 
 void WindowRunView::AddLine(const ResultLine& line) {
     widgets_.model->Append(line);
+    if (run_log_ != nullptr) {
+        run_log_->AddLine(line.text);
+    }
     SetStatus(line.text);
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "app/run_log.h"
 #include "engine/run_view.h"
 
 class QLabel;
@@ -55,6 +56,8 @@ class WindowRunView final : public RunView {
 
     /// Applies everything written so far to the widgets, without handling events.
     void Flush();
+    /// Every line written from now on also goes to this log; null for none.
+    void SetRunLog(RunLog* log) { run_log_ = log; }
 
     MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
                               MessageIcon icon) override;
@@ -86,6 +89,7 @@ class WindowRunView final : public RunView {
     MessagePort& messages_;
     Clock& clock_;
     std::function<void()> refresh_style_description_;
+    RunLog* run_log_ = nullptr;
     double last_refresh_ = 0.0;
     double interval_ = kRefreshInterval;
 

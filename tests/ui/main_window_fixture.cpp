@@ -49,10 +49,11 @@ FrmSynchronize& MainWindowTest::Open(bool with_commands, bool show) {
     hooks.end_program = record("end");
     hooks.save_configuration = record("save");
     hooks.show_help = record("help");
-    window = std::make_unique<FrmSynchronize>(
-        MainWindowPorts{fs, clock, format, store, shell, messages, picker, state, program_folder,
-                        home_folder},
-        std::move(hooks));
+    MainWindowPorts ports{fs,       clock,  format, store,          shell,
+                          messages, picker, state,  program_folder, home_folder};
+    ports.files = &fs;
+    ports.run_log = &run_log;
+    window = std::make_unique<FrmSynchronize>(std::move(ports), std::move(hooks));
     if (with_commands) {
         form = std::make_unique<MainWindowConfigurationForm>(*window);
         commands = std::make_unique<ConfigurationCommands>(config, *form, messages);

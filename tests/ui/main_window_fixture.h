@@ -15,7 +15,9 @@
 #include "config/configuration_commands.h"
 #include "engine/run_view.h"
 #include "platform/posix_file_system.h"
+#include "platform/posix_log_files.h"
 #include "tests/app/memory_settings_store.h"
+#include "tests/app/run_log_doubles.h"
 #include "tests/app/test_doubles.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
@@ -105,6 +107,10 @@ class MainWindowTest : public ::testing::Test {
     std::vector<std::string> calls;
     bool visible_at_reminder = true;
     ConfigurationStore config{fs, fs, messages, program_folder};
+    /// Runs are logged in the program folder, on 1 June 2026.
+    PosixLogFiles log_files;
+    tidemark::testing::SetCalendar calendar;
+    RunLog run_log{log_files, calendar, program_folder + "/logs"};
     std::unique_ptr<MainWindowConfigurationForm> form;
     std::unique_ptr<ConfigurationCommands> commands;
     // Last, so that it goes first: while it is torn down its controls still raise events.

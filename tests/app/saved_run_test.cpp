@@ -1,0 +1,202 @@
+// The command line, and a saved configuration run without the window, in memory.
+#include "app/saved_run.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "app/command_line.h"
+#include "tests/app/memory_settings_store.h"
+#include "tests/app/run_log_doubles.h"
+#include "tests/support/in_memory_file_system.h"
+#include "tests/support/recording_run_view.h"
+
+namespace tidemark {
+namespace {
+
+using testing::InMemoryFileSystem;
+using Kind = CommandLine::Kind;
+
+TEST(CommandLine, EachArgumentListMeansOneThing) {
+    struct Case {
+        std::vector<std::string> arguments;
+        Kind kind;
+        std::string configuration;
+        bool preview;
+    };
+    const Case cases[] = {
+        {{}, Kind::kWindow, "", false},
+        {{"--run", "Nightly"}, Kind::kRun, "Nightly", false},
+        {{"--run=My Work", "--preview"}, Kind::kRun, "My Work", true},
+        {{"--preview", "--run", "--help"}, Kind::kRun, "--help", true},  // a name, not an option
+        {{"--help"}, Kind::kHelp, "", false},
+        {{"--run", "x", "-h"}, Kind::kHelp, "", false},
+        {{"--version"}, Kind::kVersion, "", false},
+        {{"--run"}, Kind::kUsageError, "", false},
+        {{"--preview"}, Kind::kUsageError, "", true},
+        {{"--run", "a", "--run", "b"}, Kind::kUsageError, "a", false},
+        {{"--bogus"}, Kind::kUsageError, "", false},
+        {{"-style", "fusion"}, Kind::kUsageError, "", false},  // the toolkit's, for the window
+        {{"-run", "Nightly"}, Kind::kUsageError, "", false},
+        {{"Nightly"}, Kind::kUsageError, "", false},
+    };
+    for (const Case& c : cases) {
+        const CommandLine command = ParseCommandLine(c.arguments);
+        const std::string shown = ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(command.kind, c.kind) << shown;
+        EXPECT_EQ(command.kind == Kind::kUsageError, !command.error.empty()) << shown;
+        EXPECT_EQ(command.toolkit_option, c.arguments.size() == 2 && c.arguments[0] == "-style")
+            << shown;
+        if (c.kind == Kind::kRun) {
+            EXPECT_EQ(command.configuration, c.configuration) << shown;
+            EXPECT_EQ(command.force_preview, c.preview) << shown;
+        }
+    }
+}
+
+constexpr const char* kConfiguration = "/p/configurations/Nightly.txt";
+
+std::string ConfigText(const std::string& source, const std::string& destination,
+                       const char* preview = "0") {
+    return "0\r\n" + source + "\r\n" + destination + "\r\n1\r\n1\r\n1\r\n0\r\n0\r\n" + preview +
+           "\r\n";
+}
+
+/// A source tree, the configuration "Nightly" from /src to a missing /dst, and what a run
+/// without the window works with.
+struct SavedRunWorld {
+    SavedRunWorld() {
+        fs.AddFile("/src/a.txt", "a");
+        fs.AddFile("/src/sub/b.txt", "b");
+        fs.AddFile(kConfiguration, ConfigText("/src", "/dst"));
+        state.usage_counter = 10;
+        state.exclude_list_path = "/p/ExcludeList.txt";
+    }
+
+    RunExitStatus RunSaved(const std::string& name = "Nightly", bool preview = false) {
+        SavedRunPorts ports{fs, fs, store, clock, format, state, log, lines, messages, "/p"};
+        return RunSavedConfiguration(ports, name, preview, exclude_list_failure);
+    }
+
+    InMemoryFileSystem fs;
+    testing::MemorySettingsStore store;
+    testing::FakeClock clock;
+    testing::FakeTextFormat format;
+    ApplicationState state;
+    testing::MemoryLogFiles log_files;
+    testing::SetCalendar calendar;
+    RunLog log{log_files, calendar, "/p/logs"};
+    std::ostringstream lines;
+    std::ostringstream messages;
+    std::optional<Failure> exclude_list_failure;
+};
+
+class SavedRunTest : public ::testing::Test, public SavedRunWorld {};
+
+TEST_F(SavedRunTest, ACleanRunCreatesTheDestinationAnswersYesAndStoresTheCounter) {
+    EXPECT_EQ(RunSaved(), RunExitStatus::kFinished);
+    EXPECT_EQ(lines.str(),
+              "Synchronizing /src --> /dst\n"
+              "Sychronization of 2 files started at @1600000000!\n"
+              "Creating Folder /dst/sub\n"
+              "Creating file /dst/sub/b.txt\n"
+              "Creating file /dst/a.txt\n"
+              "Sychronization completed at @1600000000!\n"
+              " --> Total files processed during synchronization: 2\n"
+              " --> Total folders created: 1\n"
+              " --> Total files copied: 2\n"
+              "Done!\n");
+    EXPECT_EQ(messages.str(),
+              "/dst does not exist.  Would you like to create it now? [Yes]\n"
+              "/src --> /dst Are you sure you want to synchronize 2 files now? [Yes]\n");
+    EXPECT_EQ(fs.ContentOf("/dst/sub/b.txt"), "b");
+    EXPECT_EQ(store.values.at("FilesProcessed"), "12");
+    EXPECT_EQ(log_files.files.at("/p/logs/2026-06-01.log"),
+              "--- 2026-06-01 02:00:05 Nightly ---\n" + lines.str());
+}
+
+TEST_F(SavedRunTest, EachOutcomeGivesItsExitStatusAndReason) {
+    struct Case {
+        const char* what;
+        std::function<void(SavedRunWorld&)> arrange;
+        RunExitStatus status;
+        const char* message;  // a line of standard error
+        bool ran;
+    };
+    const Case cases[] = {
+        {"a file fails",
+         [](SavedRunWorld& t) {
+             t.fs.FailOn(InMemoryFileSystem::Operation::kCopyFile, "/src/a.txt",
+                         testing::AccessDenied());
+         },
+         RunExitStatus::kFinishedWithFailures, "", true},
+        {"a folder cannot be listed",
+         [](SavedRunWorld& t) {
+             t.fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/sub",
+                         testing::AccessDenied());
+         },
+         RunExitStatus::kFinishedWithFailures, "", true},
+        {"the log cannot be written",
+         [](SavedRunWorld& t) { t.log_files.failure = testing::AccessDenied(); },
+         RunExitStatus::kFinished,
+         "The log /p/logs/2026-06-01.log could not be written.  Permission denied", true},
+        {"missing source",
+         [](SavedRunWorld& t) { t.fs.AddFile(kConfiguration, ConfigText("/none", "/dst")); },
+         RunExitStatus::kCouldNotRun, "/none is not a valid location!", true},
+        {"same folder",
+         [](SavedRunWorld& t) { t.fs.AddFile(kConfiguration, ConfigText("/src", "/src")); },
+         RunExitStatus::kCouldNotRun, "The Source and Destination cannot be the same!", true},
+        {"unknown configuration", [](SavedRunWorld& t) { t.fs.Remove(kConfiguration); },
+         RunExitStatus::kCouldNotRun,
+         "There is no configuration named \"Nightly\" (no file /p/configurations/Nightly.txt).",
+         false},
+        {"damaged configuration",
+         [](SavedRunWorld& t) { t.fs.AddFile(kConfiguration, "0\r\n/src\r\n/dst\r\n"); },
+         RunExitStatus::kCouldNotRun,
+         "The configuration \"Nightly\" in /p/configurations/Nightly.txt does not hold the nine "
+         "settings of a configuration.",
+         false},
+        {"unreadable configuration",
+         [](SavedRunWorld& t) {
+             t.fs.FailOn(InMemoryFileSystem::Operation::kReadTextFile, kConfiguration,
+                         testing::AccessDenied());
+         },
+         RunExitStatus::kCouldNotRun,
+         "The file /p/configurations/Nightly.txt could not be read: Permission denied", false},
+        {"unreadable exclude list in use",
+         [](SavedRunWorld& t) { t.exclude_list_failure = testing::AccessDenied(); },
+         RunExitStatus::kCouldNotRun,
+         "The exclude list /p/ExcludeList.txt could not be read, and the configuration uses "
+         "it.  Permission denied",
+         false},
+    };
+    for (const Case& c : cases) {
+        SavedRunWorld t;
+        c.arrange(t);
+        EXPECT_EQ(t.RunSaved(), c.status) << c.what;
+        if (*c.message != '\0') {
+            EXPECT_NE(t.messages.str().find(std::string(c.message) + "\n"), std::string::npos)
+                << c.what << ": " << t.messages.str();
+        }
+        // A configuration that cannot be used changes nothing: no line, no log, no counter.
+        EXPECT_EQ(t.store.values.contains("FilesProcessed"), c.ran) << c.what;
+        if (!c.ran) {
+            EXPECT_TRUE(t.log_files.files.empty() && t.lines.str().empty()) << c.what;
+        }
+    }
+}
+
+TEST_F(SavedRunTest, PreviewIsForcedOverTheConfiguration) {
+    EXPECT_EQ(RunSaved("Nightly", true), RunExitStatus::kFinished);
+    EXPECT_FALSE(fs.Exists("/dst"));
+    EXPECT_TRUE(
+        lines.str().starts_with("********** WARNING:  Synchronization is set to use "
+                                "Preview Only Mode!"));
+    EXPECT_NE(lines.str().find("Creating file /dst/a.txt\n"), std::string::npos);
+    // Preview counts what it would process, as in the window.
+    EXPECT_EQ(store.values.at("FilesProcessed"), "12");
+}
+
+}  // namespace
+}  // namespace tidemark
