@@ -3,15 +3,17 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "bench/console_run_view.h"
+#include "app/headless_run_view.h"
 #include "engine/run_controller.h"
 #include "exclude/exclude_list_text.h"
 #include "platform/background_thread.h"
 #include "platform/posix_file_system.h"
+#include "platform/process_setup.h"
 #include "platform/system_clock.h"
 
 namespace tidemark::bench {
@@ -29,9 +31,9 @@ int BadArguments(const std::string& why) {
     return 2;
 }
 
-bool ParseCheckState(std::string_view text, int& state) {
+bool ParseCheckState(std::string_view text, CheckState& state) {
     if (text == "0" || text == "1") {
-        state = text == "1" ? kChecked : kUnchecked;
+        state = text == "1" ? CheckState::kChecked : CheckState::kUnchecked;
         return true;
     }
     return false;
@@ -43,7 +45,7 @@ int RunCommand(int argc, char** argv) {
     SyncSettings settings;  // the built-in defaults: Safe Mode, hidden and system ignored
     std::string exclude_list_file;
     std::vector<std::string> locations;
-    RunConcurrency concurrency{.helper_start = MarkThreadAsBackground};
+    RunConcurrency concurrency;
     for (int i = 0; i < argc; ++i) {
         const std::string_view argument = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -53,25 +55,25 @@ int RunCommand(int argc, char** argv) {
                 return BadArguments("--style needs a value");
             const std::string_view name = style;
             if (name == "safe")
-                settings.style = static_cast<int>(SyncStyle::kSafeMode);
+                settings.style = SyncStyle::kSafeMode;
             else if (name == "normal")
-                settings.style = static_cast<int>(SyncStyle::kNormal);
+                settings.style = SyncStyle::kNormal;
             else if (name == "backup")
-                settings.style = static_cast<int>(SyncStyle::kBackup);
+                settings.style = SyncStyle::kBackup;
             else
                 return BadArguments("unknown style " + std::string(name));
         } else if (argument == "--preview") {
-            settings.preview_only = kChecked;
+            settings.preview_only = CheckState::kChecked;
         } else if (argument == "--reverse") {
-            settings.reverse_sync = kChecked;
+            settings.reverse_sync = CheckState::kChecked;
         } else if (argument == "--log-ignored") {
-            settings.log_ignored = kChecked;
+            settings.log_ignored = CheckState::kChecked;
         } else if (argument == "--exclude-list") {
             const char* file = value();
             if (file == nullptr)
                 return BadArguments("--exclude-list needs a file");
             exclude_list_file = file;
-            settings.use_exclude_list = kChecked;
+            settings.use_exclude_list = CheckState::kChecked;
         } else if (argument == "--workers") {
             const char* count = value();
             if (count == nullptr || std::atoi(count) < 0)
@@ -79,7 +81,7 @@ int RunCommand(int argc, char** argv) {
             concurrency.workers = std::atoi(count);
         } else if (argument == "--ignore-hidden" || argument == "--ignore-system") {
             const char* state = value();
-            int& option =
+            CheckState& option =
                 argument == "--ignore-hidden" ? settings.ignore_hidden : settings.ignore_system;
             if (state == nullptr || !ParseCheckState(state, option)) {
                 return BadArguments(std::string(argument) + " takes 0 or 1");
@@ -97,7 +99,10 @@ int RunCommand(int argc, char** argv) {
     settings.destination_path = locations[1];
 
     std::setlocale(LC_ALL, "");
-    PosixFileSystem fs;
+    PrepareProcess();
+    Executor executor(Executor::DefaultThreads(), MarkThreadAsBackground);
+    concurrency.executor = &executor;
+    PosixFileSystem fs(PosixFileSystem::kSettleTime, &executor);
     ExcludeList exclude_list;
     if (!exclude_list_file.empty()) {
         Result<std::string> text = fs.ReadTextFile(exclude_list_file);
@@ -107,14 +112,13 @@ int RunCommand(int argc, char** argv) {
         }
         exclude_list = ParseExcludeList(*text);
     }
-    static char output_buffer[1 << 16];
-    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
-    ConsoleRunView view;
+    std::ios::sync_with_stdio(false);  // results lines can be many
+    HeadlessRunView view(std::cout, std::cerr, nullptr);
     SystemClock clock;
     CLocaleTextFormat format;
-    RunController controller(fs, view, clock, format, exclude_list, concurrency);
+    RunController controller(fs, view, view, clock, format, exclude_list, concurrency);
     controller.SynchronizeNow(settings);
-    std::fflush(stdout);
+    std::cout.flush();
     return 0;
 }
 

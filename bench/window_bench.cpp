@@ -16,6 +16,7 @@
 #include "app/application_state.h"
 #include "platform/background_thread.h"
 #include "platform/posix_file_system.h"
+#include "platform/process_setup.h"
 #include "platform/qt/qt_locale_text.h"
 #include "platform/qt/qt_shell.h"
 #include "platform/system_clock.h"
@@ -121,7 +122,9 @@ int main(int argc, char** argv) {
     ApplicationState state;
     ui::MainWindowHooks hooks;
     hooks.end_program = [] {};
-    PosixFileSystem fs;
+    PrepareProcess();
+    Executor executor(Executor::DefaultThreads(), MarkThreadAsBackground);
+    PosixFileSystem fs(PosixFileSystem::kSettleTime, &executor);
     ui::FrmSynchronize window(ui::MainWindowPorts{fs,
                                                   clock,
                                                   locale_text,
@@ -132,7 +135,7 @@ int main(int argc, char** argv) {
                                                   state,
                                                   work,
                                                   work,
-                                                  {.helper_start = MarkThreadAsBackground}},
+                                                  {.executor = &executor}},
                               std::move(hooks));
     window.Load();
     window.show();
@@ -143,11 +146,11 @@ int main(int argc, char** argv) {
     SyncSettings settings = window.CurrentSettings();
     settings.source_path = locations[0];
     settings.destination_path = locations[1];
-    settings.style = static_cast<int>(style);
-    settings.ignore_hidden = kUnchecked;  // everything is copied, as rsync and cp do
-    settings.ignore_system = kUnchecked;
-    settings.preview_only = preview ? kChecked : kUnchecked;
-    settings.reverse_sync = reverse ? kChecked : kUnchecked;
+    settings.style = style;
+    settings.ignore_hidden = CheckState::kUnchecked;  // everything is copied, as rsync and cp do
+    settings.ignore_system = CheckState::kUnchecked;
+    settings.preview_only = preview ? CheckState::kChecked : CheckState::kUnchecked;
+    settings.reverse_sync = reverse ? CheckState::kChecked : CheckState::kUnchecked;
     window.ApplySettings(settings);
     window.ClearSettingsChanged();
     QApplication::processEvents();
@@ -168,7 +171,7 @@ int main(int argc, char** argv) {
     }
     print_time("clicked");
     window.SynchronizeNowClicked();
-    fs.WaitForReleases();  // as the headless driver does before it ends
+    fs.ReleaseReplaced();  // as the headless driver does before it ends
     print_time("finished");
     if (hold >= 0) {
         QTimer::singleShot(static_cast<int>(hold * 1000), &application, &QApplication::quit);

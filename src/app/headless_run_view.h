@@ -5,17 +5,17 @@
 #include <string_view>
 
 #include "app/run_log.h"
-#include "engine/run_view.h"
+#include "engine/run_report.h"
 
 namespace tidemark {
 
-/// A run without a window. Results lines go to `lines` and to the run log, message texts to
+/// A run without a window. Results lines go to `lines` and to the run log, if any, message texts to
 /// `messages`, one line each; every question is answered Yes (and says so), every other box
 /// OK. What the run showed decides its exit status: a box that is not a question means the
 /// run could not be done, a line reporting a failure that it finished with failures.
-class HeadlessRunView final : public RunView {
+class HeadlessRunView final : public RunReport, public RunHost {
   public:
-    HeadlessRunView(std::ostream& lines, std::ostream& messages, RunLog& log)
+    HeadlessRunView(std::ostream& lines, std::ostream& messages, RunLog* log)
         : lines_(lines), messages_(messages), log_(log) {}
 
     MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
@@ -30,7 +30,9 @@ class HeadlessRunView final : public RunView {
 
     void AddLine(const ResultLine& line) override {
         lines_ << line.text << '\n';
-        log_.AddLine(line.text);
+        if (log_ != nullptr) {
+            log_->AddLine(line.text);
+        }
         const std::string_view text = line.text;
         if (text.starts_with("The synchronization could not be completed.")) {
             // The run was cut short by a failure outside any one file.
@@ -61,11 +63,6 @@ class HeadlessRunView final : public RunView {
     void SetTimeRemaining(const std::string&) override {}
     void SetCalculatingNoteVisible(bool) override {}
     void SetPauseCaption(const std::string&) override {}
-    void SetLocations(const std::string&, const std::string&) override {}
-    void RefreshStyleDescription() override {}
-    void BeginRun() override {}
-    void ShowPassButtons() override {}
-    void EndRun() override {}
     void Repaint() override {}
     void ProcessEvents() override {}
     void Sleep(std::chrono::milliseconds) override {}
@@ -91,7 +88,7 @@ class HeadlessRunView final : public RunView {
 
     std::ostream& lines_;
     std::ostream& messages_;
-    RunLog& log_;
+    RunLog* log_;
     std::string problem_;
     bool failures_ = false;
 };

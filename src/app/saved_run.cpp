@@ -8,7 +8,7 @@ namespace tidemark {
 RunExitStatus RunSavedConfiguration(SavedRunPorts& ports, const std::string& name,
                                     bool force_preview,
                                     const std::optional<Failure>& exclude_list_failure) {
-    HeadlessRunView view(ports.lines, ports.messages, ports.log);
+    HeadlessRunView view(ports.lines, ports.messages, &ports.log);
     // The store reports an unreadable file through the view, which counts it as the reason.
     ConfigurationStore store(ports.fs, ports.files, view, ports.program_folder);
     const std::string path = store.GetConfigPath(name);
@@ -28,7 +28,7 @@ RunExitStatus RunSavedConfiguration(SavedRunPorts& ports, const std::string& nam
     }
     SyncSettings settings = **loaded;
     if (force_preview) {
-        settings.preview_only = kChecked;
+        settings.preview_only = CheckState::kChecked;
     }
     if (exclude_list_failure && settings.UsesExcludeList()) {
         view.Tell("The exclude list " + ports.state.exclude_list_path +
@@ -38,8 +38,8 @@ RunExitStatus RunSavedConfiguration(SavedRunPorts& ports, const std::string& nam
     }
 
     ports.log.BeginRun(name);
-    RunController controller(ports.fs, view, ports.clock, ports.format, ports.state.exclude_list,
-                             ports.concurrency);
+    RunController controller(ports.fs, view, view, ports.clock, ports.format,
+                             ports.state.exclude_list, ports.concurrency);
     const std::int32_t processed = controller.SynchronizeNow(settings);
     ports.state.usage_counter = UsageCounterAfterRun(ports.state.usage_counter, processed);
     StoreUsageCounter(ports.settings, ports.state.usage_counter);

@@ -7,7 +7,7 @@ namespace tidemark {
 /// The per-user key/value store of the program (application "Tidemark", section "Settings").
 /// Values are text; readers convert them and fall back to a default when they do not convert.
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
 
     /// The stored text of the key, or `fallback` when the key was never written.

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "engine/failure.h"
-#include "engine/run_view.h"
+#include "engine/messages.h"
 
 namespace tidemark {
 

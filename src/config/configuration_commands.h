@@ -4,7 +4,7 @@
 
 #include "config/configuration_form.h"
 #include "config/configuration_store.h"
-#include "engine/run_view.h"
+#include "engine/messages.h"
 
 namespace tidemark {
 

@@ -68,12 +68,13 @@ std::string FileStem(std::string_view name) {
 }
 
 std::string GetConfigText(const SyncSettings& values) {
+    auto number = [](auto value) { return std::to_string(static_cast<int>(value)); };
     std::string text;
     for (const std::string& value :
-         {std::to_string(values.style), values.source_path, values.destination_path,
-          std::to_string(values.use_exclude_list), std::to_string(values.ignore_hidden),
-          std::to_string(values.ignore_system), std::to_string(values.log_ignored),
-          std::to_string(values.reverse_sync), std::to_string(values.preview_only)}) {
+         {number(values.style), values.source_path, values.destination_path,
+          number(values.use_exclude_list), number(values.ignore_hidden),
+          number(values.ignore_system), number(values.log_ignored), number(values.reverse_sync),
+          number(values.preview_only)}) {
         text += value;
         text += kLineBreak;
     }
@@ -90,17 +91,18 @@ std::optional<SyncSettings> ParseConfigText(std::string_view text) {
     if (!style) {
         return std::nullopt;
     }
-    values.style = *style;
+    values.style = static_cast<SyncStyle>(*style);
     values.source_path = lines[1];
     values.destination_path = lines[2];
-    int* const options[] = {&values.use_exclude_list, &values.ignore_hidden, &values.ignore_system,
-                            &values.log_ignored,      &values.reverse_sync,  &values.preview_only};
+    CheckState* const options[] = {&values.use_exclude_list, &values.ignore_hidden,
+                                   &values.ignore_system,    &values.log_ignored,
+                                   &values.reverse_sync,     &values.preview_only};
     for (std::size_t i = 0; i < std::size(options); ++i) {
         const std::optional<int> state = WholeNumberIn(lines[3 + i], 0, 2);
         if (!state) {
             return std::nullopt;
         }
-        *options[i] = *state;
+        *options[i] = static_cast<CheckState>(*state);
     }
     return values;
 }

@@ -8,7 +8,7 @@
 #include "engine/failure.h"
 #include "engine/file_system_port.h"
 #include "engine/run_types.h"
-#include "engine/run_view.h"
+#include "engine/messages.h"
 
 namespace tidemark {
 

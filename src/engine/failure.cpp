@@ -10,6 +10,10 @@ Failure FailureFromErrno(int error) {
     return Failure{denied ? kAccessDenied : 1000 + error, std::strerror(error)};
 }
 
+bool Failure::IsNoSpace() const {
+    return number == FailureFromErrno(ENOSPC).number || number == FailureFromErrno(EDQUOT).number;
+}
+
 Failure SourceChanged() {
     return Failure{2000, "The file changed while it was being copied"};
 }

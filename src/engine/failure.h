@@ -16,6 +16,8 @@ struct Failure {
     std::string description;
 
     bool IsAccessDenied() const { return number == kAccessDenied; }
+    /// The destination's file system is full, or the user's share of it is.
+    bool IsNoSpace() const;
     friend bool operator==(const Failure&, const Failure&) = default;
 };
 

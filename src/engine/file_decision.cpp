@@ -16,20 +16,10 @@ std::optional<SkipReason> SkipReasonFor(bool matches_exclude_list, int attribute
     return std::nullopt;
 }
 
-FileTime TimePrecisionShownBy(FileTime destination_modified) {
-    constexpr FileTime kSecond = 1'000'000'000;
-    FileTime step = 1;
-    while (step < kSecond && destination_modified % (step * 10) == 0) {
-        step *= 10;
+bool SourceIsNewer(FileTime source_modified, FileTime destination_modified, FileTime step) {
+    if (step <= 1) {
+        return source_modified > destination_modified;
     }
-    if (step == kSecond && destination_modified % (2 * kSecond) == 0) {
-        step = 2 * kSecond;
-    }
-    return step;
-}
-
-bool SourceIsNewer(FileTime source_modified, FileTime destination_modified) {
-    const FileTime step = TimePrecisionShownBy(destination_modified);
     // Cut towards the past, for times before 1970 too.
     FileTime cut = source_modified - source_modified % step;
     if (source_modified % step < 0) {
@@ -39,7 +29,7 @@ bool SourceIsNewer(FileTime source_modified, FileTime destination_modified) {
 }
 
 FileAction ActionFor(bool destination_exists, SyncStyle style, FileTime source_modified,
-                     FileTime destination_modified) {
+                     FileTime destination_modified, FileTime step) {
     if (!destination_exists) {
         return FileAction::kCreate;
     }
@@ -47,12 +37,11 @@ FileAction ActionFor(bool destination_exists, SyncStyle style, FileTime source_m
         case SyncStyle::kBackup:
             return FileAction::kOverwrite;
         case SyncStyle::kNormal:
-            return SourceIsNewer(source_modified, destination_modified) ? FileAction::kUpdate
-                                                                        : FileAction::kKeep;
-        case SyncStyle::kSafeMode:
-            break;
+            return SourceIsNewer(source_modified, destination_modified, step) ? FileAction::kUpdate
+                                                                              : FileAction::kKeep;
+        default:
+            return FileAction::kKeep;
     }
-    return FileAction::kKeep;
 }
 
 }  // namespace tidemark

@@ -22,26 +22,14 @@ enum class FileAction {
     kOverwrite,  ///< Backup: replace whatever the times
 };
 
-/// The step in which a destination seems to keep its times, shown by the time itself: 2 s
-/// when it is a whole number of two seconds, else the largest of 1 s, 100 ms, 10 ms, ... 10 ns
-/// that divides it, else 1 ns. File systems with coarse times (FAT keeps two seconds, exFAT
-/// 10 ms, many network file systems one second or 100 ns) cut the time of every copy to their
-/// step.
-FileTime TimePrecisionShownBy(FileTime destination_modified);
-
 /// True when the source is later than the destination once the source's time is cut to the
-/// step the destination's time shows: a file copied onto coarse times, whose time was cut on
-/// the way, then compares equal instead of newer.
-bool SourceIsNewer(FileTime source_modified, FileTime destination_modified);
+/// step in which the destination's file system keeps times (two seconds on FAT): a file
+/// copied there, whose time was cut on the way, then compares equal instead of newer.
+bool SourceIsNewer(FileTime source_modified, FileTime destination_modified, FileTime step);
 
 /// Decides from the destination's existence, the style and, for Normal, the two
-/// last-modified times (the source must be later by SourceIsNewer to replace).
+/// last-modified times compared at the destination's time step.
 FileAction ActionFor(bool destination_exists, SyncStyle style, FileTime source_modified,
-                     FileTime destination_modified);
-
-/// True when the style needs the source's time to decide about an existing destination.
-inline bool NeedsTimes(SyncStyle style) {
-    return style == SyncStyle::kNormal;
-}
+                     FileTime destination_modified, FileTime step);
 
 }  // namespace tidemark

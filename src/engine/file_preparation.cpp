@@ -4,29 +4,28 @@
 
 namespace tidemark {
 
-PreparedFile PrepareFile(const FileEntry& file, const PreparationContext& context) {
-    const SyncSettings& settings = context.settings;
-    PreparedFile prepared;
-    const bool excluded = settings.UsesExcludeList() && IsExcluded(file.path, context.exclude_list);
-    prepared.skip = SkipReasonFor(excluded, file.attributes, settings);
+void LookUp(const Pass& pass, const FolderPlace& place, const FileEntry& file,
+            PreparedFile& prepared) {
+    const SyncSettings& settings = pass.settings;
+    prepared.skip = SkipReasonFor(pass.Excludes(file.path), file.attributes, settings);
     if (prepared.skip) {
-        return prepared;
+        return;
     }
-    // Freed on this thread unless the walk needs it: freeing on another thread's heap costs.
-    std::string destination = DestinationPathOf(file.path, context.source_root,
-                                                context.destination_root, context.fs.Syntax());
+    if (prepared.destination.empty()) {
+        prepared.destination = pass.DestinationOf(file.path);
+    }
     prepared.destination_status =
-        context.new_destination_folder
+        place.new_destination
             ? Result<std::optional<FileStatus>>(std::nullopt)
-            : context.fs.FindFileIn(context.destination_folder.get(), destination);
-
+            : pass.fs.FindFileIn(place.staging_folder.get(), prepared.destination);
+    prepared.source_status.reset();
     const SyncStyle style = settings.EffectiveStyle();
     FileTime source_time = 0;
     FileTime destination_time = 0;
     const bool exists = prepared.DestinationExists();
-    if (exists && NeedsTimes(style)) {
-        destination_time = prepared.destination_status->value()->modified;
-        prepared.source_status = context.fs.FindFileIn(context.source_folder.get(), file.path);
+    if (exists && style == SyncStyle::kNormal) {
+        destination_time = prepared.destination_status.value()->modified;
+        prepared.source_status = pass.fs.FindFileIn(place.source_folder.get(), file.path);
         if (prepared.source_status->ok()) {
             if (const auto& source = prepared.source_status->value()) {
                 source_time = source->modified;
@@ -36,20 +35,28 @@ PreparedFile PrepareFile(const FileEntry& file, const PreparationContext& contex
             }
         }
     }
-    prepared.action = ActionFor(exists, style, source_time, destination_time);
-    if (prepared.action != FileAction::kKeep && !settings.IsPreview()) {
-        prepared.staged = context.fs.StageCopyIn(
-            context.source_folder.get(), context.destination_folder.get(), file, destination);
-        if (exists && prepared.staged->ok()) {
-            context.fs.StartWritingOut(prepared.staged->value());
-        }
+    prepared.action = ActionFor(exists, style, source_time, destination_time, pass.time_step);
+}
+
+bool NeedsCopy(const Pass& pass, const PreparedFile& prepared) {
+    return !prepared.skip && prepared.action != FileAction::kKeep && !prepared.staged &&
+           !pass.settings.IsPreview();
+}
+
+void Stage(const Pass& pass, const FolderPlace& place, const FileEntry& file,
+           PreparedFile& prepared) {
+    prepared.staged = pass.fs.StageCopyIn(place.source_folder.get(), place.staging_folder.get(),
+                                          file, prepared.destination);
+    if (prepared.DestinationExists() && prepared.HoldsCopy()) {
+        pass.fs.StartWritingOut(prepared.staged->value());
     }
-    const bool failed = !prepared.destination_status->ok() ||
-                        (prepared.source_status && !prepared.source_status->ok());
-    if (prepared.action != FileAction::kKeep || failed) {
-        prepared.destination = std::move(destination);
+}
+
+void Discard(const Pass& pass, PreparedFile& prepared) {
+    if (prepared.HoldsCopy()) {
+        pass.fs.DiscardCopy(prepared.staged->value());
     }
-    return prepared;
+    prepared.staged.reset();
 }
 
 }  // namespace tidemark

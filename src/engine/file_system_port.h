@@ -78,6 +78,10 @@ struct FileStatus {
     EntryKind kind = EntryKind::kFile;
     FileTime modified = 0;
     std::uint64_t size = 0;
+    /// Which item it is (an inode number): a file replaced by another has another identity.
+    std::uint64_t identity = 0;
+
+    bool operator==(const FileStatus&) const = default;
 };
 
 /// A complete copy under a temporary name beside its destination, not yet in place.
@@ -136,16 +140,29 @@ class FileSystemPort {
 
     /// The status of the item at path when it exists and is not a folder; nullopt when nothing
     /// or a folder is there. Fails only when the path cannot be examined for another reason.
-    virtual Result<std::optional<FileStatus>> FindFile(const std::string& path) = 0;
+    /// `folder`, when not null, is the item's folder held open (ListFolder or HoldFolder gave
+    /// it), which reaches the item quicker; the result is the same.
+    virtual Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* folder,
+                                                         const std::string& path) = 0;
+    Result<std::optional<FileStatus>> FindFile(const std::string& path) {
+        return FindFileIn(nullptr, path);
+    }
 
     /// Copies the listed item `source` into a new temporary file beside `destination`, keeping
     /// its last-modified time and permission bits; a link is copied as a link with the same
     /// target text. Nothing at `destination` changes. Fails for special files (pipes, sockets,
     /// devices) without opening them, when the destination's folder does not exist, and with
     /// SourceChanged() when the source changed while it was copied; a failure leaves no
-    /// temporary file.
-    virtual Result<StagedCopy> StageCopy(const FileEntry& source,
-                                         const std::string& destination) = 0;
+    /// temporary file. Either folder may be given held open, which is quicker: the source's,
+    /// and the one to stage in, which is the destination's own or, while that does not exist
+    /// yet, one above it on the same file system (committing then puts the copy in its place).
+    virtual Result<StagedCopy> StageCopyIn(const HeldFolder* source_folder,
+                                           const HeldFolder* staging_folder,
+                                           const FileEntry& source,
+                                           const std::string& destination) = 0;
+    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) {
+        return StageCopyIn(nullptr, nullptr, source, destination);
+    }
 
     /// Keeps the folder at path open for FindFileIn and StageCopyIn; nullptr where that gains
     /// nothing or the folder cannot be opened.
@@ -153,22 +170,15 @@ class FileSystemPort {
         return nullptr;
     }
 
-    /// FindFile for an item of `folder`, which HoldFolder or ListFolder gave for the item's
-    /// folder, or is null. The result is the one FindFile(path) gives.
-    virtual Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* /*folder*/,
-                                                         const std::string& path) {
-        return FindFile(path);
+    /// The bytes a copy may still take in the folder's file system; nullopt where it cannot be
+    /// told.
+    virtual std::optional<std::uint64_t> FreeSpace(const std::string& /*folder*/) {
+        return std::nullopt;
     }
 
-    /// StageCopy with the source's folder and a folder to stage in held (either may be null).
-    /// The folder to stage in is the destination's own or, while that does not exist yet,
-    /// one above it on the same file system; committing then puts the copy in its place.
-    virtual Result<StagedCopy> StageCopyIn(const HeldFolder* /*source_folder*/,
-                                           const HeldFolder* /*destination_folder*/,
-                                           const FileEntry& source,
-                                           const std::string& destination) {
-        return StageCopy(source, destination);
-    }
+    /// How finely the folder's file system keeps last-modified times, in nanoseconds: two
+    /// seconds on FAT and exFAT, one on coarse network shares, 1 where every nanosecond is kept.
+    virtual FileTime TimeStep(const std::string& /*folder*/) { return 1; }
 
     /// The staged copy will replace an existing file: starts writing it out now, off the walk,
     /// where putting it in place over another file would otherwise wait for that.
@@ -195,6 +205,10 @@ class FileSystemPort {
         }
         return committed;
     }
+
+    /// Returns once the files replaced so far have been let go of, so that their space is
+    /// free: replacing lets go of them in the background where that is quicker.
+    virtual void ReleaseReplaced() {}
 
     /// Removes what copies of this program that died left in the folder: temporary files whose
     /// names show they were made on this machine by a process that no longer runs. For the

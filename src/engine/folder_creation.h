@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/file_system_port.h"
-#include "engine/run_view.h"
+#include "engine/messages.h"
 
 namespace tidemark {
 

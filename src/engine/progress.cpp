@@ -1,5 +1,6 @@
 #include "engine/progress.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tidemark {
@@ -23,7 +24,7 @@ std::string TimeRemainingCaption(double estimate, TextFormat& format) {
 void RunProgress::SetMaximum(std::int64_t maximum) {
     maximum_ = maximum;
     shown_estimate_.reset();  // a new pass, or a caption written by someone else
-    view_.SetProgressMaximum(maximum);
+    report_.SetProgressMaximum(maximum);
 }
 
 void RunProgress::SetValue(std::int64_t value) {
@@ -33,11 +34,13 @@ void RunProgress::SetValue(std::int64_t value) {
         SetMaximum(value);
     }
     value_ = value;
-    view_.SetProgressValue(value);
+    report_.SetProgressValue(value);
 }
 
 void RunProgress::StepActivity() {
-    SetValue(value_ >= 99 ? 1 : value_ + 1);
+    // The sign is no count: it must not raise the maximum that files set.
+    const std::int64_t top = std::min<std::int64_t>(99, std::max<std::int64_t>(maximum_, 1));
+    SetValue(value_ >= top ? 1 : value_ + 1);
 }
 
 void RunProgress::UpdateProgress(double& previous_estimate) {
@@ -56,17 +59,17 @@ void RunProgress::UpdateProgress(double& previous_estimate) {
     if (!settled) {
         caption += " *";
     }
-    view_.SetTimeRemaining(caption);
-    view_.SetCalculatingNoteVisible(!settled);
+    report_.SetTimeRemaining(caption);
+    report_.SetCalculatingNoteVisible(!settled);
 }
 
 bool RunProgress::PollPauseStop() {
     while (state_.paused) {
-        view_.ProcessEvents();
+        host_.ProcessEvents();
         if (state_.stop_requested) {
             return true;
         }
-        view_.Sleep(std::chrono::milliseconds(100));
+        host_.Sleep(std::chrono::milliseconds(100));
     }
     return state_.stop_requested;
 }

@@ -5,8 +5,10 @@
 #include <string>
 #include <utility>
 
+#include "engine/clock.h"
+#include "engine/run_report.h"
 #include "engine/run_types.h"
-#include "engine/run_view.h"
+#include "engine/text_format.h"
 
 namespace tidemark {
 
@@ -19,15 +21,22 @@ std::string TimeRemainingCaption(double estimate, TextFormat& format);
 /// The progress bar, the time-remaining estimate and the pause/stop poll of a run.
 class RunProgress {
   public:
-    RunProgress(RunView& view, Clock& clock, TextFormat& format, const SyncStats& stats,
-                const RunState& state)
-        : view_(view), clock_(clock), format_(format), stats_(stats), state_(state) {}
+    RunProgress(RunReport& report, RunHost& host, Clock& clock, TextFormat& format,
+                const SyncStats& stats, const RunState& state)
+        : report_(report),
+          host_(host),
+          clock_(clock),
+          format_(format),
+          stats_(stats),
+          state_(state) {}
 
     void SetMaximum(std::int64_t maximum);
     void SetValue(std::int64_t value);
-    std::int64_t Value() const { return value_; }
+    /// The bar full: the end of a pass that was not stopped.
+    void Fill() { SetValue(maximum_); }
 
-    /// One step of the activity sign shown while files are counted: 1 to 99, then again.
+    /// One step of the activity sign shown while files are counted: 1 to 99, then again,
+    /// never past the maximum.
     void StepActivity();
 
     /// After every file: the bar shows the processed count and the estimate is refreshed. An
@@ -41,7 +50,8 @@ class RunProgress {
     bool PollPauseStop();
 
   private:
-    RunView& view_;
+    RunReport& report_;
+    RunHost& host_;
     Clock& clock_;
     TextFormat& format_;
     const SyncStats& stats_;

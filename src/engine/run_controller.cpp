@@ -5,7 +5,8 @@
 #include <stdexcept>
 
 #include "engine/folder_creation.h"
-#include "engine/folder_walk.h"
+#include "engine/tree_count.h"
+#include "engine/walk.h"
 
 namespace tidemark {
 
@@ -19,42 +20,29 @@ constexpr const char* kPreviewClosing =
     "not actually made **********";
 constexpr const char* kCrLf = "\r\n";
 
-/// Throws away what was prepared ahead of the walk when a pass ends, however it ends.
-class EndPassOnExit {
-  public:
-    explicit EndPassOnExit(FilePrefetcher& prefetcher) : prefetcher_(&prefetcher) {}
-    ~EndPassOnExit() { Now(); }
-    EndPassOnExit(const EndPassOnExit&) = delete;
-    EndPassOnExit& operator=(const EndPassOnExit&) = delete;
-    void Now() {
-        if (prefetcher_ != nullptr) {
-            prefetcher_->EndPass();
-            prefetcher_ = nullptr;
-        }
-    }
-
-  private:
-    FilePrefetcher* prefetcher_;
-};
-
 bool SameText(std::string_view a, std::string_view b, const PathSyntax& syntax) {
     return syntax.fold_case ? UpperCase(a) == UpperCase(b) : a == b;
 }
 
 }  // namespace
 
-RunController::RunController(FileSystemPort& fs, RunView& view, Clock& clock, TextFormat& format,
-                             const ExcludeList& exclude_list, RunConcurrency concurrency)
+RunController::RunController(FileSystemPort& fs, RunReport& report, RunHost& host, Clock& clock,
+                             TextFormat& format, const ExcludeList& exclude_list,
+                             RunConcurrency concurrency)
     : fs_(fs),
-      view_(view),
+      report_(report),
+      host_(host),
       clock_(clock),
       format_(format),
       exclude_list_(exclude_list),
-      log_(view),
-      progress_(view, clock, format, stats_, state_),
-      prefetcher_(concurrency.workers, concurrency.window, concurrency.helper_start) {}
+      concurrency_(concurrency),
+      own_executor_(concurrency.executor == nullptr && concurrency.workers > 0
+                        ? std::make_unique<Executor>(concurrency.workers + 1)
+                        : nullptr),
+      log_(report, host),
+      progress_(report, host, clock, format, stats_, state_) {}
 
-std::int32_t RunController::SynchronizeNow(const SyncSettings& settings) {
+std::int32_t RunController::SynchronizeNow(const SyncSettings& settings, const RunStages& stages) {
     log_.Clear();
     if (settings.IsPreview()) {
         log_.AddResult(kPreviewWarning);
@@ -62,14 +50,18 @@ std::int32_t RunController::SynchronizeNow(const SyncSettings& settings) {
     const PathSyntax& syntax = fs_.Syntax();
     const std::string source = FixBackslash(settings.source_path, syntax);
     const std::string destination = FixBackslash(settings.destination_path, syntax);
-    view_.SetLocations(source, destination);
+    if (stages.locations) {
+        stages.locations(source, destination);
+    }
     if (IsSameLocation(source, destination)) {
-        view_.ShowMessage("The Source and Destination cannot be the same!", MessageButtons::kOk,
+        host_.ShowMessage("The Source and Destination cannot be the same!", MessageButtons::kOk,
                           MessageIcon::kCritical);
         return 0;
     }
 
-    view_.BeginRun();
+    if (stages.begins) {
+        stages.begins();
+    }
     try {
         const PassOutcome forward = RunPass(settings, source, destination, false);
         // A stopped pass means the user wants the run over: no reverse pass follows it.
@@ -82,9 +74,10 @@ std::int32_t RunController::SynchronizeNow(const SyncSettings& settings) {
     if (settings.IsPreview()) {
         log_.AddResult(kPreviewClosing);
     }
-    const std::int32_t processed = stats_.processed_files;
-    view_.EndRun();
-    return processed;
+    if (stages.ends) {
+        stages.ends();
+    }
+    return stats_.processed_files;
 }
 
 bool RunController::IsSameLocation(const std::string& source, const std::string& destination) {
@@ -100,70 +93,85 @@ bool RunController::IsSameLocation(const std::string& source, const std::string&
            SameText(*resolved_source, *resolved_destination, syntax);
 }
 
-FolderGuard RunController::GuardFor(const std::string& source, const std::string& destination) {
-    FolderGuard guard;
-    guard.identity = fs_.IdentityOf(destination);
+std::string RunController::GuardedPath(const std::string& source, const std::string& destination) {
     const auto resolved_source = fs_.ResolveFolder(source);
     const auto resolved_destination = fs_.ResolveFolder(destination);
     if (!resolved_source || !resolved_destination) {
-        return guard;
+        return {};
     }
     const PathSyntax& syntax = fs_.Syntax();
     std::string prefix = *resolved_source;
     if (prefix.empty() || prefix.back() != syntax.separator) {
         prefix += syntax.separator;
     }
-    if (resolved_destination->size() > prefix.size() &&
-        SameText(resolved_destination->substr(0, prefix.size()), prefix, syntax)) {
-        guard.path = FixBackslash(
-            JoinPath(source, resolved_destination->substr(prefix.size()), syntax), syntax);
+    if (resolved_destination->size() <= prefix.size() ||
+        !SameText(resolved_destination->substr(0, prefix.size()), prefix, syntax)) {
+        return {};
     }
-    return guard;
+    return FixBackslash(JoinPath(source, resolved_destination->substr(prefix.size()), syntax),
+                        syntax);
 }
 
 RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
                                                   const std::string& source,
                                                   const std::string& destination, bool reverse) {
     ResetRun();
-    view_.ShowPassButtons();
     pause_caption_ = "Pause";
-    view_.SetPauseCaption(pause_caption_);
+    report_.SetPauseCaption(pause_caption_);
     log_.AddResult("Synchronizing " + source + " --> " + destination);
 
     if (!fs_.FolderExists(source)) {
-        view_.ShowMessage(source + " is not a valid location!", MessageButtons::kOk,
+        host_.ShowMessage(source + " is not a valid location!", MessageButtons::kOk,
                           MessageIcon::kNone);
         return PassOutcome::kCompleted;
     }
     if (!fs_.FolderExists(destination)) {
         const MessageAnswer create =
-            view_.ShowMessage(destination + " does not exist.  Would you like to create it now?",
+            host_.ShowMessage(destination + " does not exist.  Would you like to create it now?",
                               MessageButtons::kYesNo, MessageIcon::kQuestion);
         if (create != MessageAnswer::kYes) {
-            view_.ShowMessage(
+            host_.ShowMessage(
                 "The synchronization process cannot continue because the destination folder "
                 "does not exist!",
                 MessageButtons::kOk, MessageIcon::kNone);
             return PassOutcome::kDeclined;
         }
         if (!settings.IsPreview()) {
-            CreateFolderPath(fs_, view_, destination);
+            CreateFolderPath(fs_, host_, destination);
         }
     }
 
     // From here on nothing below the roots is reached through a link.
     const std::unique_ptr<RootAnchor> anchor = fs_.AnchorRoots({source, destination});
-    FolderGuard guard = GuardFor(source, destination);
+    const Pass pass{fs_,
+                    settings,
+                    exclude_list_,
+                    source,
+                    destination,
+                    GuardedPath(source, destination),
+                    fs_.IdentityOf(destination),
+                    fs_.TimeStep(destination)};
+    Executor* executor =
+        concurrency_.executor != nullptr ? concurrency_.executor : own_executor_.get();
     // What the count keeps for the walk lives as long as the pass, however it ends.
-    CountedListings counted_listings;
-    PassContext context{fs_,           view_,  log_,        progress_,        format_, settings,
-                        exclude_list_, stats_, prefetcher_, counted_listings, guard};
-    FolderWalk walk(context);
+    TreeSurvey survey;
 
     log_.SetStatus("Please wait while the workload is estimated.");
     progress_.SetMaximum(100);
-    view_.SetTimeRemaining("counting files...");
-    const std::int64_t counted = walk.CountFiles(source);
+    report_.SetTimeRemaining("counting files...");
+    // As many threads list folders as prepare files during the pass.
+    TreeCount count(pass, &survey, executor, concurrency_.workers - 1);
+    const std::int64_t counted = count.Count(
+        source,
+        [&] {
+            progress_.StepActivity();
+            host_.Repaint();
+        },
+        [&](const std::string& unreadable, const Failure& failure) {
+            log_.AddResult(
+                "Object " + unreadable + " could not be processed.  " + failure.description,
+                unreadable);
+        });
     if (counted > std::numeric_limits<std::int32_t>::max()) {
         throw std::overflow_error("Overflow");
     }
@@ -183,7 +191,7 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
             confirmation += std::string(kCrLf) + kCrLf +
                             "WARNING:  THIS WILL OVERWRITE ALL EXISTING FILES IN " + destination;
         }
-        if (view_.ShowMessage(confirmation, MessageButtons::kYesNo, MessageIcon::kQuestion) !=
+        if (host_.ShowMessage(confirmation, MessageButtons::kYesNo, MessageIcon::kQuestion) !=
             MessageAnswer::kYes) {
             ResetRun();
             log_.Clear();
@@ -194,11 +202,20 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
     progress_.SetMaximum(stats_.total_files);
     log_.AddResult("Sychronization of " + total + " files started at " + Now() + "!");
     state_.start_time = clock_.Seconds();
-    prefetcher_.StartPass(
-        PassRoute{fs_, settings, exclude_list_, source, destination, guard, counted_listings});
-    EndPassOnExit end_pass(prefetcher_);
-    walk.ProcessFolder(source, source, destination);
-    end_pass.Now();
+    {
+        LookAhead look_ahead(pass, survey, executor, concurrency_.workers, concurrency_.bounds);
+        look_ahead.Hold(state_.paused);
+        look_ahead_ = &look_ahead;
+        struct Forget {
+            LookAhead*& look_ahead;
+            ~Forget() { look_ahead = nullptr; }
+        } forget{look_ahead_};
+        Walk walk(pass, look_ahead, log_, progress_, stats_, format_);
+        walk.ProcessFolder(source);
+    }
+    if (!state_.stop_requested) {
+        progress_.Fill();
+    }
     log_.AddResult("Sychronization completed at " + Now() + "!");
     WriteSummary();
     log_.AddResult("Done!");
@@ -235,7 +252,6 @@ std::string RunController::Now() {
 void RunController::ResetRun() {
     state_.paused = false;
     state_.stop_requested = false;
-    view_.RefreshStyleDescription();
     log_.SetStatus("Ready!");
     stats_ = SyncStats{};
     progress_.SetValue(0);
@@ -251,12 +267,10 @@ void RunController::PauseClicked() {
         pause_caption_ = "Pause";
         state_.paused = false;
     }
-    view_.SetPauseCaption(pause_caption_);
-}
-
-void RunController::AbandonRun() {
-    prefetcher_.Abandon();
-    prefetcher_.EndPass();
+    report_.SetPauseCaption(pause_caption_);
+    if (look_ahead_ != nullptr) {
+        look_ahead_->Hold(state_.paused);  // no new work starts while paused
+    }
 }
 
 void RunController::StopClicked() {

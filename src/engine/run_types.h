@@ -5,42 +5,41 @@
 
 namespace tidemark {
 
-/// How a file that already exists at the destination is treated.
-enum class SyncStyle : int { kSafeMode = 0, kNormal = 1, kBackup = 2 };
+/// How a file that already exists at the destination is treated. kNone is no selection, and
+/// acts as Safe Mode.
+enum class SyncStyle : int { kNone = -1, kSafeMode = 0, kNormal = 1, kBackup = 2 };
 
-/// Check-box states as stored in configurations: 0 unchecked, 1 checked, 2 greyed.
-inline constexpr int kUnchecked = 0;
-inline constexpr int kChecked = 1;
+/// A check box as configurations store it; a greyed box comes only from a configuration.
+enum class CheckState : int { kUnchecked = 0, kChecked = 1, kGreyed = 2 };
 
 /// The settings of one run, in the order a configuration stores them.
 struct SyncSettings {
-    int style = static_cast<int>(SyncStyle::kSafeMode);
+    SyncStyle style = SyncStyle::kSafeMode;
     std::string source_path;
     std::string destination_path;
-    int use_exclude_list = kUnchecked;
-    int ignore_hidden = kChecked;
-    int ignore_system = kChecked;
-    int log_ignored = kUnchecked;
-    int reverse_sync = kUnchecked;
-    int preview_only = kUnchecked;
+    CheckState use_exclude_list = CheckState::kUnchecked;
+    CheckState ignore_hidden = CheckState::kChecked;
+    CheckState ignore_system = CheckState::kChecked;
+    CheckState log_ignored = CheckState::kUnchecked;
+    CheckState reverse_sync = CheckState::kUnchecked;
+    CheckState preview_only = CheckState::kUnchecked;
 
     // A greyed box counts as off for these three options...
-    bool UsesExcludeList() const { return use_exclude_list == kChecked; }
-    bool ReversesAfterwards() const { return reverse_sync == kChecked; }
-    bool IsPreview() const { return preview_only == kChecked; }
+    bool UsesExcludeList() const { return use_exclude_list == CheckState::kChecked; }
+    bool ReversesAfterwards() const { return reverse_sync == CheckState::kChecked; }
+    bool IsPreview() const { return preview_only == CheckState::kChecked; }
     // ...and as on for these three.
-    bool IgnoresHidden() const { return ignore_hidden != kUnchecked; }
-    bool IgnoresSystem() const { return ignore_system != kUnchecked; }
-    bool LogsIgnored() const { return log_ignored != kUnchecked; }
+    bool IgnoresHidden() const { return ignore_hidden != CheckState::kUnchecked; }
+    bool IgnoresSystem() const { return ignore_system != CheckState::kUnchecked; }
+    bool LogsIgnored() const { return log_ignored != CheckState::kUnchecked; }
 
-    /// Any value other than Normal or Backup (no selection, say) acts as Safe Mode.
+    /// Any style other than Normal or Backup acts as Safe Mode.
     SyncStyle EffectiveStyle() const {
-        if (style == static_cast<int>(SyncStyle::kNormal))
-            return SyncStyle::kNormal;
-        if (style == static_cast<int>(SyncStyle::kBackup))
-            return SyncStyle::kBackup;
-        return SyncStyle::kSafeMode;
+        return style == SyncStyle::kNormal || style == SyncStyle::kBackup ? style
+                                                                          : SyncStyle::kSafeMode;
     }
+
+    friend bool operator==(const SyncSettings&, const SyncSettings&) = default;
 };
 
 /// The twelve counters of one pass.
@@ -70,8 +69,5 @@ struct RunState {
     bool stop_requested = false;
     double start_time = 0.0;
 };
-
-/// Called first on a thread started to work for the walk.
-using HelperThreadStart = void (*)();
 
 }  // namespace tidemark

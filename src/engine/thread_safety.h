@@ -51,6 +51,9 @@ class TM_SCOPED_CAPABILITY MutexLock {
     /// Waits on `condition`, letting go of the mutex meanwhile. Callers test what they wait
     /// for in a loop around this, where the analysis sees that the mutex is held.
     void Wait(std::condition_variable& condition) { condition.wait(lock_); }
+    /// Lets go of the mutex for a while, to work or call out without it.
+    void Unlock() TM_RELEASE() { lock_.unlock(); }
+    void Lock() TM_ACQUIRE() { lock_.lock(); }
 
   private:
     std::unique_lock<std::mutex> lock_;

@@ -4,7 +4,7 @@
 
 #include "engine/exclusion.h"
 #include "engine/file_system_port.h"
-#include "engine/run_view.h"
+#include "engine/messages.h"
 
 namespace tidemark {
 

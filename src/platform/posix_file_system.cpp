@@ -3,11 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -189,23 +189,8 @@ bool Unsupported(int error) {
 
 }  // namespace
 
-PosixFileSystem::PosixFileSystem(FileTime settle_time) : settle_time_(settle_time) {
-    // Under a file-size limit (ulimit -f) the system would end the program in the middle of a
-    // large copy; ignoring its signal makes the write fail instead, as that file's error.
-    static const bool ignored = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
-    (void)ignored;
-    // Files prepared ahead of the walk hold descriptors; the soft limit is often far below
-    // what the system allows the process.
-    static const bool raised = [] {
-        struct rlimit limit {};
-        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) {
-            return false;
-        }
-        limit.rlim_cur = limit.rlim_max;
-        return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
-    }();
-    (void)raised;
-}
+PosixFileSystem::PosixFileSystem(FileTime settle_time, Executor* executor)
+    : settle_time_(settle_time), replaced_files_(executor) {}
 
 namespace {
 
@@ -366,10 +351,6 @@ std::shared_ptr<const HeldFolder> PosixFileSystem::HoldFolder(const std::string&
     return fd ? std::make_shared<PosixHeldFolder>(*fd, path) : nullptr;
 }
 
-Result<std::optional<FileStatus>> PosixFileSystem::FindFile(const std::string& path) {
-    return FindFileIn(nullptr, path);
-}
-
 Result<std::optional<FileStatus>> PosixFileSystem::FindFileIn(const HeldFolder* folder,
                                                               const std::string& path) {
     struct stat status {};
@@ -390,9 +371,52 @@ Result<std::optional<FileStatus>> PosixFileSystem::FindFileIn(const HeldFolder* 
     if (error != 0) {
         return FailureFromErrno(error);
     }
-    return std::optional<FileStatus>(FileStatus{KindOfMode(status.st_mode),
-                                                ToFileTime(status.st_mtim),
-                                                static_cast<std::uint64_t>(status.st_size)});
+    return std::optional<FileStatus>(FileStatus{
+        KindOfMode(status.st_mode), ToFileTime(status.st_mtim),
+        static_cast<std::uint64_t>(status.st_size), static_cast<std::uint64_t>(status.st_ino)});
+}
+
+std::optional<std::uint64_t> PosixFileSystem::FreeSpace(const std::string& folder) {
+    const Result<int> opened = OpenFolder(folder, O_PATH);
+    if (!opened) {
+        return std::nullopt;
+    }
+    const FileDescriptor fd(*opened);
+    struct statvfs space {};
+    if (::fstatvfs(fd.get(), &space) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
+}
+
+FileTime PosixFileSystem::TimeStep(const std::string& folder) {
+    constexpr FileTime kSecond = 1'000'000'000;
+    const Result<int> opened = OpenFolder(folder, O_PATH);
+    if (!opened) {
+        return 1;
+    }
+    const FileDescriptor fd(*opened);
+    struct statfs about {};
+    if (::fstatfs(fd.get(), &about) != 0) {
+        return 1;
+    }
+    switch (static_cast<unsigned long>(about.f_type)) {
+        case 0x4d44:      // FAT
+        case 0x2011BAB0:  // exFAT
+        case 0x65735546:  // FUSE, where exFAT and FAT are mostly mounted from: as coarse
+            return 2 * kSecond;
+        case 0xFF534D42:  // CIFS
+        case 0xFE534D42:  // SMB2 and later
+        case 0x517B:      // SMB
+        case 0x4244:      // HFS
+        case 0x482b:      // HFS+
+            return kSecond;
+        case 0x5346544e:  // NTFS
+        case 0x7366746e:  // ntfs3
+            return 100;
+        default:
+            return 1;
+    }
 }
 
 std::string PosixFileSystem::TemporaryPathFor(const std::string& destination,
@@ -405,13 +429,8 @@ std::string PosixFileSystem::TemporaryPathFor(const std::string& destination,
     return slash == std::string::npos ? name : destination.substr(0, slash + 1) + name;
 }
 
-Result<StagedCopy> PosixFileSystem::StageCopy(const FileEntry& source,
-                                              const std::string& destination) {
-    return StageCopyIn(nullptr, nullptr, source, destination);
-}
-
 Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
-                                                const HeldFolder* destination_folder,
+                                                const HeldFolder* staging_folder,
                                                 const FileEntry& source,
                                                 const std::string& destination) {
     if (source.kind == EntryKind::kSpecial) {
@@ -434,7 +453,7 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
     }
     StagedCopy staged{{}, destination, -1};
     if (S_ISLNK(status.st_mode)) {
-        return StageSymlink(item.get(), status, std::move(staged), destination_folder);
+        return StageSymlink(item.get(), status, std::move(staged), staging_folder);
     }
     if (!S_ISREG(status.st_mode)) {
         return FailureFromErrno(EOPNOTSUPP);
@@ -444,7 +463,7 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
         return LastError();
     }
     staged.bytes = static_cast<std::uint64_t>(status.st_size);
-    return StageRegularFile(in.get(), status, std::move(staged), destination_folder);
+    return StageRegularFile(in.get(), status, std::move(staged), staging_folder);
 }
 
 Result<StagedCopy> PosixFileSystem::StageSymlink(int link, const struct stat& source,

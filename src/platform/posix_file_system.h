@@ -27,7 +27,8 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     /// on FAT), so that a change after the listing cannot leave the folder's times as they were.
     static constexpr FileTime kSettleTime = 2'000'000'000;
 
-    explicit PosixFileSystem(FileTime settle_time = kSettleTime);
+    /// Replaced files are let go of on `executor`'s threads; at once without one.
+    explicit PosixFileSystem(FileTime settle_time = kSettleTime, Executor* executor = nullptr);
 
     const PathSyntax& Syntax() const override { return syntax_; }
     std::unique_ptr<RootAnchor> AnchorRoots(const std::vector<std::string>& roots) override;
@@ -35,13 +36,14 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
     Result<FolderListing> ListFolderAgain(const std::string& path, FolderListing earlier) override;
-    Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
-    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override;
     std::shared_ptr<const HeldFolder> HoldFolder(const std::string& path) override;
+    std::optional<std::uint64_t> FreeSpace(const std::string& folder) override;
+    FileTime TimeStep(const std::string& folder) override;
+    void ReleaseReplaced() override { replaced_files_.Drain(); }
     Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* folder,
                                                  const std::string& path) override;
     Result<StagedCopy> StageCopyIn(const HeldFolder* source_folder,
-                                   const HeldFolder* destination_folder, const FileEntry& source,
+                                   const HeldFolder* staging_folder, const FileEntry& source,
                                    const std::string& destination) override;
     void StartWritingOut(const StagedCopy& staged) override;
     Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
@@ -50,10 +52,6 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     Status CheckDeletable(const std::string& path) override;
     Status CreateFolder(const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
-
-    /// Returns once the files this file system replaced have been let go of (see
-    /// DeferredCloser): their space is free from then on.
-    void WaitForReleases() { replaced_files_.Drain(); }
 
     Result<std::string> ReadTextFile(const std::string& path) override;
     /// Keeps a link at `path` (its target is replaced) and the mode of the file replaced.

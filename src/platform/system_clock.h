@@ -1,6 +1,7 @@
 #pragma once
 
-#include "engine/run_view.h"
+#include "engine/clock.h"
+#include "engine/text_format.h"
 
 namespace tidemark {
 

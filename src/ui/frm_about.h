@@ -8,7 +8,8 @@
 
 #include "app/shell_port.h"
 #include "app/sys_info.h"
-#include "engine/run_view.h"
+#include "engine/clock.h"
+#include "engine/messages.h"
 
 class QLabel;
 class QPushButton;

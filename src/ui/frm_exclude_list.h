@@ -6,7 +6,7 @@
 
 #include "engine/exclusion.h"
 #include "engine/file_system_port.h"
-#include "engine/run_view.h"
+#include "engine/messages.h"
 #include "exclude/exclude_list_editor.h"
 
 class QLabel;

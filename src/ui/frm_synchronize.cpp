@@ -94,24 +94,24 @@ QSize CaptionNeed(QWidget& widget) {
     return {};
 }
 
-int CheckValue(const QCheckBox& box) {
+CheckState CheckValue(const QCheckBox& box) {
     switch (box.checkState()) {
         case Qt::Checked:
-            return kChecked;
+            return CheckState::kChecked;
         case Qt::PartiallyChecked:
-            return 2;
+            return CheckState::kGreyed;
         default:
-            return kUnchecked;
+            return CheckState::kUnchecked;
     }
 }
 
 /// Greyed is a value a configuration can hold, never one a click gives: the box takes a third
 /// state only while it shows a greyed value.
-void SetCheckValue(QCheckBox& box, int value) {
-    box.setTristate(value == 2);
-    box.setCheckState(value == 2          ? Qt::PartiallyChecked
-                      : value == kChecked ? Qt::Checked
-                                          : Qt::Unchecked);
+void SetCheckValue(QCheckBox& box, CheckState value) {
+    box.setTristate(value == CheckState::kGreyed);
+    box.setCheckState(value == CheckState::kGreyed    ? Qt::PartiallyChecked
+                      : value == CheckState::kChecked ? Qt::Checked
+                                                      : Qt::Unchecked);
 }
 
 }  // namespace
@@ -139,9 +139,9 @@ FrmSynchronize::FrmSynchronize(MainWindowPorts ports, MainWindowHooks hooks)
     run_view_ = std::make_unique<WindowRunView>(widgets, ports_.messages, ports_.clock,
                                                 [this] { UpdateDescription(); });
     run_view_->SetRunLog(ports_.run_log);
-    controller_ =
-        std::make_unique<RunController>(ports_.fs, *run_view_, ports_.clock, ports_.format,
-                                        ports_.state.exclude_list, ports_.concurrency);
+    controller_ = std::make_unique<RunController>(ports_.fs, *run_view_, *run_view_, ports_.clock,
+                                                  ports_.format, ports_.state.exclude_list,
+                                                  ports_.concurrency);
     ConnectHandlers();
     SetTabOrder();
 
@@ -377,7 +377,7 @@ void FrmSynchronize::ApplyBuiltInDefaults() {
 
 SyncSettings FrmSynchronize::CurrentSettings() const {
     SyncSettings settings;
-    settings.style = cbo_style_->currentIndex();
+    settings.style = static_cast<SyncStyle>(cbo_style_->currentIndex());
     settings.source_path = txt_source_->text().toStdString();
     settings.destination_path = txt_destination_->text().toStdString();
     settings.use_exclude_list = CheckValue(*chk_use_exclude_list_);
@@ -390,8 +390,8 @@ SyncSettings FrmSynchronize::CurrentSettings() const {
 }
 
 void FrmSynchronize::ApplySettings(const SyncSettings& settings) {
-    cbo_style_->setCurrentIndex(
-        settings.style >= 0 && settings.style < cbo_style_->count() ? settings.style : -1);
+    const int style = static_cast<int>(settings.style);
+    cbo_style_->setCurrentIndex(style >= 0 && style < cbo_style_->count() ? style : -1);
     txt_source_->setText(QString::fromStdString(settings.source_path));
     txt_destination_->setText(QString::fromStdString(settings.destination_path));
     SetCheckValue(*chk_use_exclude_list_, settings.use_exclude_list);
@@ -420,6 +420,7 @@ void FrmSynchronize::ClearSettingsChanged() {
 
 void FrmSynchronize::ResetRun() {
     controller_->ResetRun();
+    UpdateDescription();
     run_view_->Flush();
 }
 
@@ -427,7 +428,7 @@ void FrmSynchronize::ClearResults() {
     run_view_->ClearResults();
 }
 
-RunView& FrmSynchronize::View() {
+WindowRunView& FrmSynchronize::View() {
     return *run_view_;
 }
 
@@ -459,7 +460,13 @@ void FrmSynchronize::SynchronizeNowClicked() {
     if (ports_.run_log != nullptr) {
         ports_.run_log->BeginRun(cbo_configuration_->currentText().toStdString());
     }
-    const std::int32_t processed = controller_->SynchronizeNow(CurrentSettings());
+    RunStages stages;
+    stages.locations = [this](const std::string& source, const std::string& destination) {
+        run_view_->SetLocations(source, destination);
+    };
+    stages.begins = [this] { run_view_->BeginRun(); };
+    stages.ends = [this] { run_view_->EndRun(); };
+    const std::int32_t processed = controller_->SynchronizeNow(CurrentSettings(), stages);
     ports_.state.usage_counter = UsageCounterAfterRun(ports_.state.usage_counter, processed);
     if (ports_.run_log != nullptr) {
         // Once, in the status line rather than a box: the run itself was not held up.

@@ -12,9 +12,11 @@
 #include "app/run_log.h"
 #include "app/settings_store.h"
 #include "app/shell_port.h"
+#include "engine/clock.h"
 #include "engine/file_system_port.h"
 #include "engine/run_controller.h"
-#include "engine/run_view.h"
+#include "engine/run_report.h"
+#include "engine/text_format.h"
 #include "ui/caption_fit.h"
 #include "ui/main_window_layout.h"
 
@@ -125,7 +127,7 @@ class FrmSynchronize final : public QWidget {
     /// The window's places in twips after the last layout, by control name.
     const Placement& CurrentPlacement() const { return placement_; }
     /// The run view the engine writes to.
-    RunView& View();
+    WindowRunView& View();
     const RunController& Controller() const { return *controller_; }
 
   public Q_SLOTS:

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/run_view.h"
+#include "engine/run_report.h"
 
 namespace tidemark::ui {
 

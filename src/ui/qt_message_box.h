@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/run_view.h"
+#include "engine/messages.h"
 
 namespace tidemark::ui {
 

@@ -3,7 +3,7 @@
 #include <QAbstractListModel>
 #include <string_view>
 
-#include "engine/run_view.h"
+#include "engine/run_report.h"
 #include "ui/line_store.h"
 
 namespace tidemark::ui {

@@ -126,9 +126,6 @@ void WindowRunView::BeginRun() {
     widgets_.approx->show();
     widgets_.controls->setEnabled(false);
     last_refresh_ = clock_.Seconds();
-}
-
-void WindowRunView::ShowPassButtons() {
     widgets_.stop->show();
     widgets_.pause->show();
     widgets_.synchronize->hide();

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "app/run_log.h"
-#include "engine/run_view.h"
+#include "engine/clock.h"
+#include "engine/run_report.h"
 
 class QLabel;
 class QLineEdit;
@@ -41,7 +42,7 @@ struct RunWidgets {
 /// the event loop, at most once per refresh interval: painting and yielding after every line
 /// would cost more than the copying itself. Everything written is applied at once before a
 /// message box shows and when the run ends.
-class WindowRunView final : public RunView {
+class WindowRunView final : public RunReport, public RunHost {
   public:
     /// Seconds between two refreshes of the window during a run, at the least...
     static constexpr double kRefreshInterval = 0.015;
@@ -69,11 +70,17 @@ class WindowRunView final : public RunView {
     void SetTimeRemaining(const std::string& caption) override;
     void SetCalculatingNoteVisible(bool visible) override;
     void SetPauseCaption(const std::string& caption) override;
-    void SetLocations(const std::string& source, const std::string& destination) override;
-    void RefreshStyleDescription() override;
-    void BeginRun() override;
-    void ShowPassButtons() override;
-    void EndRun() override;
+
+    // The window's own side of a run.
+    /// Writes the normalised locations back into the Source and Destination boxes.
+    void SetLocations(const std::string& source, const std::string& destination);
+    void RefreshStyleDescription();
+    /// A run begins: the time labels show, the settings are disabled, and Pause and Stop
+    /// take the place of Synchronize Now!.
+    void BeginRun();
+    /// The run is over: everything BeginRun changed goes back.
+    void EndRun();
+
     /// Repaints the window when a refresh is due; input waits.
     void Repaint() override;
     /// Refreshes the window and handles pending events when a refresh is due.

@@ -52,7 +52,7 @@ TEST(BenchDriver, PrintsResultLinesAndMessagesApart) {
     EXPECT_TRUE(run.text.ends_with("Done!\n"));
     const std::string messages = ReadFile(folder / "messages.txt");
     EXPECT_TRUE(messages.starts_with((folder / "new") + " does not exist.  Would you like to "
-                                                        "create it now?\n"))
+                                                        "create it now? [Yes]\n"))
         << messages;
     EXPECT_EQ(ReadFile(folder / "new/a.txt"), "a");
 }

@@ -16,7 +16,7 @@ const std::string kIndex = "/opt/tidemark/Config.txt";
 
 SyncSettings Settings(int style, const std::string& source) {
     SyncSettings values;
-    values.style = style;
+    values.style = static_cast<SyncStyle>(style);
     values.source_path = source;
     values.destination_path = "/backup";
     return values;
@@ -57,14 +57,15 @@ TEST_F(Commands, EverySettingMarksTheSettingsChanged) {
     Open({{"Work", Settings(1, "/work")}});
     EXPECT_FALSE(form.marker_shown);
     for (const auto& change : std::vector<std::function<void(SyncSettings&)>>{
-             [](SyncSettings& s) { s.style = 2; }, [](SyncSettings& s) { s.source_path += "x"; },
+             [](SyncSettings& s) { s.style = SyncStyle::kBackup; },
+             [](SyncSettings& s) { s.source_path += "x"; },
              [](SyncSettings& s) { s.destination_path += "x"; },
-             [](SyncSettings& s) { s.use_exclude_list = 1; },
-             [](SyncSettings& s) { s.ignore_hidden = 0; },
-             [](SyncSettings& s) { s.ignore_system = 0; },
-             [](SyncSettings& s) { s.log_ignored = 1; },
-             [](SyncSettings& s) { s.reverse_sync = 1; },
-             [](SyncSettings& s) { s.preview_only = 1; }}) {
+             [](SyncSettings& s) { s.use_exclude_list = CheckState::kChecked; },
+             [](SyncSettings& s) { s.ignore_hidden = CheckState::kUnchecked; },
+             [](SyncSettings& s) { s.ignore_system = CheckState::kUnchecked; },
+             [](SyncSettings& s) { s.log_ignored = CheckState::kChecked; },
+             [](SyncSettings& s) { s.reverse_sync = CheckState::kChecked; },
+             [](SyncSettings& s) { s.preview_only = CheckState::kChecked; }}) {
         commands.ClearSettingsChanged();
         form.Edit(change);
         EXPECT_TRUE(form.marker_shown);

@@ -20,10 +20,10 @@ const std::string kIndex = "/opt/tidemark/Config.txt";
 
 SyncSettings Example() {
     SyncSettings values;
-    values.style = 1;
+    values.style = SyncStyle::kNormal;
     values.source_path = "/home/ann/Work";
     values.destination_path = "/media/stick/Work";
-    values.use_exclude_list = 1;
+    values.use_exclude_list = CheckState::kChecked;
     return values;
 }
 
@@ -31,9 +31,9 @@ TEST(ConfigurationText, NineCrLfTerminatedValuesReadBackAndAnythingElseIsIgnored
     const std::string text = GetConfigText(Example());
     EXPECT_EQ(text, "1\r\n/home/ann/Work\r\n/media/stick/Work\r\n1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n");
     SyncSettings unusual = Example();
-    unusual.style = -1;
+    unusual.style = SyncStyle::kNone;
     unusual.source_path = "  spaced  ";
-    unusual.ignore_hidden = 2;
+    unusual.ignore_hidden = CheckState::kGreyed;
     EXPECT_EQ(GetConfigText(ParseConfigText(GetConfigText(unusual)).value()),
               GetConfigText(unusual));
     // Hand-edited files with LF line breaks read the same.

@@ -91,7 +91,7 @@ Outcome RunOnce(const Scenario& scenario, RunConcurrency concurrency) {
     RecordingRunView view;
     FakeClock clock;
     FakeTextFormat format;
-    RunController controller(fs, view, clock, format, scenario.exclude_list, concurrency);
+    RunController controller(fs, view, view, clock, format, scenario.exclude_list, concurrency);
     int line_count = 0;
     view.on_line = [&](const ResultLine&) {
         if (++line_count == scenario.stop_at_line)
@@ -110,19 +110,21 @@ TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
         SyncSettings& settings = scenario.settings;
         settings.source_path = "C:\\Data";
         settings.destination_path = "E:\\Copy";
-        settings.style = static_cast<int>(random() % 3);
-        settings.preview_only = random() % 4 == 0 ? kChecked : kUnchecked;
-        settings.use_exclude_list = random() % 2 == 0 ? kChecked : kUnchecked;
-        settings.ignore_hidden = static_cast<int>(random() % 2);
-        settings.ignore_system = static_cast<int>(random() % 2);
-        settings.log_ignored = static_cast<int>(random() % 2);
-        settings.reverse_sync = random() % 3 == 0 ? kChecked : kUnchecked;
+        settings.style = static_cast<SyncStyle>(random() % 3);
+        settings.preview_only = random() % 4 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
+        settings.use_exclude_list =
+            random() % 2 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
+        settings.ignore_hidden = static_cast<CheckState>(random() % 2);
+        settings.ignore_system = static_cast<CheckState>(random() % 2);
+        settings.log_ignored = static_cast<CheckState>(random() % 2);
+        settings.reverse_sync = random() % 3 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
         scenario.exclude_list = {"", "\\D3", ".TMP", "f1"};
         scenario.stop_at_line = random() % 3 == 0 ? static_cast<int>(random() % 60) : -1;
         SCOPED_TRACE("trial " + std::to_string(trial) + " seed " + std::to_string(scenario.seed));
 
-        const Outcome sequential = RunOnce(scenario, RunConcurrency{0, 1});
-        for (RunConcurrency concurrency : {RunConcurrency{2, 4}, RunConcurrency{4, 64}}) {
+        const Outcome sequential = RunOnce(scenario, RunConcurrency{.workers = 0});
+        for (RunConcurrency concurrency : {RunConcurrency{.workers = 2, .bounds = {.files = 4}},
+                                           RunConcurrency{.workers = 4, .bounds = {.files = 64}}}) {
             const Outcome concurrent = RunOnce(scenario, concurrency);
             ASSERT_EQ(concurrent.lines, sequential.lines);
             ASSERT_EQ(concurrent.destination, sequential.destination);

@@ -39,21 +39,21 @@ TEST(IsExcluded, FoldsCaseBeyondAscii) {
 
 TEST(SkipReasonFor, ExclusionBeforeHiddenBeforeSystem) {
     SyncSettings settings;
-    settings.use_exclude_list = kChecked;
+    settings.use_exclude_list = CheckState::kChecked;
     const int both = kHiddenAttribute | kSystemAttribute;
     EXPECT_EQ(SkipReasonFor(true, both, settings), SkipReason::kExcluded);
     EXPECT_EQ(SkipReasonFor(false, both, settings), SkipReason::kHidden);
-    settings.ignore_hidden = kUnchecked;
+    settings.ignore_hidden = CheckState::kUnchecked;
     EXPECT_EQ(SkipReasonFor(false, both, settings), SkipReason::kSystem);
-    settings.ignore_system = kUnchecked;
+    settings.ignore_system = CheckState::kUnchecked;
     EXPECT_EQ(SkipReasonFor(false, both, settings), std::nullopt);
 }
 
 TEST(SkipReasonFor, GreyedBoxesCountAsOnForIgnoringAndOffForExcluding) {
     SyncSettings settings;
-    settings.use_exclude_list = 2;
-    settings.ignore_hidden = 2;
-    settings.ignore_system = 2;
+    settings.use_exclude_list = CheckState::kGreyed;
+    settings.ignore_hidden = CheckState::kGreyed;
+    settings.ignore_system = CheckState::kGreyed;
     EXPECT_EQ(SkipReasonFor(true, 0, settings), std::nullopt);
     EXPECT_EQ(SkipReasonFor(false, kHiddenAttribute, settings), SkipReason::kHidden);
     EXPECT_EQ(SkipReasonFor(false, kSystemAttribute, settings), SkipReason::kSystem);
@@ -61,13 +61,13 @@ TEST(SkipReasonFor, GreyedBoxesCountAsOnForIgnoringAndOffForExcluding) {
 
 TEST(ActionFor, UnknownStylesActAsSafeMode) {
     SyncSettings settings;
-    settings.style = -1;
+    settings.style = SyncStyle::kNone;
     EXPECT_EQ(settings.EffectiveStyle(), SyncStyle::kSafeMode);
-    settings.style = 7;
-    EXPECT_EQ(ActionFor(true, settings.EffectiveStyle(), 2, 1), FileAction::kKeep);
-    EXPECT_EQ(ActionFor(false, settings.EffectiveStyle(), 2, 1), FileAction::kCreate);
-    EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, 2, 1), FileAction::kUpdate);
-    EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, 1, 1), FileAction::kKeep);
+    settings.style = static_cast<SyncStyle>(7);
+    EXPECT_EQ(ActionFor(true, settings.EffectiveStyle(), 2, 1, 1), FileAction::kKeep);
+    EXPECT_EQ(ActionFor(false, settings.EffectiveStyle(), 2, 1, 1), FileAction::kCreate);
+    EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, 2, 1, 1), FileAction::kUpdate);
+    EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, 1, 1, 1), FileAction::kKeep);
 }
 
 }  // namespace

@@ -12,9 +12,9 @@ TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {
     fs.AddFile("C:\\Data\\b.txt");
     // From the second listing: after the count, the walk and whatever looks ahead.
     ExhaustedFileSystem exhausted(fs, "C:\\Data\\Sub", 2);
-    RunController run(exhausted, view, clock, format, exclude_list);
-    settings.reverse_sync = kChecked;
-    settings.preview_only = kChecked;
+    RunController run(exhausted, view, view, clock, format, exclude_list);
+    settings.reverse_sync = CheckState::kChecked;
+    settings.preview_only = CheckState::kChecked;
     run.SynchronizeNow(settings);
     const Lines texts = view.Texts();
     ASSERT_GE(texts.size(), 2u);
@@ -79,7 +79,7 @@ TEST_F(RunControllerTest, LinesNameThePathTheyWereWrittenFor) {
 
 TEST_F(RunControllerTest, BackupConfirmationCarriesTheOverwriteWarning) {
     fs.AddFile("C:\\Data\\a.txt");
-    settings.style = static_cast<int>(SyncStyle::kBackup);
+    settings.style = SyncStyle::kBackup;
     Run();
     ASSERT_FALSE(view.messages.empty());
     EXPECT_EQ(view.messages[0].text,
@@ -110,7 +110,7 @@ TEST_F(RunControllerTest, SameLocationIsRefusedWhateverTheSpelling) {
 }
 
 TEST_F(RunControllerTest, PreviewWarningStaysAboveTheSameLocationRefusal) {
-    settings.preview_only = kChecked;
+    settings.preview_only = CheckState::kChecked;
     settings.destination_path = "C:\\DATA";
     Run();
     EXPECT_EQ(view.Texts(), (Lines{"********** WARNING:  Synchronization is set to use Preview "
@@ -144,7 +144,7 @@ TEST_F(RunControllerTest, MissingDestinationIsCreatedWhenTheUserAgrees) {
 TEST_F(RunControllerTest, DecliningTheDestinationEndsTheRun) {
     fs.AddFile("C:\\Data\\a.txt");
     settings.destination_path = "E:\\New";
-    settings.reverse_sync = kChecked;
+    settings.reverse_sync = CheckState::kChecked;
     view.answers = {MessageAnswer::kNo};
     EXPECT_EQ(Run(), 0);
     ASSERT_EQ(view.messages.size(), 2u);
@@ -180,7 +180,7 @@ TEST_F(RunControllerTest, SourceWithoutFilesEndsWithoutConfirmation) {
 TEST_F(RunControllerTest, SourceThatCannotBeListedAfterItsCheckEndsThePassCleanly) {
     fs.AddFile("C:\\Data\\a.txt");
     fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "C:\\Data", NoSuchFile());
-    settings.reverse_sync = kChecked;
+    settings.reverse_sync = CheckState::kChecked;
     Run();
     EXPECT_EQ(view.Texts(),
               (Lines{"Synchronizing C:\\Data --> E:\\Copy",
@@ -194,8 +194,8 @@ TEST_F(RunControllerTest, SourceThatCannotBeListedAfterItsCheckEndsThePassCleanl
 
 TEST_F(RunControllerTest, DecliningTheConfirmationLeavesAnEmptyList) {
     fs.AddFile("C:\\Data\\a.txt");
-    settings.preview_only = kChecked;
-    settings.reverse_sync = kChecked;
+    settings.preview_only = CheckState::kChecked;
+    settings.reverse_sync = CheckState::kChecked;
     view.answers = {MessageAnswer::kNo};
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(view.Texts(), (Lines{"********** Synchronization Processing completed in preview "
@@ -208,8 +208,8 @@ TEST_F(RunControllerTest, ReversePassRunsWithoutConfirmationAndItsCountIsReturne
     fs.AddFile("C:\\Data\\a.txt", "a", kOld);
     fs.AddFile("E:\\Copy\\b.txt", "b", kOld);
     fs.AddFile("E:\\Copy\\c.txt", "c", kOld);
-    settings.reverse_sync = kChecked;
-    settings.style = static_cast<int>(SyncStyle::kBackup);
+    settings.reverse_sync = CheckState::kChecked;
+    settings.style = SyncStyle::kBackup;
 
     EXPECT_EQ(Run(), 3);
 
@@ -227,7 +227,7 @@ TEST_F(RunControllerTest, ReversePassRunsWithoutConfirmationAndItsCountIsReturne
 TEST_F(RunControllerTest, StopInTheFirstPassPreventsTheReversePass) {
     fs.AddFile("C:\\Data\\a.txt");
     fs.AddFile("C:\\Data\\b.txt");
-    settings.reverse_sync = kChecked;
+    settings.reverse_sync = CheckState::kChecked;
     view.on_line = [&](const ResultLine& line) {
         if (line.text == "Creating file E:\\Copy\\a.txt")
             controller.StopClicked();
@@ -244,8 +244,8 @@ TEST_F(RunControllerTest, StopInTheFirstPassPreventsTheReversePass) {
 TEST_F(RunControllerTest, PreviewWithMissingDestinationCreatesNothing) {
     fs.AddFile("C:\\Data\\Sub\\a.txt");
     settings.destination_path = "E:\\New";
-    settings.preview_only = kChecked;
-    settings.reverse_sync = kChecked;
+    settings.preview_only = CheckState::kChecked;
+    settings.reverse_sync = CheckState::kChecked;
     Run();
     EXPECT_FALSE(fs.Exists("E:\\New"));
     EXPECT_TRUE(fs.Changes().empty());

@@ -24,7 +24,7 @@ class WindowsRunTest : public ::testing::Test {
         fs.AddFolder("E:\\Copy");
     }
 
-    std::int32_t Run() { return controller.SynchronizeNow(settings); }
+    std::int32_t Run() { return controller.SynchronizeNow(settings, view.Stages()); }
 
     std::vector<std::string> WalkLines() const { return testing::WalkLines(view.Texts()); }
     std::vector<std::string> SummaryLines() const { return testing::SummaryLines(view.Texts()); }
@@ -34,7 +34,7 @@ class WindowsRunTest : public ::testing::Test {
     FakeClock clock;
     FakeTextFormat format;
     ExcludeList exclude_list;
-    RunController controller{fs, view, clock, format, exclude_list};
+    RunController controller{fs, view, view, clock, format, exclude_list};
     SyncSettings settings;
 };
 

@@ -17,8 +17,11 @@ struct Counted {
 
 Counted CountWith(FileSystemPort& fs, int helpers, const std::string& guarded = {}) {
     Counted counted;
-    const FolderGuard guard{guarded, std::nullopt, {}};
-    TreeCount count(fs, guard, nullptr, helpers);
+    const SyncSettings settings;
+    const ExcludeList exclude_list;
+    const Pass pass{fs, settings, exclude_list, "/src", "/dst", guarded, std::nullopt, 1};
+    Executor executor(3);
+    TreeCount count(pass, nullptr, &executor, helpers);
     try {
         counted.files = count.Count(
             "/src", [&] { ++counted.steps; },

@@ -62,7 +62,7 @@ TEST_F(WalkTest, EachStyleAgainstEachDestination) {
         SCOPED_TRACE(std::to_string(static_cast<int>(c.style)) + " " + c.destination);
         InMemoryFileSystem memory{PathSyntax::Windows()};
         RecordingRunView recording;
-        RunController run{memory, recording, clock, format, exclude_list};
+        RunController run{memory, recording, recording, clock, format, exclude_list};
         memory.AddFile("C:\\Data\\f.txt", "src", kNew);
         memory.AddFolder("E:\\Copy");
         const std::string destination = c.destination;
@@ -73,7 +73,7 @@ TEST_F(WalkTest, EachStyleAgainstEachDestination) {
             memory.AddFile("E:\\Copy\\f.txt", "dst", time);
             memory.SetReadOnly("E:\\Copy\\f.txt");  // read-only files are replaced all the same
         }
-        settings.style = static_cast<int>(c.style);
+        settings.style = c.style;
         run.SynchronizeNow(settings);
 
         EXPECT_EQ(testing::WalkLines(recording.Texts()),
@@ -95,21 +95,21 @@ TEST_F(WalkTest, PreviewWritesTheSameLinesAndCountersAndChangesNothing) {
         memory.AddFile("E:\\Copy\\changed.txt", "c1", kOld);
         memory.AddFolder("E:\\Copy\\Sub");
     };
-    settings.style = static_cast<int>(SyncStyle::kNormal);
-    settings.log_ignored = kChecked;
+    settings.style = SyncStyle::kNormal;
+    settings.log_ignored = CheckState::kChecked;
 
     InMemoryFileSystem real_fs{PathSyntax::Windows()};
     build(real_fs);
     RecordingRunView real_view;
-    RunController real{real_fs, real_view, clock, format, exclude_list};
+    RunController real{real_fs, real_view, real_view, clock, format, exclude_list};
     real.SynchronizeNow(settings);
 
     InMemoryFileSystem preview_fs{PathSyntax::Windows()};
     build(preview_fs);
     const auto before = preview_fs.Snapshot("E:\\Copy");
     RecordingRunView preview_view;
-    RunController preview{preview_fs, preview_view, clock, format, exclude_list};
-    settings.preview_only = kChecked;
+    RunController preview{preview_fs, preview_view, preview_view, clock, format, exclude_list};
+    settings.preview_only = CheckState::kChecked;
     preview.SynchronizeNow(settings);
 
     Lines preview_lines = preview_view.Texts();
@@ -128,7 +128,7 @@ TEST_F(WalkTest, FoldersMatchedByTheirPathAreSkippedWhole) {
     fs.AddFile("C:\\Data\\Temp\\Inner\\b.tmp");
     fs.AddFile("C:\\Data\\keep.txt");
     exclude_list = {"", "   ", "\\TEMP"};
-    settings.use_exclude_list = kChecked;
+    settings.use_exclude_list = CheckState::kChecked;
     Run();
     EXPECT_EQ(WalkLines(),
               (Lines{"Excluding folder E:\\Copy\\Temp",
@@ -144,7 +144,7 @@ TEST_F(WalkTest, AnEntryMatchingOnlyTheDestinationExcludesFoldersButNotFiles) {
     fs.AddFile("C:\\Data\\Sub\\a.txt");
     fs.AddFile("C:\\Data\\b.txt");
     exclude_list = {"copy"};
-    settings.use_exclude_list = kChecked;
+    settings.use_exclude_list = CheckState::kChecked;
     Run();
     EXPECT_EQ(WalkLines(),
               (Lines{"Excluding folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\a.txt",
@@ -156,7 +156,7 @@ TEST_F(WalkTest, AnEntryMatchingTheSourceRootSkipsThePass) {
     fs.AddFile("C:\\Data\\a.txt");
     fs.AddFile("C:\\Data\\Empty\\Sub\\b.txt");
     exclude_list = {"data"};
-    settings.use_exclude_list = kChecked;
+    settings.use_exclude_list = CheckState::kChecked;
     Run();
     EXPECT_EQ(WalkLines(),
               (Lines{"Skipping 2 files in folder C:\\Data due to custom Exclude List!"}));
@@ -168,7 +168,7 @@ TEST_F(WalkTest, ExcludedFilesAreLoggedEvenWhenIgnoredItemsAreNot) {
     fs.AddFile("C:\\Data\\cache\\inside.txt");
     fs.AddFile("C:\\Data\\ok.txt");
     exclude_list = {".bak", "\\cache\\"};
-    settings.use_exclude_list = kChecked;
+    settings.use_exclude_list = CheckState::kChecked;
     Run();
     // The folder old.bakery matches by its destination and by its source path.
     EXPECT_EQ(
@@ -183,7 +183,7 @@ TEST_F(WalkTest, ExcludedFilesAreLoggedEvenWhenIgnoredItemsAreNot) {
 TEST_F(WalkTest, GreyedExcludeOptionCountsAsOff) {
     fs.AddFile("C:\\Data\\a.bak");
     exclude_list = {".bak"};
-    settings.use_exclude_list = 2;
+    settings.use_exclude_list = CheckState::kGreyed;
     Run();
     EXPECT_EQ(WalkLines(), (Lines{"Creating file E:\\Copy\\a.bak"}));
 }
@@ -192,7 +192,7 @@ TEST_F(WalkTest, HiddenAndSystemFilesAreIgnoredOnRequest) {
     fs.AddFile("C:\\Data\\h.txt", "", 0, kHiddenAttribute);
     fs.AddFile("C:\\Data\\s.sys", "", 0, kSystemAttribute);
     fs.AddFile("C:\\Data\\hs.sys", "", 0, kHiddenAttribute | kSystemAttribute);
-    settings.log_ignored = kChecked;
+    settings.log_ignored = CheckState::kChecked;
     Run();
     EXPECT_EQ(WalkLines(),
               (Lines{"Ignoring hidden file C:\\Data\\h.txt", "Ignoring system file C:\\Data\\s.sys",
@@ -202,8 +202,8 @@ TEST_F(WalkTest, HiddenAndSystemFilesAreIgnoredOnRequest) {
     EXPECT_EQ(controller.Stats().processed_files, 3);
 
     view = RecordingRunView{};
-    settings.ignore_hidden = kUnchecked;
-    settings.log_ignored = kUnchecked;
+    settings.ignore_hidden = CheckState::kUnchecked;
+    settings.log_ignored = CheckState::kUnchecked;
     Run();
     EXPECT_EQ(WalkLines(), (Lines{"Creating file E:\\Copy\\h.txt"}));
     EXPECT_EQ(controller.Stats().system_ignored, 2);
@@ -234,7 +234,7 @@ TEST_F(WalkTest, FailedDeleteAndCopyGiveTwoLinesAndKeepTheOldFile) {
     fs.AddFile("E:\\Copy\\f.txt", "old", kOld);
     fs.FailOn(InMemoryFileSystem::Operation::kCheckDeletable, "E:\\Copy\\f.txt", AccessDenied());
     fs.FailOn(InMemoryFileSystem::Operation::kCopyFile, "E:\\Copy\\f.txt", AccessDenied());
-    settings.style = static_cast<int>(SyncStyle::kBackup);
+    settings.style = SyncStyle::kBackup;
     Run();
     EXPECT_EQ(WalkLines(),
               (Lines{"Overwriting file E:\\Copy\\f.txt",
@@ -251,7 +251,7 @@ TEST_F(WalkTest, AFailureNamesTheFileInHandNeverTheOneBefore) {
     fs.AddFile("C:\\Data\\second.txt", "x", kNew);
     fs.AddFile("E:\\Copy\\second.txt", "y", kOld);
     fs.FailOn(InMemoryFileSystem::Operation::kFindFile, "C:\\Data\\second.txt", AccessDenied());
-    settings.style = static_cast<int>(SyncStyle::kNormal);
+    settings.style = SyncStyle::kNormal;
     Run();
     // The failing step names the file in hand, never the file before it.
     EXPECT_EQ(WalkLines(),

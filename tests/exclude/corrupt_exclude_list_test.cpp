@@ -47,11 +47,11 @@ TEST(CorruptExcludeList, StartUpAndAPassGoOnAndTheEditorSavesItClean) {
         SyncSettings run;
         run.source_path = folder / "src";
         run.destination_path = folder / "dst";
-        run.use_exclude_list = kChecked;
+        run.use_exclude_list = CheckState::kChecked;
         testing::RecordingRunView view;
         testing::FakeClock clock;
         testing::FakeTextFormat format;
-        RunController controller(fs, view, clock, format, start.state.exclude_list);
+        RunController controller(fs, view, view, clock, format, start.state.exclude_list);
         controller.SynchronizeNow(run);
         EXPECT_EQ(controller.Stats().processed_files, 2);
         if (what.find("binary") == std::string::npos) {

@@ -16,19 +16,21 @@ namespace {
 using namespace tidemark;
 
 class SilentMessages final : public MessagePort {
-public:
+  public:
     MessageAnswer ShowMessage(const std::string&, MessageButtons, MessageIcon) override {
         return MessageAnswer::kOk;
     }
 };
 
 void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
 void ConfigurationReader(std::string_view text) {
     const std::optional<SyncSettings> values = ParseConfigText(text);
-    if (!values) return;
+    if (!values)
+        return;
     Check(values->style >= -1 && values->style <= 2);
     // What was read is written back and reads back the same.
     const std::string written = GetConfigText(*values);
@@ -74,14 +76,16 @@ void ThroughTheStore(std::string_view text) {
     const std::vector<std::string> names = store.LoadConfigurationList().value();
     (void)store.LoadConfiguration("Fuzz").value();
     const std::vector<std::string> restored = store.RestoreConfigurations().value();
-    for (const std::string& name : restored) Check(!name.empty());
+    for (const std::string& name : restored)
+        Check(!name.empty());
 
     // Saving the list read from the index and reading it back gives each name once, in order.
     const std::string current = names.empty() ? std::string("Fuzz") : names.back();
     Check(store.SaveConfigurations(names, current, SyncSettings{}).ok());
     const std::vector<std::string> saved = store.LoadConfigurationList().value();
     for (std::size_t i = 0; i < saved.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) Check(saved[i] != saved[j]);
+        for (std::size_t j = 0; j < i; ++j)
+            Check(saved[i] != saved[j]);
     }
     Check(store.LoadConfiguration(current).value().has_value());
 }

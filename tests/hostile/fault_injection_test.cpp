@@ -78,13 +78,13 @@ Outcome RunVariant(const Variant& variant, const Fault& fault) {
     FakeClock clock;
     FakeTextFormat format;
     ExcludeList exclude_list;
-    RunController controller(fs, view, clock, format, exclude_list);
+    RunController controller(fs, view, view, clock, format, exclude_list);
     SyncSettings settings;
     settings.source_path = "/src";
     settings.destination_path = "/dst";
-    settings.style = static_cast<int>(variant.style);
-    settings.preview_only = variant.preview ? kChecked : kUnchecked;
-    settings.ignore_hidden = kUnchecked;
+    settings.style = variant.style;
+    settings.preview_only = variant.preview ? CheckState::kChecked : CheckState::kUnchecked;
+    settings.ignore_hidden = CheckState::kUnchecked;
     controller.SynchronizeNow(settings);
     return Outcome{view.Texts(), fs.Snapshot("/src"), fs.Snapshot("/dst"), fs.PendingStagedCopies(),
                    fs.InjectedFailuresFired()};

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/process_setup.h"
+
 namespace tidemark::testing {
 
 namespace {
@@ -55,6 +57,7 @@ bool Deserialize(const std::string& bytes, CaseReport& report) {
                            int out) {
     // The time limit: the alarm's default action ends the process, however stuck it is.
     ::alarm(static_cast<unsigned>(options.time_limit.count()));
+    PrepareProcess();  // as the program's main() does
     if (options.unprivileged && ::geteuid() == 0 &&
         (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedUser) != 0 ||
          ::setuid(kUnprivilegedUser) != 0)) {

@@ -95,8 +95,8 @@ class ExfatTest : public ::testing::Test {
         settings.destination_path = destination;
     }
 
-    Lines Run(SyncStyle style, int workers = RunConcurrency{}.workers) {
-        settings.style = static_cast<int>(style);
+    Lines Run(SyncStyle style, int workers = Executor::DefaultWorkers()) {
+        settings.style = style;
         PosixFileSystem fs;
         RecordingRunView view;
         FakeClock clock;
@@ -104,7 +104,8 @@ class ExfatTest : public ::testing::Test {
         ExcludeList exclude_list;
         RunConcurrency concurrency;
         concurrency.workers = workers;
-        RunController(fs, view, clock, format, exclude_list, concurrency).SynchronizeNow(settings);
+        RunController(fs, view, view, clock, format, exclude_list, concurrency)
+            .SynchronizeNow(settings);
         return WalkLines(view.Texts());
     }
 

@@ -63,7 +63,7 @@ Outcome RunOnce(unsigned seed, const SyncSettings& pattern, const ExcludeList& e
     RecordingRunView view;
     FakeClock clock;
     FakeTextFormat format;
-    RunController controller(fs, view, clock, format, exclude_list, concurrency);
+    RunController controller(fs, view, view, clock, format, exclude_list, concurrency);
     int line_count = 0;
     view.on_line = [&](const ResultLine&) {
         if (++line_count == stop_at_line)
@@ -92,19 +92,20 @@ TEST(PosixConcurrencyEquivalence, WorkersChangeNothingOnRealFolders) {
     for (int trial = 0; trial < 16; ++trial) {
         const unsigned seed = static_cast<unsigned>(random());
         SyncSettings settings;
-        settings.style = static_cast<int>(random() % 3);
-        settings.preview_only = random() % 4 == 0 ? kChecked : kUnchecked;
-        settings.use_exclude_list = random() % 2 == 0 ? kChecked : kUnchecked;
-        settings.ignore_hidden = kUnchecked;
-        settings.reverse_sync = random() % 4 == 0 ? kChecked : kUnchecked;
+        settings.style = static_cast<SyncStyle>(random() % 3);
+        settings.preview_only = random() % 4 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
+        settings.use_exclude_list =
+            random() % 2 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
+        settings.ignore_hidden = CheckState::kUnchecked;
+        settings.reverse_sync = random() % 4 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
         const ExcludeList exclude_list = {"", "/D3", ".TMP"};
         const int stop_at_line = random() % 3 == 0 ? static_cast<int>(random() % 150) : -1;
         SCOPED_TRACE("trial " + std::to_string(trial) + " seed " + std::to_string(seed));
 
         const Outcome sequential =
-            RunOnce(seed, settings, exclude_list, stop_at_line, RunConcurrency{0, 1});
-        const Outcome concurrent =
-            RunOnce(seed, settings, exclude_list, stop_at_line, RunConcurrency{2, 16});
+            RunOnce(seed, settings, exclude_list, stop_at_line, RunConcurrency{.workers = 0});
+        const Outcome concurrent = RunOnce(seed, settings, exclude_list, stop_at_line,
+                                           RunConcurrency{.workers = 2, .bounds = {.files = 16}});
         ASSERT_EQ(concurrent.lines, sequential.lines);
         ASSERT_EQ(concurrent.destination, sequential.destination);
     }

@@ -48,7 +48,7 @@ class PosixSyncTest : public ::testing::Test {
         // count's listings wherever a folder did not change in between.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         view = RecordingRunView{};
-        RunController controller(fs, view, clock, format, exclude_list);
+        RunController controller(fs, view, view, clock, format, exclude_list);
         return controller.SynchronizeNow(settings);
     }
 
@@ -105,8 +105,8 @@ TEST_F(PosixSyncTest, SafeModeCopiesContentTimesModesAndLinks) {
     ASSERT_EQ(::symlink("a/b/data.bin", (source + "/link").c_str()), 0);
     ASSERT_EQ(::symlink("/nowhere/at/all", (source + "/dangling").c_str()), 0);
     ASSERT_EQ(::mkfifo((source + "/pipe").c_str(), 0600), 0);
-    settings.ignore_hidden = kUnchecked;
-    settings.ignore_system = kUnchecked;
+    settings.ignore_hidden = CheckState::kUnchecked;
+    settings.ignore_system = CheckState::kUnchecked;
 
     EXPECT_EQ(Run(), 5);
 
@@ -131,7 +131,7 @@ TEST_F(PosixSyncTest, HiddenAndSpecialItemsAreIgnoredByDefault) {
     WriteFile(source + "/.hidden", "h");
     WriteFile(source + "/shown", "s");
     ASSERT_EQ(::mkfifo((source + "/pipe").c_str(), 0600), 0);
-    settings.log_ignored = kChecked;
+    settings.log_ignored = CheckState::kChecked;
     Run();
     Lines walk = WalkLines();
     std::sort(walk.begin(), walk.end());
@@ -153,7 +153,7 @@ TEST_F(PosixSyncTest, NormalReplacesOnlyOlderFilesEvenWhenReadOnly) {
     SetModified(destination + "/equal", kNew);
     SetModified(destination + "/newer", kNew + 1);
     ::chmod((destination + "/older").c_str(), 0444);
-    settings.style = static_cast<int>(SyncStyle::kNormal);
+    settings.style = SyncStyle::kNormal;
 
     Run();
 
@@ -183,7 +183,7 @@ TEST_F(PosixSyncTest, ChangesMadeWhileTheCountIsConfirmedAreSeenByThePass) {
             WriteFile(source + "/changed/new", "n");
         }
     };
-    RunController(fs, view, clock, format, exclude_list).SynchronizeNow(settings);
+    RunController(fs, view, view, clock, format, exclude_list).SynchronizeNow(settings);
 
     Lines lines = WalkLines();
     std::sort(lines.begin(), lines.end());  // folders come in the file system's order
@@ -201,8 +201,8 @@ TEST_F(PosixSyncTest, PreviewLeavesTheDestinationUntouched) {
     WriteFile(source + "/b", "b");
     WriteFile(destination + "/b", "old");
     SetModified(destination + "/b", kOld);
-    settings.preview_only = kChecked;
-    settings.style = static_cast<int>(SyncStyle::kBackup);
+    settings.preview_only = CheckState::kChecked;
+    settings.style = SyncStyle::kBackup;
     Run();
     EXPECT_EQ(WalkLines(), (Lines{"Creating Folder " + destination + "/sub",
                                   "Creating file " + destination + "/sub/a",
@@ -217,7 +217,7 @@ TEST_F(PosixSyncTest, AnotherSpellingOfTheSameFolderIsRefused) {
     for (const std::string& other :
          {source + "/", source + "/.", folder / "alias", folder / "dst/../src"}) {
         settings.destination_path = other;
-        settings.style = static_cast<int>(SyncStyle::kBackup);
+        settings.style = SyncStyle::kBackup;
         Run();
         ASSERT_EQ(view.messages.size(), 1u) << other;
         EXPECT_EQ(view.messages[0].text, "The Source and Destination cannot be the same!");
@@ -239,7 +239,7 @@ TEST_F(PosixSyncTest, DestinationInsideTheSourceIsNotFedBack) {
     WriteFile(source + "/a", "a");
     MakeFolders(source + "/mirror");
     settings.destination_path = source + "/mirror";
-    settings.reverse_sync = kChecked;
+    settings.reverse_sync = CheckState::kChecked;
     Run();
     EXPECT_EQ(ReadFile(source + "/mirror/a"), "a");
     EXPECT_FALSE(stdfs::exists(source + "/mirror/mirror"));
@@ -248,7 +248,7 @@ TEST_F(PosixSyncTest, DestinationInsideTheSourceIsNotFedBack) {
 TEST_F(PosixSyncTest, ReversePassBringsNewFilesBack) {
     WriteFile(source + "/a", "a");
     WriteFile(destination + "/b", "b");
-    settings.reverse_sync = kChecked;
+    settings.reverse_sync = CheckState::kChecked;
     EXPECT_EQ(Run(), 2);
     EXPECT_EQ(ReadFile(destination + "/a"), "a");
     EXPECT_EQ(ReadFile(source + "/b"), "b");
@@ -296,7 +296,7 @@ TEST_F(PosixSyncTest, FailedReplacementKeepsTheOldFile) {
     ::chmod(destination.c_str(), 0777);
     ::chmod((source + "/doc").c_str(), 0000);
     ::chmod((destination + "/doc").c_str(), 0666);
-    settings.style = static_cast<int>(SyncStyle::kBackup);
+    settings.style = SyncStyle::kBackup;
     const Lines lines = RunUnprivileged();
     EXPECT_NE(std::find(lines.begin(), lines.end(),
                         "File " + destination + "/doc could not be processed.  Permission denied"),
@@ -312,7 +312,7 @@ TEST_F(PosixSyncTest, ExcludeEntriesMatchPosixPaths) {
     WriteFile(source + "/main.js", "m");
     WriteFile(source + "/main.js.bak", "b");
     exclude_list = {"/NODE_MODULES", ".bak"};
-    settings.use_exclude_list = kChecked;
+    settings.use_exclude_list = CheckState::kChecked;
     Run();
     // Files come in the order the directory lists them; folders come first.
     Lines walk = WalkLines();
@@ -380,22 +380,23 @@ TEST_F(PosixSyncTest, OnlyARealPassRemovesWhatDeadCopiesOfThisMachineLeftWhereIt
     std::snprintf(live, sizeof live, ".tidemark-%s-%x-1.tmp", boot.c_str(),
                   static_cast<unsigned>(::getpid()));
     const std::string elsewhere = ".tidemark-0123456789abcdef0123456789abcdef-7ffffffe-1.tmp";
-    // In a source, such names are a user's files like any other: counted and copied.
+    // In a source, such a name is a user's file like any other: counted and copied.
+    MakeFolders(source + "/user");
+    WriteFile(source + "/user/" + dead, "a user's file");
     for (const std::string& name : {dead, std::string(live), elsewhere}) {
-        WriteFile(source + "/" + name, "a user's file");
         WriteFile(destination + "/" + name, "left by a copy");
     }
     WriteFile(source + "/real.txt", "new");
-    settings.ignore_hidden = kUnchecked;
-    settings.preview_only = kChecked;
+    settings.ignore_hidden = CheckState::kUnchecked;
+    settings.preview_only = CheckState::kChecked;
     Run();
-    EXPECT_EQ(view.Texts()[2], "Sychronization of 4 files started at @1600000000!");
+    EXPECT_EQ(view.Texts()[2], "Sychronization of 2 files started at @1600000000!");
     EXPECT_EQ(ReadFile(destination + "/" + dead), "left by a copy");  // a preview changes nothing
 
-    settings.preview_only = kUnchecked;
-    settings.style = static_cast<int>(SyncStyle::kSafeMode);
+    settings.preview_only = CheckState::kUnchecked;
     Run();
-    EXPECT_EQ(ReadFile(source + "/" + dead), "a user's file");
+    EXPECT_EQ(ReadFile(source + "/user/" + dead), "a user's file");
+    EXPECT_EQ(ReadFile(destination + "/user/" + dead), "a user's file");
     EXPECT_EQ(ReadFile(destination + "/real.txt"), "new");
     // Only the dead process's file of this machine goes, once the pass writes to its folder.
     EXPECT_FALSE(stdfs::exists(destination + "/" + dead));
@@ -421,7 +422,7 @@ TEST_F(PosixSyncTest, FilesPreparedAheadStayWithinATightDescriptorLimit) {
         }
         // A slow window lets the workers run as far ahead as they may.
         view.on_line = [](const ResultLine&) { ::usleep(300); };
-        RunController controller(fs, view, clock, format, exclude_list);
+        RunController controller(fs, view, view, clock, format, exclude_list);
         const std::int32_t processed = controller.SynchronizeNow(settings);
         const Lines lines = view.Texts();
         const bool failed = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {

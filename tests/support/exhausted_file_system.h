@@ -21,11 +21,14 @@ class ExhaustedFileSystem final : public FileSystemPort {
             throw std::bad_alloc();
         return inner_.ListFolder(path);
     }
-    Result<std::optional<FileStatus>> FindFile(const std::string& path) override {
-        return inner_.FindFile(path);
+    Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* folder,
+                                                 const std::string& path) override {
+        return inner_.FindFileIn(folder, path);
     }
-    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override {
-        return inner_.StageCopy(source, destination);
+    Result<StagedCopy> StageCopyIn(const HeldFolder* source_folder,
+                                   const HeldFolder* staging_folder, const FileEntry& source,
+                                   const std::string& destination) override {
+        return inner_.StageCopyIn(source_folder, staging_folder, source, destination);
     }
     Status CommitCopy(const StagedCopy& staged, bool overwrite) override {
         return inner_.CommitCopy(staged, overwrite);

@@ -1,5 +1,6 @@
 #include "tests/support/in_memory_file_system.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "engine/path_syntax.h"
@@ -48,8 +49,11 @@ std::optional<std::string> InMemoryFileSystem::KeyOf(const std::string& path) co
     flush();
     std::string key = root;
     for (const std::string& part : components) {
+        const std::string above = key.empty() ? std::string(1, syntax_.separator) : key;
+        const bool folded = std::any_of(folding_roots_.begin(), folding_roots_.end(),
+                                        [&](const std::string& r) { return IsBelow(above, r); });
         key += syntax_.separator;
-        key += part;
+        key += folded ? UpperCase(part) : part;
     }
     return key.empty() ? std::string(1, syntax_.separator) : key;
 }
@@ -107,6 +111,7 @@ InMemoryFileSystem::Node& InMemoryFileSystem::Insert(const std::string& path, En
     }
     Node& node = nodes_[key];
     node.version = ++versions_;
+    node.identity = ++identities_;
     node.name = parent.empty() ? key : NameOf(path);
     node.kind = kind;
     return node;
@@ -168,27 +173,78 @@ void InMemoryFileSystem::Remove(const std::string& path) {
     }
 }
 
+void InMemoryFileSystem::FoldCaseBelow(const std::string& root) {
+    std::lock_guard lock(mutex_);
+    folding_roots_.push_back(*KeyOf(root));
+}
+
 void InMemoryFileSystem::SetTimePrecision(const std::string& root, FileTime step, bool round_up) {
     std::lock_guard lock(mutex_);
     time_precisions_.push_back({*KeyOf(root), step, round_up});
 }
 
-FileTime InMemoryFileSystem::StoredTime(const std::string& key, FileTime time) const {
+bool InMemoryFileSystem::IsBelow(const std::string& key, const std::string& root_key) const {
+    return key == root_key ||
+           (key.starts_with(root_key) &&
+            (root_key.ends_with(syntax_.separator) || key[root_key.size()] == syntax_.separator));
+}
+
+const InMemoryFileSystem::TimePrecision* InMemoryFileSystem::PrecisionAt(
+    const std::string& key) const {
     for (const TimePrecision& precision : time_precisions_) {
-        const bool below =
-            key == precision.root_key || (key.starts_with(precision.root_key) &&
-                                          (precision.root_key.ends_with(syntax_.separator) ||
-                                           key[precision.root_key.size()] == syntax_.separator));
-        if (!below) {
-            continue;
+        if (IsBelow(key, precision.root_key)) {
+            return &precision;
         }
-        FileTime cut = time - time % precision.step;
-        if (time % precision.step < 0) {
-            cut -= precision.step;
-        }
-        return precision.round_up && cut != time ? cut + precision.step : cut;
     }
-    return time;
+    return nullptr;
+}
+
+FileTime InMemoryFileSystem::StoredTime(const std::string& key, FileTime time) const {
+    const TimePrecision* precision = PrecisionAt(key);
+    if (precision == nullptr) {
+        return time;
+    }
+    FileTime cut = time - time % precision->step;
+    if (time % precision->step < 0) {
+        cut -= precision->step;
+    }
+    return precision->round_up && cut != time ? cut + precision->step : cut;
+}
+
+FileTime InMemoryFileSystem::TimeStep(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    const auto key = KeyOf(folder);
+    const TimePrecision* precision = key ? PrecisionAt(*key) : nullptr;
+    return precision != nullptr ? precision->step : 1;
+}
+
+std::uint64_t InMemoryFileSystem::UsedBytes() const {
+    std::uint64_t used = 0;
+    for (const auto& [node_key, node] : nodes_) {
+        if (node.kind == EntryKind::kFile)
+            used += node.content.size();
+    }
+    for (const auto& [temporary, node] : staged_)
+        used += node.content.size();
+    return used;
+}
+
+std::optional<std::uint64_t> InMemoryFileSystem::FreeSpace(const std::string&) {
+    std::lock_guard lock(mutex_);
+    if (!capacity_) {
+        return std::nullopt;
+    }
+    const std::uint64_t used = UsedBytes();
+    return used < *capacity_ ? *capacity_ - used : 0;
+}
+
+std::optional<FolderIdentity> InMemoryFileSystem::IdentityOf(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    const Node* node = Find(folder);
+    if (node == nullptr || node->kind != EntryKind::kFolder) {
+        return std::nullopt;
+    }
+    return FolderIdentity{1, node->identity};
 }
 
 int InMemoryFileSystem::InjectedFailuresFired() const {
@@ -302,6 +358,7 @@ Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
         return FailureFromErrno(ENOTDIR);
     FolderListing listing;
     listing.state = FolderState{0, 0, 0, static_cast<FileTime>(folder->version)};
+    listing.identity = FolderIdentity{1, folder->identity};
     for (const std::string& child_key : folder->children) {
         const Node& child = nodes_.at(child_key);
         FileEntry entry{JoinPath(path, child.name, syntax_), child.name, child.kind,
@@ -325,7 +382,8 @@ Result<FolderListing> InMemoryFileSystem::ListFolderAgain(const std::string& pat
     return ListFolder(path);
 }
 
-Result<std::optional<FileStatus>> InMemoryFileSystem::FindFile(const std::string& path) {
+Result<std::optional<FileStatus>> InMemoryFileSystem::FindFileIn(const HeldFolder*,
+                                                                 const std::string& path) {
     std::lock_guard lock(mutex_);
     if (auto failure = InjectedFailure(Operation::kFindFile, path))
         return *failure;
@@ -333,11 +391,13 @@ Result<std::optional<FileStatus>> InMemoryFileSystem::FindFile(const std::string
     if (node == nullptr || node->kind == EntryKind::kFolder) {
         return std::optional<FileStatus>();
     }
-    return std::optional<FileStatus>(FileStatus{node->kind, node->modified, node->content.size()});
+    return std::optional<FileStatus>(
+        FileStatus{node->kind, node->modified, node->content.size(), node->identity});
 }
 
-Result<StagedCopy> InMemoryFileSystem::StageCopy(const FileEntry& source,
-                                                 const std::string& destination) {
+Result<StagedCopy> InMemoryFileSystem::StageCopyIn(const HeldFolder*, const HeldFolder*,
+                                                   const FileEntry& source,
+                                                   const std::string& destination) {
     std::lock_guard lock(mutex_);
     if (auto failure = InjectedFailure(Operation::kCopyFile, source.path))
         return *failure;
@@ -354,16 +414,8 @@ Result<StagedCopy> InMemoryFileSystem::StageCopy(const FileEntry& source,
     const auto parent = nodes_.find(ParentKey(*key));
     if (parent == nodes_.end() || parent->second.kind != EntryKind::kFolder)
         return NoSuchFile();
-    if (capacity_) {
-        std::uint64_t used = 0;
-        for (const auto& [node_key, node] : nodes_) {
-            if (node.kind == EntryKind::kFile)
-                used += node.content.size();
-        }
-        for (const auto& [temporary, node] : staged_)
-            used += node.content.size();
-        if (used + from->content.size() > *capacity_)
-            return NoSpace();
+    if (capacity_ && UsedBytes() + from->content.size() > *capacity_) {
+        return NoSpace();
     }
     StagedCopy staged{destination + ".staged-" + std::to_string(++staged_counter_), destination, -1,
                       from->content.size()};
@@ -391,6 +443,7 @@ Status InMemoryFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) 
     const Node node = copy->second;
     staged_.erase(copy);
     Node& to = Insert(staged.destination, node.kind);
+    to.identity = ++identities_;  // a file put in place of another is another file
     to.content = node.content;
     to.modified = StoredTime(*key, node.modified);
     to.attributes = node.attributes;

@@ -44,6 +44,9 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     void FailOn(Operation operation, const std::string& path, Failure failure);
     /// Fails the first copy whose data would bring the stored bytes over this total.
     void SetCapacity(std::uint64_t bytes) { capacity_ = bytes; }
+    /// Names below `root` (a folder) compare without regard to letter case, as on FAT and
+    /// exFAT: two names that differ only in case are one item there.
+    void FoldCaseBelow(const std::string& root);
     /// Keeps the times of everything below `root` only in steps of `step` nanoseconds, as FAT
     /// (two seconds) or many network file systems (one second) do: every time stored there,
     /// by a copy too, is cut towards the past, or raised to the next step with `round_up`.
@@ -67,8 +70,14 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     bool FolderExists(const std::string& path) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
     Result<FolderListing> ListFolderAgain(const std::string& path, FolderListing earlier) override;
-    Result<std::optional<FileStatus>> FindFile(const std::string& path) override;
-    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) override;
+    std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
+    Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* folder,
+                                                 const std::string& path) override;
+    Result<StagedCopy> StageCopyIn(const HeldFolder* source_folder,
+                                   const HeldFolder* staging_folder, const FileEntry& source,
+                                   const std::string& destination) override;
+    std::optional<std::uint64_t> FreeSpace(const std::string& folder) override;
+    FileTime TimeStep(const std::string& folder) override;
     Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
     void DiscardCopy(const StagedCopy& staged) override;
     /// Staged copies neither committed nor discarded yet.
@@ -91,6 +100,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
         bool read_only = false;
         std::vector<std::string> children;  // keys, in creation order
         std::uint64_t version = 0;          // a new one whenever the children change
+        std::uint64_t identity = 0;         // a new one whenever the item is made or replaced
     };
 
     /// The lookup key of a path: "." and ".." resolved, case folded where the syntax folds
@@ -105,6 +115,8 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     int AttributesOf(const Node& node) const;
     void RemoveKey(const std::string& key);
     FileTime StoredTime(const std::string& key, FileTime time) const;
+    bool IsBelow(const std::string& key, const std::string& root_key) const;
+    std::uint64_t UsedBytes() const;
 
     PathSyntax syntax_;
     std::map<std::string, Node> nodes_;
@@ -117,10 +129,14 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
         bool round_up;
     };
     std::vector<TimePrecision> time_precisions_;
+    /// The time precision that holds for the item at key, if any.
+    const TimePrecision* PrecisionAt(const std::string& key) const;
     mutable int faults_fired_ = 0;
     std::map<std::string, Node> staged_;
     std::uint64_t staged_counter_ = 0;
     std::uint64_t versions_ = 0;
+    std::uint64_t identities_ = 0;
+    std::vector<std::string> folding_roots_;  // keys
     mutable std::recursive_mutex mutex_;
 };
 

@@ -4,6 +4,20 @@
 
 namespace tidemark::testing {
 
+RunStages RecordingRunView::Stages() {
+    RunStages stages;
+    stages.locations = [this](const std::string& source, const std::string& destination) {
+        source_box = source;
+        destination_box = destination;
+    };
+    stages.begins = [this] { running = true; };
+    stages.ends = [this] {
+        running = false;
+        calculating_note_visible = false;
+    };
+    return stages;
+}
+
 std::vector<std::string> RecordingRunView::Texts() const {
     std::vector<std::string> texts;
     texts.reserve(lines.size());

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/run_view.h"
+#include "engine/clock.h"
+#include "engine/run_controller.h"
+#include "engine/run_report.h"
+#include "engine/text_format.h"
 
 namespace tidemark::testing {
 
@@ -17,7 +20,7 @@ struct ShownMessage {
 };
 
 /// A run view that records everything the engine shows and answers questions from a script.
-class RecordingRunView final : public RunView {
+class RecordingRunView final : public RunReport, public RunHost {
   public:
     /// Answers for the next questions, in order; when none is left, questions get Yes and
     /// messages OK.
@@ -38,7 +41,6 @@ class RecordingRunView final : public RunView {
     std::int64_t progress_maximum = 0;
     bool calculating_note_visible = false;
     bool running = false;
-    bool pass_buttons_shown = false;
     int process_events_calls = 0;
     int sleeps = 0;
 
@@ -55,18 +57,8 @@ class RecordingRunView final : public RunView {
     void SetTimeRemaining(const std::string& caption) override { time_captions.push_back(caption); }
     void SetCalculatingNoteVisible(bool visible) override { calculating_note_visible = visible; }
     void SetPauseCaption(const std::string& caption) override { pause_caption = caption; }
-    void SetLocations(const std::string& source, const std::string& destination) override {
-        source_box = source;
-        destination_box = destination;
-    }
-    void RefreshStyleDescription() override {}
-    void BeginRun() override { running = true; }
-    void ShowPassButtons() override { pass_buttons_shown = true; }
-    void EndRun() override {
-        running = false;
-        pass_buttons_shown = false;
-        calculating_note_visible = false;
-    }
+    /// The window's side of a run, recorded here: the boxes and whether a run is on.
+    RunStages Stages();
     void Repaint() override {}
     void ProcessEvents() override;
     void Sleep(std::chrono::milliseconds) override { ++sleeps; }

@@ -17,7 +17,7 @@ using Strings = std::vector<std::string>;
 
 SyncSettings Settings(int style, const std::string& source) {
     SyncSettings values;
-    values.style = style;
+    values.style = static_cast<SyncStyle>(style);
     values.source_path = source;
     values.destination_path = "/backup";
     return values;
@@ -141,8 +141,8 @@ TEST_F(ConfigurationRow, LeavingTheNameFieldDoesNotLoadOverUnsavedSettings) {
 
 TEST_F(ConfigurationRow, AGreyedOptionShowsGreyedUntilAClickChecksOrUnchecksIt) {
     SyncSettings greyed = Settings(0, "/data");
-    greyed.use_exclude_list = greyed.ignore_hidden = greyed.ignore_system = 2;
-    greyed.log_ignored = greyed.reverse_sync = greyed.preview_only = 2;
+    greyed.use_exclude_list = greyed.ignore_hidden = greyed.ignore_system = CheckState::kGreyed;
+    greyed.log_ignored = greyed.reverse_sync = greyed.preview_only = CheckState::kGreyed;
     Stored({{"Greyed", greyed}, {"Plain", Settings(0, "/data")}});
     store.values["Configuration"] = "Greyed";
     Open(true);
@@ -168,10 +168,10 @@ TEST_F(ConfigurationRow, AGreyedOptionShowsGreyedUntilAClickChecksOrUnchecksIt) 
             }
         }
         const SyncSettings clicked = window->CurrentSettings();
-        for (const int value :
+        for (const CheckState value :
              {clicked.use_exclude_list, clicked.ignore_hidden, clicked.ignore_system,
               clicked.log_ignored, clicked.reverse_sync, clicked.preview_only})
-            EXPECT_NE(value, 2);
+            EXPECT_NE(value, CheckState::kGreyed);
     }
 }
 

@@ -20,6 +20,7 @@
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_help.h"
 #include "ui/main_window_layout.h"
+#include "ui/window_run_view.h"
 
 // What a window manager's close button ends in: the close request as the platform hands it
 // over, which Qt drops while the window is blocked by a modal one. Qt's platform interface has
@@ -223,7 +224,7 @@ TEST_F(MainWindowTest, CancelAtTheUnsavedSettingsQuestionLeavesTheListUntouched)
 
 TEST_F(MainWindowTest, WindowLinesReachTheListOnlyWhenARefreshIsDue) {
     Open();
-    RunView& view = window->View();
+    ui::WindowRunView& view = window->View();
     for (const char* text : {"one", "two", "three"})
         view.AddLine(ResultLine{text, {}});
     view.ProcessEvents();

@@ -7,7 +7,7 @@
 
 #include "app/help_texts.h"
 #include "app/reminders.h"
-#include "engine/run_view.h"
+#include "engine/text_format.h"
 
 namespace tidemark {
 

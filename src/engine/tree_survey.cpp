@@ -1,11 +1,11 @@
-#include "engine/counted_listings.h"
+#include "engine/tree_survey.h"
 
 #include <new>
 #include <optional>
 
 namespace tidemark {
 
-CountedListings::Kept CountedListings::Compact(const FolderListing& listing) {
+TreeSurvey::Kept TreeSurvey::Compact(const FolderListing& listing) {
     Kept kept;
     kept.items.reserve(listing.sub_folders.size() + listing.files.size());
     std::size_t length = 0;
@@ -24,11 +24,12 @@ CountedListings::Kept CountedListings::Compact(const FolderListing& listing) {
     }
     kept.sub_folders = listing.sub_folders.size();
     kept.state = *listing.state;
+    kept.identity = listing.identity;
     return kept;
 }
 
-FolderListing CountedListings::Expand(const Kept& kept, const std::string& folder,
-                                      const PathSyntax& syntax) {
+FolderListing TreeSurvey::Expand(const Kept& kept, const std::string& folder,
+                                 const PathSyntax& syntax) {
     FolderListing listing;
     listing.sub_folders.reserve(kept.sub_folders);
     listing.files.reserve(kept.items.size() - kept.sub_folders);
@@ -42,34 +43,35 @@ FolderListing CountedListings::Expand(const Kept& kept, const std::string& folde
                                  item.attributes});
     }
     listing.state = kept.state;
+    listing.identity = kept.identity;
     return listing;
 }
 
-void CountedListings::Keep(const std::string& folder, const FolderListing& listing) noexcept {
+void TreeSurvey::Keep(const std::string& folder, const FolderListing& listing) noexcept {
     if (!listing.state) {
         return;
     }
     const std::size_t items = listing.sub_folders.size() + listing.files.size();
     try {
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (items_ + items > most_items_) {
                 return;
             }
             items_ += items;
         }
         Kept kept = Compact(listing);
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         listings_.insert_or_assign(folder, std::move(kept));
     } catch (const std::bad_alloc&) {
         // Short of memory, the pass reads the folder again instead.
     }
 }
 
-Result<FolderListing> CountedListings::List(FileSystemPort& fs, const std::string& folder) {
+Result<FolderListing> TreeSurvey::List(FileSystemPort& fs, const std::string& folder) {
     std::optional<Kept> kept;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (auto found = listings_.find(folder); found != listings_.end()) {
             kept.emplace(std::move(found->second));
             listings_.erase(found);

@@ -8,16 +8,17 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/headless_main.h"
 #include "app/mod_main.h"
 #include "app/program_folder.h"
 #include "app/reminders.h"
 #include "config/configuration_commands.h"
 #include "config/configuration_store.h"
+#include "headless_main.h"
 #include "platform/background_thread.h"
 #include "platform/posix_file_system.h"
 #include "platform/posix_log_files.h"
 #include "platform/posix_program_launcher.h"
+#include "platform/process_setup.h"
 #include "platform/qt/qt_locale_text.h"
 #include "platform/qt/qt_program_folder.h"
 #include "platform/qt/qt_settings_store.h"
@@ -47,6 +48,7 @@ int UsageError(const tidemark::CommandLine& command) {
 
 int main(int argc, char* argv[]) {
     using namespace tidemark;
+    PrepareProcess();
     const CommandLine command = ParseCommandLine(Arguments(argc, argv));
     const bool toolkit_options =
         command.kind == CommandLine::Kind::kUsageError && command.toolkit_option;
@@ -77,7 +79,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(ui::TidemarkIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Tidemark"));
 
-    PosixFileSystem fs;
+    Executor executor(Executor::DefaultThreads(), MarkThreadAsBackground);
+    PosixFileSystem fs(PosixFileSystem::kSettleTime, &executor);
     SystemClock clock;
     QtLocaleText locale_text;
     QtSettingsStore settings;
@@ -111,21 +114,21 @@ int main(int argc, char* argv[]) {
     };
     // The window is destroyed before the commands it calls: its controls still raise events
     // while it is torn down.
-    auto window = std::make_unique<ui::FrmSynchronize>(
-        ui::MainWindowPorts{fs,
-                            clock,
-                            locale_text,
-                            settings,
-                            shell,
-                            messages,
-                            picker,
-                            state,
-                            program_folder,
-                            QDir::homePath().toStdString(),
-                            {.helper_start = MarkThreadAsBackground},
-                            &fs,
-                            &run_log},
-        std::move(hooks));
+    auto window =
+        std::make_unique<ui::FrmSynchronize>(ui::MainWindowPorts{fs,
+                                                                 clock,
+                                                                 locale_text,
+                                                                 settings,
+                                                                 shell,
+                                                                 messages,
+                                                                 picker,
+                                                                 state,
+                                                                 program_folder,
+                                                                 QDir::homePath().toStdString(),
+                                                                 {.executor = &executor},
+                                                                 &fs,
+                                                                 &run_log},
+                                             std::move(hooks));
     ui::MainWindowConfigurationForm configuration_form(*window);
     ConfigurationCommands configuration_commands(configurations, configuration_form, messages);
     ui::ConnectConfigurationCommands(*window, configuration_commands);

@@ -1,5 +1,5 @@
 // Wires the real ports together for a run without the window.
-#include "app/headless_main.h"
+#include "headless_main.h"
 
 #include <QCoreApplication>
 #include <iostream>
@@ -10,6 +10,7 @@
 #include "platform/background_thread.h"
 #include "platform/posix_file_system.h"
 #include "platform/posix_log_files.h"
+#include "platform/process_setup.h"
 #include "platform/qt/qt_locale_text.h"
 #include "platform/qt/qt_program_folder.h"
 #include "platform/qt/qt_settings_store.h"
@@ -24,7 +25,8 @@ int RunWithoutWindow(int argc, char* argv[], const CommandLine& command) {
     // Results lines can be many: standard output gets a buffer of its own.
     std::ios::sync_with_stdio(false);
 
-    PosixFileSystem fs;
+    Executor executor(Executor::DefaultThreads(), MarkThreadAsBackground);
+    PosixFileSystem fs(PosixFileSystem::kSettleTime, &executor);
     SystemClock clock;
     QtLocaleText locale_text;
     QtSettingsStore settings;
@@ -45,7 +47,7 @@ int RunWithoutWindow(int argc, char* argv[], const CommandLine& command) {
                         std::cout,
                         std::cerr,
                         program_folder,
-                        {.helper_start = MarkThreadAsBackground}};
+                        {.executor = &executor}};
     const RunExitStatus status = RunSavedConfiguration(
         ports, command.configuration, command.force_preview, start.exclude_list_failure);
     std::cout.flush();

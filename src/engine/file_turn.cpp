@@ -1,0 +1,186 @@
+// A file's turn in the walk: decide (confirm what was prepared ahead), do (put the copy in
+// place; a preview does nothing) and report (lines and counters), in that order.
+#include <cerrno>
+
+#include "engine/walk.h"
+
+namespace tidemark {
+
+namespace {
+
+bool IsNameTaken(const Failure& failure) {
+    return failure.number == FailureFromErrno(EEXIST).number;
+}
+
+}  // namespace
+
+void Walk::ProcessFile(const FileEntry& file, PreparedFile prepared, LookAhead::Files& files) {
+    static const std::string kSynchronizing = "synchronizing...";
+    log_.SetStatus(kSynchronizing);
+    if (prepared.skip) {
+        ReportSkip(file, *prepared.skip);
+        return;
+    }
+    Confirm(file, prepared, files.place());
+    std::vector<Failure> failures;
+    if (!pass_.settings.IsPreview()) {
+        failures = Apply(file, prepared, files);
+    }
+    Report(file, prepared, failures);
+}
+
+Walk::FolderKey Walk::CurrentFolderKey() {
+    if (!folder_key_) {
+        const std::optional<FolderIdentity> identity = pass_.fs.IdentityOf(destination_folder_);
+        // Folders of unknown identity share one key: a change to one counts for all.
+        folder_key_ = identity ? FolderKey{identity->device, identity->inode} : FolderKey{0, 0};
+    }
+    return *folder_key_;
+}
+
+void Walk::Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place) {
+    if (last_change_ <= prepared.seen && !(place.new_destination && last_change_ > 0)) {
+        return;  // nothing changed since the file was looked at
+    }
+    const auto changed = changed_.find(CurrentFolderKey());
+    if (changed == changed_.end() || (!place.new_destination && changed->second <= prepared.seen)) {
+        return;
+    }
+    // An earlier file of this pass went to the same folder after this one was looked at (or,
+    // in a folder new to the pass, at all): two names of one file, on a destination that
+    // folds case, say.
+    LookAgain(file, prepared, place);
+}
+
+void Walk::LookAgain(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place) {
+    prepared.seen = last_change_;
+    LookUp(pass_, FolderPlace{place.source_folder, nullptr, false}, file, prepared);
+    if (prepared.action == FileAction::kKeep) {
+        Discard(pass_, prepared);
+    }
+}
+
+void Walk::StageInTurn(const FileEntry& file, PreparedFile& prepared, LookAhead::Files& files) {
+    Stage(pass_, files.place(), file, prepared);
+    if (prepared.staged->ok() || !prepared.staged->failure().IsNoSpace()) {
+        return;
+    }
+    // As on its own, the pass has the destination's room for this file: copies staged ahead
+    // give it back, and so do the files replaced so far, which are let go of in the background.
+    look_ahead_.GiveBackSpace(files);
+    pass_.fs.ReleaseReplaced();
+    Stage(pass_, files.place(), file, prepared);
+}
+
+std::vector<Failure> Walk::Apply(const FileEntry& file, PreparedFile& prepared,
+                                 LookAhead::Files& files, bool retried) {
+    std::vector<Failure> failures;
+    if (prepared.action == FileAction::kKeep) {
+        return failures;
+    }
+    const bool replace = prepared.action != FileAction::kCreate;
+    if (replace) {
+        if (Status deletable = pass_.fs.CheckDeletable(prepared.destination); !deletable) {
+            failures.push_back(deletable.failure());
+        }
+    }
+    if (!prepared.staged) {
+        StageInTurn(file, prepared, files);
+    }
+    if (!prepared.staged->ok()) {
+        failures.push_back(prepared.staged->failure());
+        prepared.staged.reset();
+        return failures;
+    }
+    if (leftovers_to_remove_) {
+        pass_.fs.RemoveLeftovers(destination_folder_);
+        leftovers_to_remove_ = false;
+    }
+    Status committed = pass_.fs.CommitCopy(prepared.staged->value(), replace);
+    if (committed) {
+        prepared.staged.reset();
+        last_change_ = changed_[CurrentFolderKey()] = look_ahead_.CountChange();
+        return failures;
+    }
+    if (!replace && !retried && IsNameTaken(committed.failure())) {
+        // The name was taken since the file was looked at: decided again, in turn.
+        LookAgain(file, prepared, files.place());
+        return Apply(file, prepared, files, /*retried=*/true);
+    }
+    Discard(pass_, prepared);
+    failures.push_back(committed.failure());
+    return failures;
+}
+
+void Walk::Report(const FileEntry& file, const PreparedFile& prepared,
+                  const std::vector<Failure>& failures) {
+    (void)file;
+    const std::string& destination = prepared.destination;
+    bool failed = !failures.empty();
+    auto report_failure = [&](const Failure& failure) {
+        log_.AddResult("File " + destination + " could not be processed.  " + failure.description,
+                       destination);
+        Count(failure.IsAccessDenied() ? stats_.permission_errors : stats_.other_errors);
+    };
+    if (!prepared.destination_status.ok()) {
+        report_failure(prepared.destination_status.failure());  // then taken as missing
+        failed = true;
+    }
+    FileTime source_time = 0;
+    FileTime destination_time = 0;
+    if (prepared.DestinationExists()) {
+        Count(stats_.existing_files);
+        destination_time = prepared.destination_status.value()->modified;
+        if (prepared.source_status && prepared.source_status->ok()) {
+            source_time = prepared.source_status->value()->modified;
+        } else if (prepared.source_status) {
+            report_failure(prepared.source_status->failure());
+            failed = true;
+        }
+    }
+    switch (prepared.action) {
+        case FileAction::kCreate:
+            log_.AddResult("Creating file " + destination, destination);
+            break;
+        case FileAction::kKeep:
+            return;
+        case FileAction::kUpdate:
+            log_.AddResult("Updating file " + destination +
+                               " - orig: " + format_.DateTime(destination_time) +
+                               ", new: " + format_.DateTime(source_time),
+                           destination);
+            break;
+        case FileAction::kOverwrite:
+            log_.AddResult("Overwriting file " + destination, destination);
+            break;
+    }
+    for (const Failure& failure : failures) {
+        report_failure(failure);
+    }
+    if (!failed) {
+        Count(prepared.action == FileAction::kCreate ? stats_.copied_files : stats_.updated_files);
+    }
+}
+
+void Walk::ReportSkip(const FileEntry& file, SkipReason reason) {
+    switch (reason) {
+        case SkipReason::kExcluded:
+            log_.AddResult("Excluding file " + file.path, file.path);
+            Count(stats_.excluded_files);
+            break;
+        case SkipReason::kHidden:
+            if (pass_.settings.LogsIgnored()) {
+                log_.AddResult("Ignoring hidden file " + file.path, file.path);
+            }
+            Count(stats_.hidden_ignored);
+            break;
+        case SkipReason::kSystem:
+            if (pass_.settings.LogsIgnored()) {
+                log_.AddResult("Ignoring system file " + file.path, file.path);
+            }
+            Count(stats_.system_ignored);
+            break;
+    }
+}
+
+}  // namespace tidemark

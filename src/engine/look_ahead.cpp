@@ -1,0 +1,446 @@
+#include "engine/look_ahead.h"
+
+#include <algorithm>
+
+namespace tidemark {
+
+namespace {
+
+/// A worker claims a few files at a time: fewer hand-overs, and still a fair share.
+constexpr std::size_t kFilesPerClaim = 8;
+
+}  // namespace
+
+struct LookAhead::Files::Batch {
+    enum class State : char { kWaiting, kPreparing, kPrepared, kTaken };
+
+    std::uint64_t order = 0;
+    std::string folder;
+    std::shared_ptr<Result<FolderListing>> listing;  // holds the files, and the folder open
+    FolderPlace place;
+    std::string destination;
+    bool prepare_ahead = true;  // false: the walk prepares them, once the folder exists
+    bool begun = false;         // the walk took the batch
+    bool abandoned = false;
+    std::vector<State> states;
+    std::vector<PreparedFile> prepared;
+    std::size_t next_waiting = 0;  // no waiting file before this one
+
+    const std::vector<FileEntry>& files() const { return listing->value().files; }
+};
+
+LookAhead::LookAhead(const Pass& pass, TreeSurvey& survey, Executor* executor, int workers,
+                     Bounds bounds)
+    : pass_(pass), survey_(survey), bounds_(bounds), running_(executor != nullptr && workers > 0) {
+    if (!running_) {
+        return;
+    }
+    tasks_.emplace(*executor);
+    tasks_->Post([this] { Scout(); });
+    for (int i = 0; i < workers; ++i) {
+        tasks_->Post([this] { Work(); });
+    }
+}
+
+LookAhead::~LookAhead() {
+    {
+        MutexLock lock(mutex_);
+        stopping_ = true;
+    }
+    work_ready_.notify_all();
+    if (tasks_) {
+        tasks_->Wait();
+    }
+    MutexLock lock(mutex_);
+    for (const std::shared_ptr<Batch>& batch : batches_) {
+        Abandon(*batch);
+    }
+}
+
+std::shared_ptr<const Result<FolderListing>> LookAhead::Listing(const std::string& folder,
+                                                                int depth) {
+    if (running_) {
+        MutexLock lock(mutex_);
+        while (true) {
+            const auto found =
+                std::find_if(listings_.begin(), listings_.end(),
+                             [&](const QueuedListing& queued) { return queued.folder == folder; });
+            if (found != listings_.end()) {
+                std::shared_ptr<const Result<FolderListing>> listing = found->listing;
+                DropBefore(found->order + 1);
+                return listing;
+            }
+            // The scout goes the walk's way: all it queued so far comes before this folder.
+            DropBefore(next_order_);
+            if (scout_done_ || stopping_) {
+                break;
+            }
+            lock.Wait(file_ready_);
+        }
+    }
+    auto listing = std::make_shared<Result<FolderListing>>(survey_.List(pass_.fs, folder));
+    if (listing->ok() && depth >= kMostHeldLevels) {
+        listing->value().folder.reset();
+    }
+    return listing;
+}
+
+LookAhead::Files LookAhead::FilesOf(const std::string& folder, const FolderListing& listing,
+                                    bool new_destination) {
+    Files files;
+    files.owner_ = this;
+    files.files_ = &listing.files;
+    files.place_.source_folder = listing.folder;
+    files.place_.new_destination = new_destination;
+    if (running_) {
+        MutexLock lock(mutex_);
+        while (true) {
+            const auto found = std::find_if(
+                batches_.begin(), batches_.end(),
+                [&](const auto& batch) { return !batch->begun && batch->folder == folder; });
+            if (found != batches_.end()) {
+                const std::shared_ptr<Batch> batch = *found;
+                DropBefore(batch->order);
+                batch->begun = true;
+                --queued_batches_;
+                queued_files_ -= batch->states.size();
+                work_ready_.notify_all();  // room for the scout
+                if (batch->prepare_ahead && batch->place.new_destination == new_destination &&
+                    batch->files().size() == listing.files.size()) {
+                    files.batch_ = batch;
+                    files.place_ = batch->place;
+                } else {
+                    Abandon(*batch);  // prepared for another state of the destination
+                }
+                break;
+            }
+            DropBefore(next_order_);
+            if (scout_done_ || stopping_) {
+                break;
+            }
+            lock.Wait(file_ready_);
+        }
+    }
+    if (!files.batch_ && !new_destination) {
+        files.place_.staging_folder = pass_.fs.HoldFolder(pass_.DestinationOf(folder));
+    }
+    return files;
+}
+
+void LookAhead::Done(Files& files) {
+    MutexLock lock(mutex_);
+    for (PreparedFile& prepared : files.taken_) {
+        Discard(pass_, prepared);
+    }
+    files.taken_.clear();
+    if (files.batch_) {
+        Abandon(*files.batch_);
+        std::erase(batches_, files.batch_);
+        files.batch_.reset();
+    }
+}
+
+PreparedFile LookAhead::Files::Take(std::size_t index) {
+    if (!taken_.empty() && next_ == index) {
+        PreparedFile prepared = std::move(taken_.front());
+        taken_.pop_front();
+        ++next_;
+        return prepared;
+    }
+    return owner_->TakeFrom(*this, index);
+}
+
+PreparedFile LookAhead::TakeFrom(Files& files, std::size_t index) {
+    PreparedFile prepared;
+    if (files.batch_) {
+        Batch& batch = *files.batch_;
+        MutexLock lock(mutex_);
+        while (batch.states[index] == Batch::State::kPreparing) {
+            lock.Wait(file_ready_);
+        }
+        if (batch.states[index] == Batch::State::kPrepared) {
+            // This file and the prepared ones after it, in one go.
+            for (std::size_t i = index;
+                 i < batch.states.size() && batch.states[i] == Batch::State::kPrepared; ++i) {
+                batch.states[i] = Batch::State::kTaken;
+                Unreserve(batch.prepared[i]);
+                files.taken_.push_back(std::move(batch.prepared[i]));
+            }
+            work_ready_.notify_all();  // room for copies staged ahead
+            prepared = std::move(files.taken_.front());
+            files.taken_.pop_front();
+            files.next_ = index + 1;
+            return prepared;
+        }
+        batch.states[index] = Batch::State::kTaken;  // not begun: quicker done here
+        prepared.seen = changes_;
+    } else {
+        prepared.seen = Changes();
+    }
+    LookUp(pass_, files.place_, (*files.files_)[index], prepared);
+    return prepared;
+}
+
+void LookAhead::Hold(bool held) {
+    {
+        MutexLock lock(mutex_);
+        held_ = held;
+    }
+    work_ready_.notify_all();
+}
+
+void LookAhead::GiveBackSpace(Files& files) {
+    for (PreparedFile& prepared : files.taken_) {
+        Discard(pass_, prepared);
+    }
+    MutexLock lock(mutex_);
+    space_short_ = true;
+    while (staging_ > 0) {
+        lock.Wait(file_ready_);
+    }
+    for (const std::shared_ptr<Batch>& batch : batches_) {
+        for (std::size_t i = 0; i < batch->states.size(); ++i) {
+            if (batch->states[i] == Batch::State::kPrepared) {
+                Unreserve(batch->prepared[i]);
+                Discard(pass_, batch->prepared[i]);
+            }
+        }
+    }
+}
+
+std::uint64_t LookAhead::Changes() const {
+    MutexLock lock(mutex_);
+    return changes_;
+}
+
+std::uint64_t LookAhead::CountChange() {
+    MutexLock lock(mutex_);
+    return ++changes_;
+}
+
+std::size_t LookAhead::QueuedFolders() const {
+    return listings_.size() + queued_batches_;
+}
+
+void LookAhead::DropBefore(std::uint64_t order) {
+    while (!listings_.empty() && listings_.front().order < order) {
+        listings_.pop_front();
+    }
+    for (auto batch = batches_.begin(); batch != batches_.end();) {
+        if (!(*batch)->begun && (*batch)->order < order) {
+            Abandon(**batch);
+            --queued_batches_;
+            queued_files_ -= (*batch)->states.size();
+            batch = batches_.erase(batch);
+        } else {
+            ++batch;
+        }
+    }
+    work_ready_.notify_all();  // room for the scout
+}
+
+void LookAhead::Abandon(Batch& batch) {
+    batch.abandoned = true;
+    for (std::size_t i = 0; i < batch.states.size(); ++i) {
+        if (batch.states[i] == Batch::State::kPrepared) {
+            Unreserve(batch.prepared[i]);
+            Discard(pass_, batch.prepared[i]);
+            batch.states[i] = Batch::State::kTaken;
+        }
+    }
+}
+
+void LookAhead::Unreserve(const PreparedFile& prepared) {
+    if (prepared.HoldsCopy()) {
+        --staged_files_;
+        staged_bytes_ -= prepared.staged->value().bytes;
+    }
+}
+
+bool LookAhead::WaitForRoom(MutexLock& lock, std::size_t files) {
+    auto full = [&]() TM_REQUIRES(mutex_) {
+        if (QueuedFolders() == 0) {
+            return false;  // something must go ahead, however large
+        }
+        return QueuedFolders() >= bounds_.folders ||
+               (files > 0 && queued_files_ + files > bounds_.files);
+    };
+    while (!stopping_ && full()) {
+        lock.Wait(work_ready_);
+    }
+    return !stopping_;
+}
+
+void LookAhead::Scout() {
+    try {
+        ScoutFolder(pass_.source_root, 0, nullptr);
+    } catch (...) {
+        // Whatever went wrong here happens to the walk too, in its turn, where it is reported.
+    }
+    {
+        MutexLock lock(mutex_);
+        scout_done_ = true;
+    }
+    file_ready_.notify_all();
+}
+
+void LookAhead::ScoutFolder(const std::string& folder, int depth,
+                            const std::shared_ptr<const HeldFolder>& staging) {
+    if (pass_.Excludes(folder)) {
+        return;  // skipped whole: the root; below it SubFoldersOf tells
+    }
+    auto listing = std::make_shared<Result<FolderListing>>(survey_.List(pass_.fs, folder));
+    if (listing->ok() && depth >= kMostHeldLevels) {
+        listing->value().folder.reset();
+    }
+    {
+        MutexLock lock(mutex_);
+        while (held_ && !stopping_) {
+            lock.Wait(work_ready_);
+        }
+        if (!WaitForRoom(lock, 0)) {
+            return;
+        }
+        listings_.push_back(QueuedListing{next_order_++, folder, listing});
+    }
+    file_ready_.notify_all();
+    if (!listing->ok() || pass_.IsDestinationRoot(listing->value())) {
+        return;
+    }
+    const FolderListing& listed = listing->value();
+    const std::string destination = pass_.DestinationOf(folder);
+    std::shared_ptr<const HeldFolder> held =
+        depth < kMostHeldLevels ? pass_.fs.HoldFolder(destination) : nullptr;
+    const bool exists = held != nullptr || pass_.fs.FolderExists(destination);
+    // Copies into folders the walk has yet to create are staged in the nearest folder above
+    // them that exists, within the levels that may be held.
+    const std::shared_ptr<const HeldFolder> stage_in =
+        depth < kMostHeldLevels ? (held ? held : staging) : nullptr;
+    for (const SubFolderStep& step : SubFoldersOf(pass_, listed, survey_.guarded)) {
+        if (!step.skipped_whole) {
+            ScoutFolder(step.folder->path, depth + 1, stage_in);
+        }
+    }
+    if (listed.files.empty()) {
+        return;
+    }
+    auto batch = std::make_shared<Batch>();
+    batch->folder = folder;
+    batch->listing = listing;
+    batch->place = FolderPlace{listed.folder, exists ? held : stage_in, !exists};
+    batch->destination = destination;
+    batch->prepare_ahead = exists || stage_in != nullptr || pass_.settings.IsPreview();
+    batch->states.assign(listed.files.size(), Batch::State::kWaiting);
+    batch->prepared.resize(listed.files.size());
+    {
+        MutexLock lock(mutex_);
+        if (!WaitForRoom(lock, listed.files.size())) {
+            return;
+        }
+        batch->order = next_order_++;
+        ++queued_batches_;
+        queued_files_ += listed.files.size();
+        batches_.push_back(std::move(batch));
+    }
+    work_ready_.notify_all();
+    file_ready_.notify_all();
+}
+
+std::shared_ptr<LookAhead::Batch> LookAhead::ClaimableBatch() {
+    if (held_ || staged_files_ >= bounds_.staged_files || staged_bytes_ >= bounds_.staged_bytes) {
+        return nullptr;
+    }
+    for (const std::shared_ptr<Batch>& batch : batches_) {
+        if (!batch->prepare_ahead || batch->abandoned) {
+            continue;
+        }
+        while (batch->next_waiting < batch->states.size() &&
+               batch->states[batch->next_waiting] != Batch::State::kWaiting) {
+            ++batch->next_waiting;
+        }
+        if (batch->next_waiting < batch->states.size()) {
+            return batch;
+        }
+    }
+    return nullptr;
+}
+
+void LookAhead::Work() {
+    MutexLock lock(mutex_);
+    while (!stopping_) {
+        const std::shared_ptr<Batch> batch = ClaimableBatch();
+        if (!batch) {
+            lock.Wait(work_ready_);
+            continue;
+        }
+        const std::size_t first = batch->next_waiting;
+        std::size_t count = 0;
+        while (count < kFilesPerClaim && first + count < batch->states.size() &&
+               batch->states[first + count] == Batch::State::kWaiting) {
+            batch->states[first + count] = Batch::State::kPreparing;
+            batch->prepared[first + count].seen = changes_;
+            ++count;
+        }
+        lock.Unlock();
+        Prepare(*batch, first, count);
+        lock.Lock();
+    }
+}
+
+void LookAhead::Prepare(Batch& batch, std::size_t first, std::size_t count) {
+    for (std::size_t i = first; i < first + count; ++i) {
+        PreparedFile& prepared = batch.prepared[i];
+        const FileEntry& file = batch.files()[i];
+        bool failed = false;
+        bool staging = false;
+        try {
+            LookUp(pass_, batch.place, file, prepared);
+            staging = NeedsCopy(pass_, prepared) && MayStageAhead(batch);
+            if (staging) {
+                Stage(pass_, batch.place, file, prepared);
+            }
+        } catch (...) {
+            failed = true;  // whatever it was happens again in the file's turn
+        }
+        MutexLock lock(mutex_);
+        if (staging) {
+            --staging_;
+            if (prepared.HoldsCopy()) {
+                ++staged_files_;
+                staged_bytes_ += prepared.staged->value().bytes;
+            } else {
+                prepared.staged.reset();  // staged again in its turn, as if never tried
+            }
+        }
+        if (failed || batch.abandoned) {
+            Unreserve(prepared);
+            Discard(pass_, prepared);
+            if (failed) {
+                prepared = PreparedFile{};
+            }
+            batch.states[i] = failed ? Batch::State::kWaiting : Batch::State::kTaken;
+        } else {
+            batch.states[i] = Batch::State::kPrepared;
+        }
+        file_ready_.notify_all();
+    }
+}
+
+bool LookAhead::MayStageAhead(const Batch& batch) {
+    {
+        MutexLock lock(mutex_);
+        if (space_short_ || held_) {
+            return false;
+        }
+    }
+    // A copy staged ahead must not take the room the walk's own copies need.
+    const std::optional<std::uint64_t> free = pass_.fs.FreeSpace(batch.destination);
+    MutexLock lock(mutex_);
+    if (space_short_ || (free && *free < kSpareSpace + staged_bytes_)) {
+        return false;
+    }
+    ++staging_;
+    return true;
+}
+
+}  // namespace tidemark

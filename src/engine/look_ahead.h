@@ -1,0 +1,155 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/executor.h"
+#include "engine/file_preparation.h"
+#include "engine/thread_safety.h"
+#include "engine/tree_survey.h"
+
+namespace tidemark {
+
+/// Lists folders and prepares files ahead of the walk, on the executor's threads, so that the
+/// walk finds them ready when it asks for them by folder path.
+///
+/// A scout goes through the source tree in the walk's order (the traversal rules of
+/// SubFoldersOf) and queues each folder's listing, then, once its sub-folders are done, the
+/// batch of its files; workers prepare the queued files in that order (LookUp, and Stage where
+/// a copy is due). Who owns what:
+/// - A queued listing is the look-ahead's until the walk takes it by path; listings queued
+///   before the one taken are dropped, for the walk has gone past them.
+/// - A file of a batch is waiting (the look-ahead's), preparing (the thread that claimed it,
+///   which works on it without the lock), prepared (the look-ahead's again) or taken (the
+///   walk's). Claims and hand-overs happen under the lock.
+/// - A batch the walk will not take (it went past it, the walk is done with it, or the pass
+///   ends) is abandoned: its prepared files are discarded at once, and a file still being
+///   prepared is discarded by its preparer.
+/// Anything never asked for costs nothing but the work done ahead, and is dropped at the end.
+class LookAhead {
+  public:
+    struct Bounds {
+        std::size_t files = 1024;                ///< files queued ahead of the walk
+        std::uint64_t staged_bytes = 64u << 20;  ///< bytes of copies staged ahead
+        std::size_t staged_files = 128;          ///< copies staged ahead: each holds a descriptor
+        std::size_t folders = 64;                ///< listings and batches: each holds folders open
+    };
+    /// Copies are staged ahead only while the destination keeps this much free beside them.
+    static constexpr std::uint64_t kSpareSpace = 64u << 20;
+    /// How many levels of a branch hold their folders open; deeper ones are reached by path.
+    static constexpr int kMostHeldLevels = 32;
+
+    /// Starts the scout and `workers` workers on `executor`, unless `workers` is 0.
+    LookAhead(const Pass& pass, TreeSurvey& survey, Executor* executor, int workers, Bounds bounds);
+    /// Stops the scout and the workers and throws away whatever the walk did not take.
+    ~LookAhead();
+    LookAhead(const LookAhead&) = delete;
+    LookAhead& operator=(const LookAhead&) = delete;
+
+    /// The listing of `folder`, `depth` levels below the root: the scout's, or made now.
+    std::shared_ptr<const Result<FolderListing>> Listing(const std::string& folder, int depth)
+        TM_EXCLUDES(mutex_);
+    /// Source folders the count found to be the destination root.
+    const std::vector<std::string>& Guarded() const { return survey_.guarded; }
+
+    /// The files of one folder as the walk takes them, in order.
+    class Files {
+      public:
+        /// The prepared file at `index`; indexes are taken in order from 0. Prepared now,
+        /// on the walk's thread, when nobody did it ahead.
+        PreparedFile Take(std::size_t index);
+        const FolderPlace& place() const { return place_; }
+
+      private:
+        friend class LookAhead;
+        struct Batch;
+        LookAhead* owner_ = nullptr;
+        std::shared_ptr<Batch> batch_;  // null when nothing was prepared ahead
+        const std::vector<FileEntry>* files_ = nullptr;
+        FolderPlace place_;
+        std::deque<PreparedFile> taken_;  // prepared files taken in one go, not yet handed out
+        std::size_t next_ = 0;            // the index taken_ starts at
+    };
+
+    /// The walk starts on the files of `folder`, whose destination is new to this pass or not.
+    /// `listing` must outlive what is returned. When the look-ahead prepared them for another
+    /// state of the destination, they are prepared again, in turn.
+    Files FilesOf(const std::string& folder, const FolderListing& listing, bool new_destination)
+        TM_EXCLUDES(mutex_);
+    /// The walk is done with the files; any not taken are thrown away.
+    void Done(Files& files) TM_EXCLUDES(mutex_);
+
+    /// While held (the run is paused), no new work starts.
+    void Hold(bool held) TM_EXCLUDES(mutex_);
+
+    /// The destination ran out of space: throws away every copy staged ahead, those the walk
+    /// took with `files` included (each is staged again in its turn), and stages nothing ahead
+    /// from now on.
+    void GiveBackSpace(Files& files) TM_EXCLUDES(mutex_);
+
+    /// The destination changes the walk has made so far; a file prepared before the last
+    /// change to its folder is looked at again in its turn.
+    std::uint64_t Changes() const TM_EXCLUDES(mutex_);
+    /// Counts one change, made by the walk.
+    std::uint64_t CountChange() TM_EXCLUDES(mutex_);
+
+  private:
+    using Batch = Files::Batch;
+    struct QueuedListing {
+        std::uint64_t order;  // in the scout's order, which is the walk's
+        std::string folder;
+        std::shared_ptr<Result<FolderListing>> listing;
+    };
+
+    void Scout() TM_EXCLUDES(mutex_);
+    void ScoutFolder(const std::string& folder, int depth,
+                     const std::shared_ptr<const HeldFolder>& staging) TM_EXCLUDES(mutex_);
+    /// Waits until there is room to queue a listing (`files` 0) or a batch of `files` files;
+    /// false once the look-ahead stops.
+    bool WaitForRoom(MutexLock& lock, std::size_t files) TM_REQUIRES(mutex_);
+    std::size_t QueuedFolders() const TM_REQUIRES(mutex_);
+    /// Drops what the scout queued before `order`: the walk has gone past it.
+    void DropBefore(std::uint64_t order) TM_REQUIRES(mutex_);
+    void Work() TM_EXCLUDES(mutex_);
+    /// The first batch with a file to claim; null when none may be claimed now.
+    std::shared_ptr<Batch> ClaimableBatch() TM_REQUIRES(mutex_);
+    void Prepare(Batch& batch, std::size_t first, std::size_t count) TM_EXCLUDES(mutex_);
+    /// Whether a copy may be staged ahead of the walk now; if so it is counted as staging.
+    bool MayStageAhead(const Batch& batch) TM_EXCLUDES(mutex_);
+    /// Counts off a staged copy the walk took or that was thrown away.
+    void Unreserve(const PreparedFile& prepared) TM_REQUIRES(mutex_);
+    /// Drops a batch: its prepared files go now, those in preparation when they are done.
+    void Abandon(Batch& batch) TM_REQUIRES(mutex_);
+    PreparedFile TakeFrom(Files& files, std::size_t index) TM_EXCLUDES(mutex_);
+
+    const Pass& pass_;
+    TreeSurvey& survey_;
+    const Bounds bounds_;
+    const bool running_;  // with a scout and workers
+
+    mutable Mutex mutex_;
+    std::condition_variable work_ready_;  // for the workers and the scout
+    std::condition_variable file_ready_;  // for the walk
+    bool stopping_ TM_GUARDED_BY(mutex_) = false;
+    bool held_ TM_GUARDED_BY(mutex_) = false;
+    bool scout_done_ TM_GUARDED_BY(mutex_) = false;
+    bool space_short_ TM_GUARDED_BY(mutex_) = false;
+    std::deque<QueuedListing> listings_ TM_GUARDED_BY(mutex_);
+    std::deque<std::shared_ptr<Batch>> batches_ TM_GUARDED_BY(mutex_);  // in the walk's order
+    std::uint64_t next_order_ TM_GUARDED_BY(mutex_) = 0;
+    std::size_t queued_batches_ TM_GUARDED_BY(mutex_) = 0;  // batches the walk has not begun
+    std::size_t queued_files_ TM_GUARDED_BY(mutex_) = 0;    // and their files
+    std::size_t staged_files_ TM_GUARDED_BY(mutex_) = 0;    // staged ahead, not yet taken
+    std::uint64_t staged_bytes_ TM_GUARDED_BY(mutex_) = 0;
+    int staging_ TM_GUARDED_BY(mutex_) = 0;  // copies being staged ahead right now
+    std::uint64_t changes_ TM_GUARDED_BY(mutex_) = 0;
+    std::optional<TaskGroup> tasks_;  // last: its destructor waits for the scout and workers
+};
+
+}  // namespace tidemark

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/look_ahead.h"
+#include "engine/progress.h"
+#include "engine/results_log.h"
+#include "engine/text_format.h"
+
+namespace tidemark {
+
+/// The walk of one pass over the source tree: sub-folders first, depth first, creating missing
+/// destination folders, then each folder's own files. Each file's turn decides (from what was
+/// prepared ahead, checked again where the destination changed since), does (puts the copy in
+/// place; nothing in a preview) and reports (its lines and counters), in that order.
+class Walk {
+  public:
+    Walk(const Pass& pass, LookAhead& look_ahead, ResultsLog& log, RunProgress& progress,
+         SyncStats& stats, TextFormat& format)
+        : pass_(pass),
+          look_ahead_(look_ahead),
+          log_(log),
+          progress_(progress),
+          stats_(stats),
+          format_(format) {}
+
+    /// Handles one source folder and its whole tree; skips it whole when the exclude list
+    /// matches its source path. Returns early once the user asked to stop. `new_destination`:
+    /// the folder's destination was made by this pass (or, in a preview, found missing).
+    void ProcessFolder(const std::string& folder, bool new_destination = false, int depth = 0);
+
+  private:
+    /// A destination folder as the walk's changes to it are remembered.
+    using FolderKey = std::pair<std::uint64_t, std::uint64_t>;
+
+    void ProcessSubFolders(const FolderListing& listing, int depth);
+    void ProcessFiles(const std::string& folder, const FolderListing& listing,
+                      bool new_destination);
+    void ProcessFile(const FileEntry& file, PreparedFile prepared, LookAhead::Files& files);
+    /// Where the walk changed the file's destination folder since the file was prepared, looks
+    /// at the destination again and decides again.
+    void Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place);
+    /// Decides again from a fresh look; a staged copy that is no longer due is thrown away.
+    void LookAgain(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place);
+    /// Puts the copy in place; answers what failed, in order.
+    std::vector<Failure> Apply(const FileEntry& file, PreparedFile& prepared,
+                               LookAhead::Files& files, bool retried = false);
+    /// Stages the copy in turn; where the destination is full, again after giving back the
+    /// room that copies staged ahead and files just replaced still hold.
+    void StageInTurn(const FileEntry& file, PreparedFile& prepared, LookAhead::Files& files);
+    void Report(const FileEntry& file, const PreparedFile& prepared,
+                const std::vector<Failure>& failures);
+    void ReportSkip(const FileEntry& file, SkipReason reason);
+    /// The key of the folder the files in hand go to, found when first needed.
+    FolderKey CurrentFolderKey();
+    std::int64_t CountSkipped(const std::string& folder);
+
+    const Pass& pass_;
+    LookAhead& look_ahead_;
+    ResultsLog& log_;
+    RunProgress& progress_;
+    SyncStats& stats_;
+    TextFormat& format_;
+    /// Destination folders the walk changed, with the look-ahead's count of changes then.
+    std::map<FolderKey, std::uint64_t> changed_;
+    std::uint64_t last_change_ = 0;
+    /// The destination folder of the files in hand, and its key once known.
+    std::string destination_folder_;
+    std::optional<FolderKey> folder_key_;
+    /// Whether what dead copies left in that folder is still to be removed: at the first copy
+    /// put there by a real pass.
+    bool leftovers_to_remove_ = false;
+};
+
+}  // namespace tidemark
