@@ -30,8 +30,9 @@ struct LookAhead::Files::Batch {
 };
 
 LookAhead::LookAhead(const Pass& pass, TreeSurvey& survey, Executor* executor, int workers,
-                     Bounds bounds)
+                     Bounds bounds, bool held)
     : pass_(pass), survey_(survey), bounds_(bounds), running_(executor != nullptr && workers > 0) {
+    Hold(held);
     if (!running_) {
         return;
     }
@@ -72,7 +73,8 @@ std::shared_ptr<const Result<FolderListing>> LookAhead::Listing(const std::strin
             }
             // The scout goes the walk's way: all it queued so far comes before this folder.
             DropBefore(next_order_);
-            if (scout_done_ || stopping_) {
+            // While held, the scout stands still: the walk goes on its own.
+            if (scout_done_ || stopping_ || held_) {
                 break;
             }
             lock.Wait(file_ready_);
@@ -115,7 +117,8 @@ LookAhead::Files LookAhead::FilesOf(const std::string& folder, const FolderListi
                 break;
             }
             DropBefore(next_order_);
-            if (scout_done_ || stopping_) {
+            // While held, the scout stands still: the walk goes on its own.
+            if (scout_done_ || stopping_ || held_) {
                 break;
             }
             lock.Wait(file_ready_);
@@ -436,7 +439,7 @@ bool LookAhead::MayStageAhead(const Batch& batch) {
     // A copy staged ahead must not take the room the walk's own copies need.
     const std::optional<std::uint64_t> free = pass_.fs.FreeSpace(batch.destination);
     MutexLock lock(mutex_);
-    if (space_short_ || (free && *free < kSpareSpace + staged_bytes_)) {
+    if (space_short_ || (free && *free < bounds_.spare_space + staged_bytes_)) {
         return false;
     }
     ++staging_;

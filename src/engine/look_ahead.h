@@ -39,14 +39,16 @@ class LookAhead {
         std::uint64_t staged_bytes = 64u << 20;  ///< bytes of copies staged ahead
         std::size_t staged_files = 128;          ///< copies staged ahead: each holds a descriptor
         std::size_t folders = 64;                ///< listings and batches: each holds folders open
+        /// Copies are staged ahead only while the destination keeps this much free beside them.
+        std::uint64_t spare_space = 64u << 20;
     };
-    /// Copies are staged ahead only while the destination keeps this much free beside them.
-    static constexpr std::uint64_t kSpareSpace = 64u << 20;
     /// How many levels of a branch hold their folders open; deeper ones are reached by path.
     static constexpr int kMostHeldLevels = 32;
 
-    /// Starts the scout and `workers` workers on `executor`, unless `workers` is 0.
-    LookAhead(const Pass& pass, TreeSurvey& survey, Executor* executor, int workers, Bounds bounds);
+    /// Starts the scout and `workers` workers on `executor`, unless `workers` is 0; `held`: as
+    /// Hold(true) from the start.
+    LookAhead(const Pass& pass, TreeSurvey& survey, Executor* executor, int workers, Bounds bounds,
+              bool held);
     /// Stops the scout and the workers and throws away whatever the walk did not take.
     ~LookAhead();
     LookAhead(const LookAhead&) = delete;

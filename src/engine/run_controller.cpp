@@ -203,8 +203,8 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
     log_.AddResult("Sychronization of " + total + " files started at " + Now() + "!");
     state_.start_time = clock_.Seconds();
     {
-        LookAhead look_ahead(pass, survey, executor, concurrency_.workers, concurrency_.bounds);
-        look_ahead.Hold(state_.paused);
+        LookAhead look_ahead(pass, survey, executor, concurrency_.workers, concurrency_.bounds,
+                             state_.paused);
         look_ahead_ = &look_ahead;
         struct Forget {
             LookAhead*& look_ahead;

@@ -1,18 +1,168 @@
-// Preparing files on worker threads must not change anything the user sees: the same lines in
-// the same order, the same counters and the same destination tree as preparing each file in
-// its turn, whatever the style, options, failures and the moment of a stop.
+// Preparing files ahead of the walk on worker threads must not change anything the user sees:
+// the same lines in the same order, the same counters and the same trees as preparing each
+// file in its turn, whatever the style, options, failures, the moment of a stop, two names
+// for one destination item (a destination that folds case), links in the destination and a
+// destination that runs out of space. In memory, where failures can be injected anywhere,
+// and on real folders, where the kernel does what it does.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <random>
+#include <set>
 
 #include "engine/run_controller.h"
+#include "platform/posix_file_system.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
+#include "tests/support/temporary_folder.h"
 
 namespace tidemark::testing {
 namespace {
 
 using Op = InMemoryFileSystem::Operation;
+using Tree = std::map<std::string, std::string>;
+
+/// A tree in memory: source /src, destination /dst, whose names fold case.
+class MemoryWorld {
+  public:
+    static constexpr int kTrials = 150;
+    MemoryWorld() { fs_.FoldCaseBelow("/dst"); }
+    FileSystemPort& fs() { return fs_; }
+    std::string Path(const std::string& relative) const { return relative; }
+    void Folder(const std::string& relative) { fs_.AddFolder(relative); }
+    void File(const std::string& relative, const std::string& content, FileTime time) {
+        fs_.AddFile(relative, content, time);
+    }
+    void Link(const std::string& relative, const std::string& target) {
+        fs_.AddSymlink(relative, target);
+    }
+    bool Exists(const std::string& relative) const { return fs_.Exists(relative); }
+    void Fail(Op operation, const std::string& relative, Failure failure) {
+        fs_.FailOn(operation, relative, std::move(failure));
+    }
+    void Capacity(std::uint64_t bytes) { fs_.SetCapacity(bytes); }
+    Tree Snapshot(const std::string& relative) const { return fs_.Snapshot(relative); }
+    std::size_t PendingStagedCopies() const { return fs_.PendingStagedCopies(); }
+    std::string Display(std::string line) const { return line; }
+
+  private:
+    InMemoryFileSystem fs_;
+};
+
+/// The same tree on real folders, without the failures and the limit only memory can show.
+class PosixWorld {
+  public:
+    static constexpr int kTrials = 12;
+    FileSystemPort& fs() { return fs_; }
+    std::string Path(const std::string& relative) const { return folder_.path() + relative; }
+    void Folder(const std::string& relative) { MakeFolders(Path(relative)); }
+    void File(const std::string& relative, const std::string& content, FileTime time) {
+        MakeFolders(std::filesystem::path(Path(relative)).parent_path());
+        WriteFile(Path(relative), content);
+        SetModified(Path(relative), time);
+    }
+    void Link(const std::string& relative, const std::string& target) {
+        std::filesystem::create_symlink(target, Path(relative));
+    }
+    bool Exists(const std::string& relative) const {
+        return std::filesystem::exists(std::filesystem::symlink_status(Path(relative)));
+    }
+    void Fail(Op, const std::string&, const Failure&) {}
+    void Capacity(std::uint64_t) {}
+    Tree Snapshot(const std::string& relative) const {
+        Tree tree;
+        for (const auto& item : std::filesystem::recursive_directory_iterator(Path(relative))) {
+            const std::string path = item.path().string().substr(Path(relative).size());
+            tree[path] = item.is_symlink()     ? "link"
+                         : item.is_directory() ? "folder"
+                                               : ReadFile(item.path()) + "@" +
+                                                     std::to_string(ModifiedOf(item.path()));
+        }
+        return tree;
+    }
+    std::size_t PendingStagedCopies() const { return 0; }
+    std::string Display(std::string line) const {
+        for (std::size_t at; (at = line.find(folder_.path())) != std::string::npos;)
+            line.replace(at, folder_.path().size(), "<root>");
+        return line;
+    }
+
+  private:
+    TemporaryFolder folder_;
+    PosixFileSystem fs_{/*settle_time=*/0};
+};
+
+/// A random source tree, a partial older or newer copy of it with links where some folders
+/// should be, names that differ only in case, failures and a space limit: the same world for
+/// the same seed.
+template <typename World>
+void Build(World& world, unsigned seed) {
+    std::mt19937 random(seed);
+    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+    world.Folder("/src");
+    world.Folder("/dst");
+    std::vector<std::string> folders = {""};
+    std::set<std::string> destination_folders = {""};  // real ones, not links
+    for (int i = 0; i < 14; ++i) {
+        const std::string parent = folders[random() % folders.size()];
+        const std::string folder = parent + (chance(15) ? "/D" : "/d") + std::to_string(i % 11);
+        if (world.Exists("/src" + folder))
+            continue;
+        folders.push_back(folder);
+        world.Folder("/src" + folder);
+        if (!destination_folders.contains(parent) || world.Exists("/dst" + folder)) {
+            continue;
+        } else if (chance(10)) {
+            world.Link("/dst" + folder, chance(50) ? "../elsewhere" : ".");
+        } else if (chance(50)) {
+            world.Folder("/dst" + folder);
+            destination_folders.insert(folder);
+        }
+        if (chance(5))
+            world.Fail(Op::kListFolder, "/src" + folder, AccessDenied());
+        if (chance(5))
+            world.Fail(Op::kCreateFolder, "/dst" + folder, AccessDenied());
+    }
+    std::uint64_t bytes = 0;
+    for (int i = 0; i < 90; ++i) {
+        const std::string folder = folders[random() % folders.size()];
+        const std::string name = folder + (chance(30) ? "/F" : "/f") + std::to_string(i % 30) +
+                                 (chance(20) ? ".tmp" : ".txt");
+        const std::string source = "/src" + name;
+        const std::string destination = "/dst" + name;
+        const std::string content(1 + random() % 200, 'a' + i % 26);
+        world.File(source, content, 1'000'000'000'000'000'000LL + (random() % 3) * 1'000);
+        bytes += content.size();
+        if (chance(40) && destination_folders.contains(folder) && !world.Exists(destination)) {
+            const std::string old = "old " + name;
+            world.File(destination, old, 1'000'000'000'000'000'000LL + (random() % 3) * 1'000);
+            bytes += old.size();
+        }
+        switch (random() % 12) {
+            case 0:
+                world.Fail(Op::kCopyFile, source, AccessDenied());
+                break;
+            case 1:
+                world.Fail(Op::kCommitCopy, destination, NoSpace());
+                break;
+            case 2:
+                world.Fail(Op::kFindFile, destination, AccessDenied());
+                break;
+            case 3:
+                world.Fail(Op::kCheckDeletable, destination, AccessDenied());
+                break;
+            case 4:
+                world.Fail(Op::kFindFile, source, NoSuchFile());
+                break;
+            default:
+                break;
+        }
+    }
+    if (chance(30)) {
+        world.Capacity(bytes + random() % bytes);  // what is there, and room for some copies
+    }
+}
 
 struct Scenario {
     unsigned seed;
@@ -21,95 +171,53 @@ struct Scenario {
     int stop_at_line;  // -1: never
 };
 
-/// A random tree under C:\Data, a partial older or newer copy of it under E:\Copy, and failures
-/// injected at random items. The same seed always builds the same world.
-void BuildWorld(InMemoryFileSystem& fs, unsigned seed) {
-    std::mt19937 random(seed);
-    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
-    fs.AddFolder("C:\\Data");
-    fs.AddFolder("E:\\Copy");
-    std::vector<std::string> folders = {""};
-    for (int i = 0; i < 12; ++i) {
-        const std::string parent = folders[random() % folders.size()];
-        const std::string folder = parent + "\\d" + std::to_string(i);
-        folders.push_back(folder);
-        fs.AddFolder("C:\\Data" + folder);
-        if (chance(50))
-            fs.AddFolder("E:\\Copy" + folder);
-        if (chance(5))
-            fs.FailOn(Op::kListFolder, "C:\\Data" + folder, AccessDenied());
-        if (chance(5))
-            fs.FailOn(Op::kCreateFolder, "E:\\Copy" + folder, AccessDenied());
-    }
-    for (int i = 0; i < 80; ++i) {
-        const std::string folder = folders[random() % folders.size()];
-        const std::string name =
-            folder + "\\f" + std::to_string(i) + (chance(20) ? ".tmp" : ".txt");
-        const FileTime time = 1'000 + static_cast<FileTime>(random() % 3);
-        const int attributes =
-            (chance(10) ? kHiddenAttribute : 0) | (chance(5) ? kSystemAttribute : 0);
-        fs.AddFile("C:\\Data" + name, "source " + name, time, attributes);
-        if (chance(40) && fs.Exists("E:\\Copy" + folder)) {
-            fs.AddFile("E:\\Copy" + name, "old " + name,
-                       1'000 + static_cast<FileTime>(random() % 3));
-        }
-        const std::string source = "C:\\Data" + name;
-        const std::string destination = "E:\\Copy" + name;
-        switch (random() % 12) {
-            case 0:
-                fs.FailOn(Op::kCopyFile, source, AccessDenied());
-                break;
-            case 1:
-                fs.FailOn(Op::kCommitCopy, destination, NoSpace());
-                break;
-            case 2:
-                fs.FailOn(Op::kFindFile, destination, AccessDenied());
-                break;
-            case 3:
-                fs.FailOn(Op::kCheckDeletable, destination, AccessDenied());
-                break;
-            case 4:
-                fs.FailOn(Op::kFindFile, source, NoSuchFile());
-                break;
-            default:
-                break;
-        }
-    }
-}
-
 struct Outcome {
     std::vector<std::string> lines;
-    std::map<std::string, std::string> destination;
-    std::map<std::string, std::string> source;
+    Tree source;
+    Tree destination;
     SyncStats stats;
     std::size_t pending_staged = 0;
 };
 
+template <typename World>
 Outcome RunOnce(const Scenario& scenario, RunConcurrency concurrency) {
-    InMemoryFileSystem fs{PathSyntax::Windows()};
-    BuildWorld(fs, scenario.seed);
+    World world;
+    Build(world, scenario.seed);
+    SyncSettings settings = scenario.settings;
+    settings.source_path = world.Path("/src");
+    settings.destination_path = world.Path("/dst");
     RecordingRunView view;
     FakeClock clock;
     FakeTextFormat format;
-    RunController controller(fs, view, view, clock, format, scenario.exclude_list, concurrency);
+    RunController controller(world.fs(), view, view, clock, format, scenario.exclude_list,
+                             concurrency);
     int line_count = 0;
     view.on_line = [&](const ResultLine&) {
         if (++line_count == scenario.stop_at_line)
             controller.StopClicked();
     };
-    controller.SynchronizeNow(scenario.settings);
-    return Outcome{view.Texts(), fs.Snapshot("E:\\Copy"), fs.Snapshot("C:\\Data"),
-                   controller.Stats(), fs.PendingStagedCopies()};
+    controller.SynchronizeNow(settings);
+    Outcome outcome{{},
+                    world.Snapshot("/src"),
+                    world.Snapshot("/dst"),
+                    controller.Stats(),
+                    world.PendingStagedCopies()};
+    for (const std::string& line : view.Texts())
+        outcome.lines.push_back(world.Display(line));
+    return outcome;
 }
 
-TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
-    std::mt19937 random(20261206);
-    for (int trial = 0; trial < 120; ++trial) {
+template <typename World>
+class ConcurrencyEquivalence : public ::testing::Test {};
+using Worlds = ::testing::Types<MemoryWorld, PosixWorld>;
+TYPED_TEST_SUITE(ConcurrencyEquivalence, Worlds);
+
+TYPED_TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
+    std::mt19937 random(20261207);
+    for (int trial = 0; trial < TypeParam::kTrials; ++trial) {
         Scenario scenario;
         scenario.seed = static_cast<unsigned>(random());
         SyncSettings& settings = scenario.settings;
-        settings.source_path = "C:\\Data";
-        settings.destination_path = "E:\\Copy";
         settings.style = static_cast<SyncStyle>(random() % 3);
         settings.preview_only = random() % 4 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
         settings.use_exclude_list =
@@ -118,14 +226,16 @@ TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
         settings.ignore_system = static_cast<CheckState>(random() % 2);
         settings.log_ignored = static_cast<CheckState>(random() % 2);
         settings.reverse_sync = random() % 3 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
-        scenario.exclude_list = {"", "\\D3", ".TMP", "f1"};
+        scenario.exclude_list = {"", "/D3", ".TMP", "f1"};
         scenario.stop_at_line = random() % 3 == 0 ? static_cast<int>(random() % 60) : -1;
         SCOPED_TRACE("trial " + std::to_string(trial) + " seed " + std::to_string(scenario.seed));
 
-        const Outcome sequential = RunOnce(scenario, RunConcurrency{.workers = 0});
-        for (RunConcurrency concurrency : {RunConcurrency{.workers = 2, .bounds = {.files = 4}},
-                                           RunConcurrency{.workers = 4, .bounds = {.files = 64}}}) {
-            const Outcome concurrent = RunOnce(scenario, concurrency);
+        const Outcome sequential = RunOnce<TypeParam>(scenario, RunConcurrency{.workers = 0});
+        // Few files ahead and copies staged whatever the space left; many files ahead.
+        for (const RunConcurrency concurrency :
+             {RunConcurrency{.workers = 2, .bounds = {.files = 4, .spare_space = 0}},
+              RunConcurrency{.workers = 4, .bounds = {.files = 64}}}) {
+            const Outcome concurrent = RunOnce<TypeParam>(scenario, concurrency);
             ASSERT_EQ(concurrent.lines, sequential.lines);
             ASSERT_EQ(concurrent.destination, sequential.destination);
             ASSERT_EQ(concurrent.source, sequential.source);

@@ -1,4 +1,9 @@
 // Pause, Stop, the progress bar and the time-remaining estimate.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <thread>
+
 #include "engine/progress.h"
 #include "tests/engine/run_fixture.h"
 
@@ -134,6 +139,67 @@ TEST(EstimateSecondsLeft, CutsToHundredths) {
     EXPECT_DOUBLE_EQ(EstimateSecondsLeft(7.0, 3, 10), 16.33);
     EXPECT_DOUBLE_EQ(EstimateSecondsLeft(3.0, 1, 10), 27.0);
     EXPECT_DOUBLE_EQ(EstimateSecondsLeft(1.0, 12, 10), -0.17);  // more files than counted
+}
+
+}  // namespace
+}  // namespace tidemark::testing
+
+namespace tidemark::testing {
+namespace {
+
+using PauseStopTest = WindowsRunTest;
+
+TEST_F(PauseStopTest, WhilePausedNoFileWorkStartsAndNextToNoTimeIsSpent) {
+    for (int i = 0; i < 300; ++i) {
+        fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
+    }
+    int calls_at_pause = 0;
+    view.on_line = [&](const ResultLine& line) {
+        if (line.text.starts_with("Sychronization of ")) {
+            controller.PauseClicked();  // before the walk and its helpers begin
+            calls_at_pause = fs.Calls();
+        }
+    };
+    int calls_when_waiting = 0;
+    int calls_after_a_second = 0;
+    double seconds_spent = -1.0;
+    view.on_events = [&] {
+        if (view.sleeps != 1 || seconds_spent >= 0.0) {
+            return;
+        }
+        auto used = [] {
+            struct rusage usage {};
+            ::getrusage(RUSAGE_SELF, &usage);
+            return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        };
+        calls_when_waiting = fs.Calls();
+        const double before = used();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        seconds_spent = used() - before;
+        calls_after_a_second = fs.Calls();
+        controller.PauseClicked();
+    };
+    Run();
+    // The walk finishes its first file; nothing is prepared ahead meanwhile.
+    EXPECT_LT(calls_when_waiting - calls_at_pause, 10);
+    EXPECT_EQ(calls_after_a_second, calls_when_waiting);
+    EXPECT_LT(seconds_spent, 0.05);
+    EXPECT_EQ(controller.Stats().copied_files, 300);
+}
+
+TEST_F(PauseStopTest, TheBarIsFullAtTheEndOfAPassThatWasNotStopped) {
+    // Skipping an excluded tree moves the bar as counting does; it must not stretch the bar.
+    for (int i = 0; i < 40; ++i) {
+        fs.AddFolder("C:\\Data\\Skipped\\S" + std::to_string(i));
+    }
+    fs.AddFile("C:\\Data\\Skipped\\a.txt");
+    fs.AddFile("C:\\Data\\kept.txt");
+    exclude_list = {"Skipped"};
+    settings.use_exclude_list = CheckState::kChecked;
+    Run();
+    EXPECT_EQ(view.progress_maximum, 2);
+    EXPECT_EQ(view.progress_values.back(), 2);
 }
 
 }  // namespace

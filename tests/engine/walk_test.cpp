@@ -334,3 +334,36 @@ TEST(EnsureFolderPathTest, CreatesOnlyTheMissingLevels) {
 
 }  // namespace
 }  // namespace tidemark::testing
+
+namespace tidemark::testing {
+namespace {
+
+TEST(CaseFoldingDestination, TwoNamesForOneItemGiveOneCopyAndNoFailure) {
+    for (const int workers : {0, 2}) {
+        SCOPED_TRACE("workers " + std::to_string(workers));
+        InMemoryFileSystem fs;
+        fs.FoldCaseBelow("/dst");
+        fs.AddFolder("/dst");
+        fs.AddFile("/src/new/A.txt", "upper", 2);
+        fs.AddFile("/src/new/a.txt", "lower", 2);
+        RecordingRunView view;
+        FakeClock clock;
+        FakeTextFormat format;
+        const ExcludeList exclude_list;
+        SyncSettings settings;
+        settings.source_path = "/src";
+        settings.destination_path = "/dst";
+        RunController controller(fs, view, view, clock, format, exclude_list,
+                                 RunConcurrency{.workers = workers});
+        controller.SynchronizeNow(settings);
+        // The second name finds the first one's copy, in a folder new to the pass too.
+        EXPECT_EQ(WalkLines(view.Texts()),
+                  (Lines{"Creating Folder /dst/new", "Creating file /dst/new/A.txt"}));
+        EXPECT_EQ(controller.Stats().copied_files, 1);
+        EXPECT_EQ(controller.Stats().existing_files, 1);
+        EXPECT_EQ(fs.ContentOf("/dst/new/a.txt"), "upper");
+    }
+}
+
+}  // namespace
+}  // namespace tidemark::testing

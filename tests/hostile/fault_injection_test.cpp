@@ -182,7 +182,9 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurn) {
     int fired_cases = 0;
     for (const Variant& variant : kVariants) {
         const Outcome faultless = RunVariant(variant, {});
-        for (const auto& [operation, operation_name] : operations) {
+        for (const auto& named : operations) {
+            const auto operation = named.first;  // a lambda cannot capture a binding
+            const auto& operation_name = named.second;
             for (const std::string& path : paths) {
                 for (const Failure& failure : failures) {
                     const std::string what = std::string(variant.name) + ", " + operation_name +

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
@@ -24,64 +26,98 @@ bool Shell(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-/// An exFAT file system mounted at a folder for as long as the object lives.
-class ExfatMount {
+/// A file system mounted at a folder for as long as the object lives: exFAT from an image, or
+/// a small tmpfs.
+class Mount {
   public:
-    explicit ExfatMount(const TemporaryFolder& folder)
-        : image_(folder / "exfat.img"), mount_point_(folder / "exfat") {
-        MakeFolders(mount_point_);
-        if (::geteuid() != 0) {
-            why_not_ = "mounting needs root";
-            return;
+    static Mount Exfat(const TemporaryFolder& folder) {
+        Mount mount(folder / "exfat");
+        const std::string image = folder / "exfat.img";
+        if (!mount.why_not_.empty()) {
+            return mount;
         }
-        if (!Shell("truncate -s 64M " + image_ + " && mkfs.exfat " + image_)) {
-            why_not_ = "mkfs.exfat is missing or failed";
-            return;
+        if (!Shell("truncate -s 64M " + image + " && mkfs.exfat " + image)) {
+            mount.why_not_ = "mkfs.exfat is missing or failed";
+            return mount;
         }
-        FILE* losetup = ::popen(("losetup -f --show " + image_ + " 2>/dev/null").c_str(), "r");
+        FILE* losetup = ::popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
         char device[64] = {};
         if (losetup == nullptr || std::fgets(device, sizeof device, losetup) == nullptr) {
-            why_not_ = "no loop device";
+            mount.why_not_ = "no loop device";
         }
         if (losetup != nullptr) {
             ::pclose(losetup);
         }
-        loop_device_ = device;
-        while (!loop_device_.empty() && loop_device_.back() == '\n') {
-            loop_device_.pop_back();
+        mount.loop_device_ = device;
+        while (!mount.loop_device_.empty() && mount.loop_device_.back() == '\n') {
+            mount.loop_device_.pop_back();
         }
-        if (!why_not_.empty()) {
-            return;
+        if (mount.why_not_.empty() &&
+            !Shell("mount -t exfat " + mount.loop_device_ + " " + mount.path_) &&
+            !Shell("mount.exfat-fuse " + mount.loop_device_ + " " + mount.path_)) {
+            mount.why_not_ = "neither the kernel nor FUSE mounts exFAT here";
         }
-        if (!Shell("mount -t exfat " + loop_device_ + " " + mount_point_) &&
-            !Shell("mount.exfat-fuse " + loop_device_ + " " + mount_point_)) {
-            why_not_ = "neither the kernel nor FUSE mounts exFAT here";
-            return;
-        }
-        mounted_ = true;
+        return mount;
     }
-    ~ExfatMount() {
-        if (mounted_) {
-            Shell("umount " + mount_point_);
+    static Mount Tmpfs(const TemporaryFolder& folder, const std::string& size) {
+        Mount mount(folder / "tmpfs");
+        if (mount.why_not_.empty() &&
+            !Shell("mount -t tmpfs -o size=" + size + " tmpfs " + mount.path_)) {
+            mount.why_not_ = "tmpfs cannot be mounted here";
+        }
+        return mount;
+    }
+    Mount(Mount&& other) noexcept
+        : path_(std::move(other.path_)),
+          loop_device_(std::move(other.loop_device_)),
+          why_not_(std::move(other.why_not_)) {
+        other.why_not_ = "moved";
+        other.loop_device_.clear();
+    }
+    ~Mount() {
+        if (why_not_.empty()) {
+            Shell("umount " + path_);
         }
         if (!loop_device_.empty()) {
             Shell("losetup -d " + loop_device_);
         }
     }
-    ExfatMount(const ExfatMount&) = delete;
-    ExfatMount& operator=(const ExfatMount&) = delete;
 
-    bool mounted() const { return mounted_; }
+    bool mounted() const { return why_not_.empty(); }
     const std::string& why_not() const { return why_not_; }
-    const std::string& path() const { return mount_point_; }
+    const std::string& path() const { return path_; }
 
   private:
-    std::string image_;
-    std::string mount_point_;
+    explicit Mount(std::string path) : path_(std::move(path)) {
+        MakeFolders(path_);
+        if (::geteuid() != 0) {
+            why_not_ = "mounting needs root";
+        }
+    }
+
+    std::string path_;
     std::string loop_device_;
     std::string why_not_;
-    bool mounted_ = false;
 };
+
+struct PassResult {
+    Lines lines;
+    SyncStats stats;
+};
+
+PassResult RunPass(SyncSettings settings, SyncStyle style, int workers) {
+    settings.style = style;
+    Executor executor;
+    PosixFileSystem fs(PosixFileSystem::kSettleTime, &executor);
+    RecordingRunView view;
+    FakeClock clock;
+    FakeTextFormat format;
+    const ExcludeList exclude_list;
+    RunController controller(fs, view, view, clock, format, exclude_list,
+                             RunConcurrency{.workers = workers, .executor = &executor});
+    controller.SynchronizeNow(settings);
+    return PassResult{WalkLines(view.Texts()), controller.Stats()};
+}
 
 class ExfatTest : public ::testing::Test {
   protected:
@@ -96,27 +132,17 @@ class ExfatTest : public ::testing::Test {
     }
 
     Lines Run(SyncStyle style, int workers = Executor::DefaultWorkers()) {
-        settings.style = style;
-        PosixFileSystem fs;
-        RecordingRunView view;
-        FakeClock clock;
-        FakeTextFormat format;
-        ExcludeList exclude_list;
-        RunConcurrency concurrency;
-        concurrency.workers = workers;
-        RunController(fs, view, view, clock, format, exclude_list, concurrency)
-            .SynchronizeNow(settings);
-        return WalkLines(view.Texts());
+        return RunPass(settings, style, workers).lines;
     }
 
     TemporaryFolder folder;
-    ExfatMount exfat{folder};
+    Mount exfat = Mount::Exfat(folder);
     std::string source = folder / "src";
     std::string destination = exfat.path() + "/backup";
     SyncSettings settings;
 };
 
-TEST_F(ExfatTest, NewFilesAreCreatedAndAnUnchangedTreeIsNotCopiedAgain) {
+TEST_F(ExfatTest, CopiesAreNotCopiedAgainButTouchedFilesAreUpdated) {
     // Times with fractions of a second, which exFAT cannot keep.
     for (int i = 0; i < 6; ++i) {
         const std::string path = source + "/sub/file" + std::to_string(i) + ".txt";
@@ -131,6 +157,81 @@ TEST_F(ExfatTest, NewFilesAreCreatedAndAnUnchangedTreeIsNotCopiedAgain) {
                   "content " + std::to_string(i));
     }
     EXPECT_EQ(Run(SyncStyle::kNormal), Lines{});
+
+    for (int i = 0; i < 3; ++i) {
+        const std::string path = source + "/sub/file" + std::to_string(i) + ".txt";
+        WriteFile(path, "touched " + std::to_string(i));
+        SetModified(path, 1'700'000'101'000'000'000 + i * 333'333'333LL);
+    }
+    EXPECT_EQ(Run(SyncStyle::kNormal).size(), 3u);
+    EXPECT_EQ(ReadFile(destination + "/sub/file2.txt"), "touched 2");
+    EXPECT_EQ(Run(SyncStyle::kNormal), Lines{});
+}
+
+TEST_F(ExfatTest, NamesThatDifferOnlyInCaseGiveWhatOneFileAtATimeGives) {
+    MakeFolders(source + "/Photos");
+    MakeFolders(source + "/photos");
+    WriteFile(source + "/Photos/A.jpg", "first");
+    WriteFile(source + "/photos/a.jpg", "second");
+    WriteFile(source + "/Readme.txt", "one");
+    WriteFile(source + "/README.TXT", "two");
+    std::vector<Lines> results;
+    std::vector<std::string> trees;
+    for (const int workers : {0, 2}) {
+        std::filesystem::remove_all(destination);
+        MakeFolders(destination);
+        Lines lines = Run(SyncStyle::kBackup, workers);
+        const Lines again = Run(SyncStyle::kBackup, workers);
+        lines.insert(lines.end(), again.begin(), again.end());
+        results.push_back(lines);
+        std::string tree;
+        for (const auto& item : std::filesystem::recursive_directory_iterator(destination)) {
+            tree += item.path().string() + "=" +
+                    (item.is_directory() ? "folder" : ReadFile(item.path())) + "\n";
+        }
+        trees.push_back(tree);
+    }
+    EXPECT_EQ(results[1], results[0]);
+    EXPECT_EQ(trees[1], trees[0]);
+    for (const std::string& line : results[0]) {
+        EXPECT_EQ(line.find("could not be processed"), std::string::npos) << line;
+    }
+}
+
+}  // namespace
+}  // namespace tidemark::testing
+
+namespace tidemark::testing {
+namespace {
+
+TEST(FullDestinationTest, EveryFileIsReplacedAsOneFileAtATimeReplacesThem) {
+    TemporaryFolder folder;
+    const Mount small = Mount::Tmpfs(folder, "36M");
+    if (!small.mounted()) {
+        GTEST_SKIP() << "no small file system to test on: " << small.why_not();
+    }
+    const std::string source = folder / "src";
+    const std::string destination = small.path() + "/dst";
+    MakeFolders(source);
+    MakeFolders(destination);
+    for (int i = 0; i < 28; ++i) {
+        const std::string name = "/f" + std::to_string(i) + ".bin";
+        WriteFile(source + name, std::string(1 << 20, static_cast<char>('a' + i % 26)));
+        WriteFile(destination + name, std::string(1 << 20, '.'));
+    }
+    // Only 4 MiB stay free: each replacement needs the room of the file it replaces.
+    const std::uint64_t free = *PosixFileSystem().FreeSpace(destination);
+    WriteFile(small.path() + "/filler", std::string(free - (4 << 20), 'x'));
+    SyncSettings settings;
+    settings.source_path = source;
+    settings.destination_path = destination;
+    for (const int workers : {0, 2}) {
+        SCOPED_TRACE("workers " + std::to_string(workers));
+        const PassResult result = RunPass(settings, SyncStyle::kBackup, workers);
+        EXPECT_EQ(result.stats.updated_files, 28);
+        EXPECT_EQ(result.stats.other_errors, 0);
+        EXPECT_EQ(ReadFile(destination + "/f27.bin"), std::string(1 << 20, 'b'));
+    }
 }
 
 }  // namespace

@@ -150,6 +150,12 @@ TEST_F(PosixSyncTest, NormalReplacesOnlyOlderFilesEvenWhenReadOnly) {
     for (const char* name : {"older", "equal", "newer"})
         SetModified(source + "/" + name, kNew);
     SetModified(destination + "/older", kOld);
+    // Half a second newer than a destination on a whole second: this file system keeps every
+    // nanosecond, so that is newer.
+    WriteFile(source + "/half", "new");
+    WriteFile(destination + "/half", "old");
+    SetModified(source + "/half", 1'700'000'001'500'000'000);
+    SetModified(destination + "/half", 1'700'000'001'000'000'000);
     SetModified(destination + "/equal", kNew);
     SetModified(destination + "/newer", kNew + 1);
     ::chmod((destination + "/older").c_str(), 0444);
@@ -157,9 +163,13 @@ TEST_F(PosixSyncTest, NormalReplacesOnlyOlderFilesEvenWhenReadOnly) {
 
     Run();
 
-    EXPECT_EQ(WalkLines(), (Lines{"Updating file " + destination +
-                                  "/older - orig: @1000000000, "
-                                  "new: @1100000000"}));
+    Lines walk = WalkLines();
+    std::sort(walk.begin(), walk.end());
+    EXPECT_EQ(
+        walk,
+        (Lines{"Updating file " + destination + "/half - orig: @1700000001, new: @1700000001",
+               "Updating file " + destination + "/older - orig: @1000000000, new: @1100000000"}));
+    EXPECT_EQ(ReadFile(destination + "/half"), "new");
     EXPECT_EQ(ReadFile(destination + "/older"), "new");
     EXPECT_EQ(ModifiedOf(destination + "/older"), kNew);
     EXPECT_EQ(ReadFile(destination + "/equal"), "old");

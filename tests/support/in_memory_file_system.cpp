@@ -247,6 +247,11 @@ std::optional<FolderIdentity> InMemoryFileSystem::IdentityOf(const std::string& 
     return FolderIdentity{1, node->identity};
 }
 
+int InMemoryFileSystem::Calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+
 int InMemoryFileSystem::InjectedFailuresFired() const {
     std::lock_guard lock(mutex_);
     return faults_fired_;
@@ -349,6 +354,7 @@ bool InMemoryFileSystem::FolderExists(const std::string& path) {
 
 Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
     std::lock_guard lock(mutex_);
+    ++calls_;
     if (auto failure = InjectedFailure(Operation::kListFolder, path))
         return *failure;
     const Node* folder = Find(path);
@@ -385,6 +391,7 @@ Result<FolderListing> InMemoryFileSystem::ListFolderAgain(const std::string& pat
 Result<std::optional<FileStatus>> InMemoryFileSystem::FindFileIn(const HeldFolder*,
                                                                  const std::string& path) {
     std::lock_guard lock(mutex_);
+    ++calls_;
     if (auto failure = InjectedFailure(Operation::kFindFile, path))
         return *failure;
     const Node* node = Find(path);
@@ -399,6 +406,7 @@ Result<StagedCopy> InMemoryFileSystem::StageCopyIn(const HeldFolder*, const Held
                                                    const FileEntry& source,
                                                    const std::string& destination) {
     std::lock_guard lock(mutex_);
+    ++calls_;
     if (auto failure = InjectedFailure(Operation::kCopyFile, source.path))
         return *failure;
     if (auto failure = InjectedFailure(Operation::kCopyFile, destination))

@@ -53,6 +53,8 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     void SetTimePrecision(const std::string& root, FileTime step, bool round_up = false);
     /// How many calls failed through FailOn so far.
     int InjectedFailuresFired() const;
+    /// How many times the files or folders of the tree were looked at or copied so far.
+    int Calls() const;
 
     // Looking at the tree.
     bool Exists(const std::string& path) const;
@@ -132,6 +134,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     /// The time precision that holds for the item at key, if any.
     const TimePrecision* PrecisionAt(const std::string& key) const;
     mutable int faults_fired_ = 0;
+    int calls_ = 0;
     std::map<std::string, Node> staged_;
     std::uint64_t staged_counter_ = 0;
     std::uint64_t versions_ = 0;
