@@ -175,7 +175,7 @@ struct Scenario {
 int Usage() {
     std::fprintf(stderr,
                  "usage: tidemark-bench compare [--files N] [--runs N] [--work DIR] "
-                 "[--source DIR] [--keep] [--verbose]\n");
+                 "[--source DIR] [--baseline BUILD_BIN_DIR] [--keep] [--verbose]\n");
     return 2;
 }
 
@@ -187,6 +187,7 @@ int CompareCommand(int argc, char** argv) {
     int runs = 5;
     std::string work;
     std::string source;
+    std::string baseline;
     bool keep = false;
     bool verbose = false;
     for (int i = 0; i < argc; ++i) {
@@ -209,6 +210,8 @@ int CompareCommand(int argc, char** argv) {
             work = argv[++i];
         else if (option == "--source")
             source = argv[++i];
+        else if (option == "--baseline")
+            baseline = argv[++i];
         else
             return Usage();
     }
@@ -263,11 +266,24 @@ int CompareCommand(int argc, char** argv) {
     const Contender rsync{"rsync -a", {"rsync", "-a", source + "/"}, "/"};
     const Contender rsync_all{"rsync -a -I", {"rsync", "-a", "-I", source + "/"}, "/"};
     const Contender cp{"cp -a", {"cp", "-a", source + "/."}, ""};
+    // Another build's programs, measured in the same turns, for "as fast as before".
+    const std::string old_bench = baseline + "/tidemark-bench";
+    const std::string old_window = baseline + "/tidemark-window-bench";
     auto scenario = [&](std::string name, const char* style, std::vector<Contender> rivals,
                         bool fresh, bool touch) {
         Scenario made{std::move(name), {tidemark(style)}, fresh, touch};
         if (has_window)
             made.contenders.push_back(windowed(style));
+        if (!baseline.empty()) {
+            made.contenders.push_back(Contender{"old headless",
+                                                {old_bench, "run", "--style", style,
+                                                 "--ignore-hidden", "0", "--ignore-system", "0",
+                                                 source},
+                                                ""});
+            if (has_window && fs::exists(old_window))
+                made.contenders.push_back(
+                    Contender{"old window", {old_window, "--style", style, source}, ""});
+        }
         for (Contender& rival : rivals)
             made.contenders.push_back(std::move(rival));
         return made;
@@ -357,6 +373,14 @@ int CompareCommand(int argc, char** argv) {
                     cell(ratio(headless, rival), "").c_str(),
                     cell(ratio(headless, copier), "").c_str(),
                     cell(ratio(window_run, headless), "").c_str());
+        if (!baseline.empty()) {
+            const auto old_headless = median("old headless");
+            const auto old_window_run = median("old window");
+            std::printf("%-21s %10s %10s %21s h/old %s, w/old %s\n", "  baseline",
+                        cell(old_headless, " s").c_str(), cell(old_window_run, " s").c_str(), "",
+                        cell(ratio(headless, old_headless), "").c_str(),
+                        cell(ratio(window_run, old_window_run), "").c_str());
+        }
         std::fflush(stdout);
     }
     std::printf(

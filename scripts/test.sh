@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tidemark and runs every test: a warnings-as-errors build, a
-# build of the core without Qt under ThreadSanitizer (so a stray Qt include breaks it and the
-# worker threads are checked), and a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# Clang build of the core without Qt under ThreadSanitizer (so a stray Qt include breaks it,
+# the compiler checks every lock with -Wthread-safety and the worker threads are checked while
+# they run), and a build under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -23,7 +23,8 @@ run_suite() {
 
 run_suite checked -DCMAKE_BUILD_TYPE=RelWithDebInfo
 TSAN_OPTIONS=halt_on_error=1 \
-  run_suite core-without-qt -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_WITH_QT=OFF -DTIDEMARK_SANITIZE_THREADS=ON
+  run_suite core-without-qt -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_WITH_QT=OFF -DTIDEMARK_SANITIZE_THREADS=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/sanitizers/lsan.supp" \
   run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_SANITIZE=ON

@@ -1,6 +1,6 @@
 // The crash campaign in CI: real passes killed with SIGKILL at random moments, fewer trials
 // than by hand (tidemark-crash --trials 120 runs the full campaign).
-#include "bench/crash_campaign.h"
+#include "tests/apparatus/crash_campaign.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ int FromEnvironment(const char* name, int fallback) {
 TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {
     const char* scale = std::getenv("TIDEMARK_CHECK_SCALE");
     const bool small = scale != nullptr && std::string(scale) == "small";
-    bench::CrashCampaignOptions options;
+    CrashCampaignOptions options;
     options.bench_path = TIDEMARK_BENCH_PATH;
     options.trials = FromEnvironment("TIDEMARK_CRASH_TRIALS", small ? 6 : 24);
     options.seed = static_cast<std::uint64_t>(FromEnvironment("TIDEMARK_CRASH_SEED", 1));
@@ -27,8 +27,8 @@ TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {
         options.large_size = 4 << 20;
     }
 
-    const bench::CrashCampaignResult result = bench::RunCrashCampaign(options, stdout);
-    bench::ReportLossTable({result.tally});
+    const CrashCampaignResult result = RunCrashCampaign(options, stdout);
+    ReportLossTable({result.tally});
 
     for (const std::string& problem : result.problems) {
         ADD_FAILURE() << problem;

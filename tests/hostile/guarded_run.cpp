@@ -87,7 +87,7 @@ bool Deserialize(const std::string& bytes, CaseReport& report) {
 
 class LossTableEnvironment final : public ::testing::Environment {
   public:
-    void TearDown() override { bench::ReportLossTable({Tally()}); }
+    void TearDown() override { ReportLossTable({Tally()}); }
 };
 
 const bool kTableRegistered =
@@ -146,13 +146,13 @@ void HandOverToUnprivilegedUser(const std::string& root) {
     }
 }
 
-bench::LossTally& Tally() {
-    static bench::LossTally tally;
+LossTally& Tally() {
+    static LossTally tally;
     return tally;
 }
 
 void Record(const GuardedResult& result) {
-    bench::LossTally& tally = Tally();
+    LossTally& tally = Tally();
     ++tally.cases;
     tally.files_compared += result.report.files_compared;
     tally.bytes_lost += result.report.bytes_lost;

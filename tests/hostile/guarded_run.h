@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/loss_table.h"
+#include "tests/apparatus/loss_table.h"
 
 namespace tidemark::testing {
 
@@ -47,7 +47,7 @@ GuardedResult RunGuarded(const std::function<CaseReport()>& body, const GuardedO
 void HandOverToUnprivilegedUser(const std::string& root);
 
 /// The tally of this test program, printed as the nothing-lost table when it ends.
-bench::LossTally& Tally();
+LossTally& Tally();
 
 /// Adds a finished case to the tally.
 void Record(const GuardedResult& result);

@@ -24,7 +24,7 @@
 #include <thread>
 
 #include "bench/split_mix64.h"
-#include "bench/tree_snapshot.h"
+#include "tests/apparatus/tree_snapshot.h"
 #include "engine/file_decision.h"
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
@@ -35,8 +35,6 @@
 namespace tidemark::testing {
 namespace {
 
-using bench::ItemState;
-using bench::TreeSnapshot;
 
 const bool kNamed = (Tally().suite = "hostile trees, real folders", true);
 
@@ -55,7 +53,7 @@ enum class Due { kSource, kPrevious, kAbsent, kFolder };
 
 TreeSnapshot Snapshot(const std::string& root) {
     std::string error;
-    auto snapshot = bench::SnapshotTree(root, &error);
+    auto snapshot = SnapshotTree(root, &error);
     if (!snapshot)
         ADD_FAILURE() << error;
     return snapshot.value_or(TreeSnapshot{});
@@ -82,7 +80,7 @@ class HostileTreeTest : public ::testing::Test {
         settings.ignore_hidden = CheckState::kUnchecked;
         settings.ignore_system = CheckState::kUnchecked;
     }
-    ~HostileTreeTest() override { bench::RemoveTree(folder.path()); }
+    ~HostileTreeTest() override { RemoveTree(folder.path()); }
 
     /// Runs one pass and compares the destination with what is due: by default each file and
     /// link of the source is due as the source's version where the style copies it and as
@@ -189,14 +187,14 @@ class HostileTreeTest : public ::testing::Test {
             }
             if (wanted == nullptr && actual != nullptr) {
                 report.problems.push_back(path + " should not be in the destination, holds " +
-                                          bench::Describe(*actual));
+                                          Describe(*actual));
             } else if (wanted != nullptr && actual == nullptr) {
                 report.problems.push_back(path + " is missing from the destination, due " +
-                                          bench::Describe(*wanted));
+                                          Describe(*wanted));
             } else if (wanted != nullptr &&
                        (is_folder ? actual->kind != wanted->kind : !actual->SameVersion(*wanted))) {
-                report.problems.push_back(path + " holds " + bench::Describe(*actual) + ", due " +
-                                          bench::Describe(*wanted));
+                report.problems.push_back(path + " holds " + Describe(*actual) + ", due " +
+                                          Describe(*wanted));
             }
         }
     }
@@ -374,7 +372,7 @@ TEST_F(HostileTreeTest, FilesThatChangeBetweenTheCountAndTheWalk) {
         }
         // After the root was listed, before its files' turn.
         if (line.text == "Creating Folder " + dst + "/gone") {
-            bench::RemoveTree(src + "/gone");
+            RemoveTree(src + "/gone");
             ::unlink((src + "/vanishes.txt").c_str());
             ::unlink((src + "/vanishes-with-copy.txt").c_str());
             ::unlink((src + "/becomes-pipe.txt").c_str());
@@ -599,12 +597,12 @@ TEST(ChangingSourceTest, ACopyIsThePreviousFileOrAWholeVersionTheSourceHad) {
         return content;
     };
     const std::string previous = version(1000);
-    std::set<std::uint64_t> versions = {bench::DigestOf(previous), bench::DigestOf("")};
+    std::set<std::uint64_t> versions = {DigestOf(previous), DigestOf("")};
     constexpr int kVersions = 40;
     std::vector<std::string> contents;
     for (int k = 0; k < kVersions; ++k) {
         contents.push_back(version(k));
-        versions.insert(bench::DigestOf(contents.back()));
+        versions.insert(DigestOf(contents.back()));
     }
     WriteFile(source + "/big.bin", contents[0]);
 
@@ -638,7 +636,7 @@ TEST(ChangingSourceTest, ACopyIsThePreviousFileOrAWholeVersionTheSourceHad) {
         ExcludeList exclude_list;
         RunController(fs, view, view, clock, format, exclude_list).SynchronizeNow(settings);
         const std::string now = ReadFile(destination + "/big.bin");
-        EXPECT_TRUE(versions.contains(bench::DigestOf(now)))
+        EXPECT_TRUE(versions.contains(DigestOf(now)))
             << "pass " << pass << " left " << now.size() << " bytes of no version";
         const std::vector<std::string> texts = view.Texts();
         changed_lines += static_cast<int>(std::count(texts.begin(), texts.end(),

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "bench/loss_table.h"
+#include "tests/apparatus/loss_table.h"
 
-namespace tidemark::bench {
+namespace tidemark::testing {
 
 /// A crash campaign: real passes of the headless driver over a tree of large and small files,
 /// in Normal and in Backup, each killed with SIGKILL at a random moment. The same seed gives
@@ -47,4 +47,4 @@ CrashCampaignResult RunCrashCampaign(const CrashCampaignOptions& options, std::F
 /// when anything was lost, hung or crashed.
 int CrashCommand(int argc, char** argv);
 
-}  // namespace tidemark::bench
+}  // namespace tidemark::testing

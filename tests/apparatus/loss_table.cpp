@@ -1,9 +1,9 @@
-#include "bench/loss_table.h"
+#include "tests/apparatus/loss_table.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-namespace tidemark::bench {
+namespace tidemark::testing {
 
 namespace {
 
@@ -46,4 +46,4 @@ void ReportLossTable(const std::vector<LossTally>& rows) {
     }
 }
 
-}  // namespace tidemark::bench
+}  // namespace tidemark::testing

@@ -1,4 +1,4 @@
-#include "bench/tree_snapshot.h"
+#include "tests/apparatus/tree_snapshot.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-namespace tidemark::bench {
+namespace tidemark::testing {
 
 namespace {
 
@@ -274,4 +274,4 @@ std::string Describe(const ItemState& item) {
     return text;
 }
 
-}  // namespace tidemark::bench
+}  // namespace tidemark::testing

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace tidemark::bench {
+namespace tidemark::testing {
 
 /// What a nothing-lost check found: how many cases it tried and files it compared, how many
 /// bytes of the user's data it found lost, and how many runs hung or crashed.
@@ -27,4 +27,4 @@ std::string FormatLossTable(const std::vector<LossTally>& rows);
 /// tables of several programs together.
 void ReportLossTable(const std::vector<LossTally>& rows);
 
-}  // namespace tidemark::bench
+}  // namespace tidemark::testing

@@ -1,4 +1,4 @@
-#include "bench/crash_campaign.h"
+#include "tests/apparatus/crash_campaign.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -18,13 +18,15 @@
 #include <type_traits>
 
 #include "bench/split_mix64.h"
-#include "bench/tree_snapshot.h"
+#include "tests/apparatus/tree_snapshot.h"
 #include "engine/file_decision.h"
 #include "platform/posix_file_system.h"
 
 extern char** environ;
 
-namespace tidemark::bench {
+namespace tidemark::testing {
+
+using bench::SplitMix64;
 
 namespace {
 
@@ -657,4 +659,4 @@ int CrashCommand(int argc, char** argv) {
     return result.problems.empty() && result.tally.Clean() ? 0 : 1;
 }
 
-}  // namespace tidemark::bench
+}  // namespace tidemark::testing

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace tidemark::bench {
+namespace tidemark::testing {
 
 /// What one item of a real tree holds: enough to tell whether two items are the same version
 /// byte for byte, with the same times and permission bits.
@@ -44,4 +44,4 @@ bool RemoveTree(const std::string& root);
 /// A one-line description of an item for failure messages.
 std::string Describe(const ItemState& item);
 
-}  // namespace tidemark::bench
+}  // namespace tidemark::testing
