@@ -11,13 +11,11 @@ void LookUp(const Pass& pass, const FolderPlace& place, const FileEntry& file,
     if (prepared.skip) {
         return;
     }
-    if (prepared.destination.empty()) {
-        prepared.destination = pass.DestinationOf(file.path);
-    }
+    DestinationOf(pass, file, prepared);
     prepared.destination_status =
         place.new_destination
             ? Result<std::optional<FileStatus>>(std::nullopt)
-            : pass.fs.FindFileIn(place.staging_folder.get(), prepared.destination);
+            : pass.fs.FindFileIn(place.destination_folder.get(), prepared.destination);
     prepared.source_status.reset();
     const SyncStyle style = settings.EffectiveStyle();
     FileTime source_time = 0;
@@ -36,6 +34,19 @@ void LookUp(const Pass& pass, const FolderPlace& place, const FileEntry& file,
         }
     }
     prepared.action = ActionFor(exists, style, source_time, destination_time, pass.time_step);
+    if (prepared.action == FileAction::kKeep && prepared.destination_status.ok() &&
+        (!prepared.source_status || prepared.source_status->ok())) {
+        // Most files of a re-sync: nothing to write about, and the path is freed here, on the
+        // thread that made it.
+        std::string().swap(prepared.destination);
+    }
+}
+
+const std::string& DestinationOf(const Pass& pass, const FileEntry& file, PreparedFile& prepared) {
+    if (prepared.destination.empty()) {
+        prepared.destination = pass.DestinationOf(file.path);
+    }
+    return prepared.destination;
 }
 
 bool NeedsCopy(const Pass& pass, const PreparedFile& prepared) {
@@ -46,7 +57,7 @@ bool NeedsCopy(const Pass& pass, const PreparedFile& prepared) {
 void Stage(const Pass& pass, const FolderPlace& place, const FileEntry& file,
            PreparedFile& prepared) {
     prepared.staged = pass.fs.StageCopyIn(place.source_folder.get(), place.staging_folder.get(),
-                                          file, prepared.destination);
+                                          file, DestinationOf(pass, file, prepared));
     if (prepared.DestinationExists() && prepared.HoldsCopy()) {
         pass.fs.StartWritingOut(prepared.staged->value());
     }

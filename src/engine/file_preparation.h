@@ -14,12 +14,14 @@ namespace tidemark {
 struct FolderPlace {
     /// The source folder held open, where the file system offers that.
     std::shared_ptr<const HeldFolder> source_folder;
-    /// The destination folder held open or, while a new one does not exist yet, the folder
-    /// above it that copies are staged in; may be null.
+    /// The folder copies are staged in: the destination folder or, while a new one does not
+    /// exist yet, the nearest folder above it; may be null.
     std::shared_ptr<const HeldFolder> staging_folder;
     /// The destination folder was made by this pass (or, in a preview, found missing): none of
     /// its files is looked for.
     bool new_destination = false;
+    /// The destination folder held open, once it exists; may be null.
+    std::shared_ptr<const HeldFolder> destination_folder;
 };
 
 /// One file's decision and what it needs, made before its turn: nothing is visible at the
@@ -47,6 +49,9 @@ struct PreparedFile {
 /// and picks the action. Reads only, so it may run on any thread ahead of the file's turn.
 void LookUp(const Pass& pass, const FolderPlace& place, const FileEntry& file,
             PreparedFile& prepared);
+
+/// The destination path of a file that LookUp may have let go of.
+const std::string& DestinationOf(const Pass& pass, const FileEntry& file, PreparedFile& prepared);
 
 /// True when the decision calls for a copy and none is staged yet (a preview never copies).
 bool NeedsCopy(const Pass& pass, const PreparedFile& prepared);

@@ -118,8 +118,10 @@ class FileSystemPort {
     }
 
     /// True only for an existing folder; false for anything else, including a path that
-    /// cannot be examined. Below an anchored root a link to a folder is not one.
-    virtual bool FolderExists(const std::string& path) = 0;
+    /// cannot be examined. Below an anchored root a link to a folder is not one. `folder`,
+    /// when not null, is the item's folder held open, which reaches it quicker.
+    virtual bool FolderExistsIn(const HeldFolder* folder, const std::string& path) = 0;
+    bool FolderExists(const std::string& path) { return FolderExistsIn(nullptr, path); }
 
     /// The identity of an existing folder, where the file system can tell it.
     virtual std::optional<FolderIdentity> IdentityOf(const std::string& /*folder*/) {
@@ -186,8 +188,13 @@ class FileSystemPort {
 
     /// Puts a staged copy in place of its destination in one step. With overwrite false it
     /// fails when the destination exists; read-only destinations are replaced. On failure the
-    /// staged copy is still there, for DiscardCopy.
-    virtual Status CommitCopy(const StagedCopy& staged, bool overwrite) = 0;
+    /// staged copy is still there, for DiscardCopy. `folder`, when not null, is the
+    /// destination's folder held open, which reaches it quicker.
+    virtual Status CommitCopyIn(const HeldFolder* folder, const StagedCopy& staged,
+                                bool overwrite) = 0;
+    Status CommitCopy(const StagedCopy& staged, bool overwrite) {
+        return CommitCopyIn(nullptr, staged, overwrite);
+    }
 
     /// Removes a staged copy that will not be committed.
     virtual void DiscardCopy(const StagedCopy& staged) = 0;
@@ -217,7 +224,9 @@ class FileSystemPort {
 
     /// Succeeds when the existing file at path could be deleted (read-only files included);
     /// the step a replacement takes before the new copy is put in place. Changes nothing.
-    virtual Status CheckDeletable(const std::string& path) = 0;
+    /// `folder`, when not null, is the file's folder held open.
+    virtual Status CheckDeletableIn(const HeldFolder* folder, const std::string& path) = 0;
+    Status CheckDeletable(const std::string& path) { return CheckDeletableIn(nullptr, path); }
 
     /// Creates exactly one folder level. Fails when it exists or its parent is missing.
     virtual Status CreateFolder(const std::string& path) = 0;

@@ -29,32 +29,23 @@ void Walk::ProcessFile(const FileEntry& file, PreparedFile prepared, LookAhead::
     Report(file, prepared, failures);
 }
 
-Walk::FolderKey Walk::CurrentFolderKey() {
-    if (!folder_key_) {
-        const std::optional<FolderIdentity> identity = pass_.fs.IdentityOf(destination_folder_);
-        // Folders of unknown identity share one key: a change to one counts for all.
-        folder_key_ = identity ? FolderKey{identity->device, identity->inode} : FolderKey{0, 0};
-    }
-    return *folder_key_;
-}
-
 void Walk::Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place) {
-    if (last_change_ <= prepared.seen && !(place.new_destination && last_change_ > 0)) {
-        return;  // nothing changed since the file was looked at
-    }
-    const auto changed = changed_.find(CurrentFolderKey());
-    if (changed == changed_.end() || (!place.new_destination && changed->second <= prepared.seen)) {
+    if (!confirm_) {
         return;
     }
-    // An earlier file of this pass went to the same folder after this one was looked at (or,
-    // in a folder new to the pass, at all): two names of one file, on a destination that
-    // folds case, say.
+    const auto changed = last_changes_.find(folder_key_);
+    // A file of a new folder was decided without a look; any change counts for it.
+    if (changed == last_changes_.end() ||
+        (!place.new_destination && changed->second <= prepared.seen)) {
+        return;
+    }
     LookAgain(file, prepared, place);
 }
 
 void Walk::LookAgain(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place) {
-    prepared.seen = last_change_;
-    LookUp(pass_, FolderPlace{place.source_folder, nullptr, false}, file, prepared);
+    FolderPlace now = place;
+    now.new_destination = false;
+    LookUp(pass_, now, file, prepared);
     if (prepared.action == FileAction::kKeep) {
         Discard(pass_, prepared);
     }
@@ -80,7 +71,9 @@ std::vector<Failure> Walk::Apply(const FileEntry& file, PreparedFile& prepared,
     }
     const bool replace = prepared.action != FileAction::kCreate;
     if (replace) {
-        if (Status deletable = pass_.fs.CheckDeletable(prepared.destination); !deletable) {
+        if (Status deletable = pass_.fs.CheckDeletableIn(files.place().destination_folder.get(),
+                                                         prepared.destination);
+            !deletable) {
             failures.push_back(deletable.failure());
         }
     }
@@ -92,14 +85,15 @@ std::vector<Failure> Walk::Apply(const FileEntry& file, PreparedFile& prepared,
         prepared.staged.reset();
         return failures;
     }
-    if (leftovers_to_remove_) {
+    if (leftovers_to_remove_ && files.ClaimCleanup()) {
         pass_.fs.RemoveLeftovers(destination_folder_);
-        leftovers_to_remove_ = false;
     }
-    Status committed = pass_.fs.CommitCopy(prepared.staged->value(), replace);
+    leftovers_to_remove_ = false;
+    Status committed = pass_.fs.CommitCopyIn(files.place().destination_folder.get(),
+                                             prepared.staged->value(), replace);
     if (committed) {
         prepared.staged.reset();
-        last_change_ = changed_[CurrentFolderKey()] = look_ahead_.CountChange();
+        last_changes_[folder_key_] = look_ahead_.CountChange();
         return failures;
     }
     if (!replace && !retried && IsNameTaken(committed.failure())) {

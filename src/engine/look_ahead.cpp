@@ -1,13 +1,18 @@
 #include "engine/look_ahead.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace tidemark {
 
 namespace {
 
-/// A worker claims a few files at a time: fewer hand-overs, and still a fair share.
-constexpr std::size_t kFilesPerClaim = 8;
+/// A worker claims a few files at a time: fewer hand-overs, and still a fair share; fewer
+/// while the files are copied.
+constexpr std::size_t kFilesPerClaim = 16;
+constexpr std::size_t kCopiesPerClaim = 4;
+
+constexpr int kTurnsBeforeSleeping = 64;
 
 }  // namespace
 
@@ -20,7 +25,11 @@ struct LookAhead::Files::Batch {
     FolderPlace place;
     std::string destination;
     bool prepare_ahead = true;  // false: the walk prepares them, once the folder exists
-    bool begun = false;         // the walk took the batch
+    bool names_fold_together = false;
+    bool cleaned = false;  // what dead copies left in the destination folder was removed
+    bool free_space_read = false;
+    std::optional<std::uint64_t> free_space;  // in the destination, when first staged in
+    bool begun = false;                       // the walk took the batch
     bool abandoned = false;
     std::vector<State> states;
     std::vector<PreparedFile> prepared;
@@ -49,6 +58,7 @@ LookAhead::~LookAhead() {
         stopping_ = true;
     }
     work_ready_.notify_all();
+    room_ready_.notify_all();
     if (tasks_) {
         tasks_->Wait();
     }
@@ -58,8 +68,7 @@ LookAhead::~LookAhead() {
     }
 }
 
-std::shared_ptr<const Result<FolderListing>> LookAhead::Listing(const std::string& folder,
-                                                                int depth) {
+LookAhead::Visit LookAhead::Listing(const std::string& folder, int depth) {
     if (running_) {
         MutexLock lock(mutex_);
         while (true) {
@@ -67,9 +76,9 @@ std::shared_ptr<const Result<FolderListing>> LookAhead::Listing(const std::strin
                 std::find_if(listings_.begin(), listings_.end(),
                              [&](const QueuedListing& queued) { return queued.folder == folder; });
             if (found != listings_.end()) {
-                std::shared_ptr<const Result<FolderListing>> listing = found->listing;
+                Visit visit = found->visit;
                 DropBefore(found->order + 1);
-                return listing;
+                return visit;
             }
             // The scout goes the walk's way: all it queued so far comes before this folder.
             DropBefore(next_order_);
@@ -84,16 +93,19 @@ std::shared_ptr<const Result<FolderListing>> LookAhead::Listing(const std::strin
     if (listing->ok() && depth >= kMostHeldLevels) {
         listing->value().folder.reset();
     }
-    return listing;
+    return Visit{listing, depth < kMostHeldLevels ? pass_.fs.HoldFolder(pass_.DestinationOf(folder))
+                                                  : nullptr};
 }
 
-LookAhead::Files LookAhead::FilesOf(const std::string& folder, const FolderListing& listing,
+LookAhead::Files LookAhead::FilesOf(const std::string& folder, const Visit& visit,
                                     bool new_destination) {
+    const FolderListing& listing = visit.listing->value();
     Files files;
     files.owner_ = this;
     files.files_ = &listing.files;
     files.place_.source_folder = listing.folder;
     files.place_.new_destination = new_destination;
+    files.place_.destination_folder = visit.destination_folder;
     if (running_) {
         MutexLock lock(mutex_);
         while (true) {
@@ -106,11 +118,14 @@ LookAhead::Files LookAhead::FilesOf(const std::string& folder, const FolderListi
                 batch->begun = true;
                 --queued_batches_;
                 queued_files_ -= batch->states.size();
-                work_ready_.notify_all();  // room for the scout
+                room_ready_.notify_one();
                 if (batch->prepare_ahead && batch->place.new_destination == new_destination &&
                     batch->files().size() == listing.files.size()) {
                     files.batch_ = batch;
                     files.place_ = batch->place;
+                    if (!files.place_.destination_folder) {
+                        files.place_.destination_folder = visit.destination_folder;
+                    }
                 } else {
                     Abandon(*batch);  // prepared for another state of the destination
                 }
@@ -124,8 +139,11 @@ LookAhead::Files LookAhead::FilesOf(const std::string& folder, const FolderListi
             lock.Wait(file_ready_);
         }
     }
-    if (!files.batch_ && !new_destination) {
-        files.place_.staging_folder = pass_.fs.HoldFolder(pass_.DestinationOf(folder));
+    if (!files.place_.destination_folder && !(new_destination && pass_.settings.IsPreview())) {
+        files.place_.destination_folder = pass_.fs.HoldFolder(pass_.DestinationOf(folder));
+    }
+    if (!files.batch_) {
+        files.place_.staging_folder = files.place_.destination_folder;
     }
     return files;
 }
@@ -143,6 +161,10 @@ void LookAhead::Done(Files& files) {
     }
 }
 
+bool LookAhead::Files::NamesFoldTogether() const {
+    return batch_ != nullptr && batch_->names_fold_together;
+}
+
 PreparedFile LookAhead::Files::Take(std::size_t index) {
     if (!taken_.empty() && next_ == index) {
         PreparedFile prepared = std::move(taken_.front());
@@ -158,18 +180,31 @@ PreparedFile LookAhead::TakeFrom(Files& files, std::size_t index) {
     if (files.batch_) {
         Batch& batch = *files.batch_;
         MutexLock lock(mutex_);
-        while (batch.states[index] == Batch::State::kPreparing) {
+        // A file in preparation is usually ready within microseconds, sooner than a sleeping
+        // walk would be woken: the walk gives way a few times before it sleeps.
+        for (int turns = 0; batch.states[index] == Batch::State::kPreparing; ++turns) {
+            if (turns < kTurnsBeforeSleeping) {
+                lock.Unlock();
+                std::this_thread::yield();
+                lock.Lock();
+                continue;
+            }
+            walk_waiting_ = true;
             lock.Wait(file_ready_);
+            walk_waiting_ = false;
         }
         if (batch.states[index] == Batch::State::kPrepared) {
             // This file and the prepared ones after it, in one go.
+            const bool was_full = StagingFull();
             for (std::size_t i = index;
                  i < batch.states.size() && batch.states[i] == Batch::State::kPrepared; ++i) {
                 batch.states[i] = Batch::State::kTaken;
                 Unreserve(batch.prepared[i]);
                 files.taken_.push_back(std::move(batch.prepared[i]));
             }
-            work_ready_.notify_all();  // room for copies staged ahead
+            if (was_full && !StagingFull()) {
+                work_ready_.notify_all();  // room to stage copies ahead again
+            }
             prepared = std::move(files.taken_.front());
             files.taken_.pop_front();
             files.next_ = index + 1;
@@ -190,6 +225,7 @@ void LookAhead::Hold(bool held) {
         held_ = held;
     }
     work_ready_.notify_all();
+    room_ready_.notify_all();
 }
 
 void LookAhead::GiveBackSpace(Files& files) {
@@ -199,7 +235,9 @@ void LookAhead::GiveBackSpace(Files& files) {
     MutexLock lock(mutex_);
     space_short_ = true;
     while (staging_ > 0) {
+        walk_waiting_ = true;
         lock.Wait(file_ready_);
+        walk_waiting_ = false;
     }
     for (const std::shared_ptr<Batch>& batch : batches_) {
         for (std::size_t i = 0; i < batch->states.size(); ++i) {
@@ -239,7 +277,7 @@ void LookAhead::DropBefore(std::uint64_t order) {
             ++batch;
         }
     }
-    work_ready_.notify_all();  // room for the scout
+    room_ready_.notify_one();
 }
 
 void LookAhead::Abandon(Batch& batch) {
@@ -269,7 +307,7 @@ bool LookAhead::WaitForRoom(MutexLock& lock, std::size_t files) {
                (files > 0 && queued_files_ + files > bounds_.files);
     };
     while (!stopping_ && full()) {
-        lock.Wait(work_ready_);
+        lock.Wait(room_ready_);
     }
     return !stopping_;
 }
@@ -292,28 +330,31 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth,
     if (pass_.Excludes(folder)) {
         return;  // skipped whole: the root; below it SubFoldersOf tells
     }
+    {
+        MutexLock lock(mutex_);
+        while (held_ && !stopping_) {
+            lock.Wait(room_ready_);
+        }
+    }
     auto listing = std::make_shared<Result<FolderListing>>(survey_.List(pass_.fs, folder));
     if (listing->ok() && depth >= kMostHeldLevels) {
         listing->value().folder.reset();
     }
+    const std::string destination = pass_.DestinationOf(folder);
+    std::shared_ptr<const HeldFolder> held =
+        depth < kMostHeldLevels ? pass_.fs.HoldFolder(destination) : nullptr;
     {
         MutexLock lock(mutex_);
-        while (held_ && !stopping_) {
-            lock.Wait(work_ready_);
-        }
         if (!WaitForRoom(lock, 0)) {
             return;
         }
-        listings_.push_back(QueuedListing{next_order_++, folder, listing});
+        listings_.push_back(QueuedListing{next_order_++, folder, Visit{listing, held}});
     }
     file_ready_.notify_all();
     if (!listing->ok() || pass_.IsDestinationRoot(listing->value())) {
         return;
     }
     const FolderListing& listed = listing->value();
-    const std::string destination = pass_.DestinationOf(folder);
-    std::shared_ptr<const HeldFolder> held =
-        depth < kMostHeldLevels ? pass_.fs.HoldFolder(destination) : nullptr;
     const bool exists = held != nullptr || pass_.fs.FolderExists(destination);
     // Copies into folders the walk has yet to create are staged in the nearest folder above
     // them that exists, within the levels that may be held.
@@ -330,7 +371,8 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth,
     auto batch = std::make_shared<Batch>();
     batch->folder = folder;
     batch->listing = listing;
-    batch->place = FolderPlace{listed.folder, exists ? held : stage_in, !exists};
+    batch->place = FolderPlace{listed.folder, exists ? held : stage_in, !exists, held};
+    batch->names_fold_together = NamesFoldTogether(listed.files);
     batch->destination = destination;
     batch->prepare_ahead = exists || stage_in != nullptr || pass_.settings.IsPreview();
     batch->states.assign(listed.files.size(), Batch::State::kWaiting);
@@ -349,8 +391,12 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth,
     file_ready_.notify_all();
 }
 
+bool LookAhead::StagingFull() const {
+    return staged_files_ >= bounds_.staged_files || staged_bytes_ >= bounds_.staged_bytes;
+}
+
 std::shared_ptr<LookAhead::Batch> LookAhead::ClaimableBatch() {
-    if (held_ || staged_files_ >= bounds_.staged_files || staged_bytes_ >= bounds_.staged_bytes) {
+    if (held_ || StagingFull()) {
         return nullptr;
     }
     for (const std::shared_ptr<Batch>& batch : batches_) {
@@ -370,43 +416,54 @@ std::shared_ptr<LookAhead::Batch> LookAhead::ClaimableBatch() {
 
 void LookAhead::Work() {
     MutexLock lock(mutex_);
+    std::size_t most = kFilesPerClaim;
     while (!stopping_) {
         const std::shared_ptr<Batch> batch = ClaimableBatch();
         if (!batch) {
             lock.Wait(work_ready_);
             continue;
         }
-        const std::size_t first = batch->next_waiting;
-        std::size_t count = 0;
-        while (count < kFilesPerClaim && first + count < batch->states.size() &&
-               batch->states[first + count] == Batch::State::kWaiting) {
-            batch->states[first + count] = Batch::State::kPreparing;
-            batch->prepared[first + count].seen = changes_;
-            ++count;
+        Chunk chunk{batch->next_waiting, 0, {}};
+        while (chunk.count < most && chunk.first + chunk.count < batch->states.size() &&
+               batch->states[chunk.first + chunk.count] == Batch::State::kWaiting) {
+            batch->states[chunk.first + chunk.count] = Batch::State::kPreparing;
+            batch->prepared[chunk.first + chunk.count].seen = changes_;
+            ++chunk.count;
         }
         lock.Unlock();
-        Prepare(*batch, first, count);
+        Prepare(*batch, chunk);
         lock.Lock();
+        Publish(*batch, chunk);
+        // After copies, fewer at a time: the walk should not wait long for the first of them.
+        most = std::any_of(chunk.staging.begin(), chunk.staging.end(), [](bool s) { return s; })
+                   ? kCopiesPerClaim
+                   : kFilesPerClaim;
     }
 }
 
-void LookAhead::Prepare(Batch& batch, std::size_t first, std::size_t count) {
-    for (std::size_t i = first; i < first + count; ++i) {
-        PreparedFile& prepared = batch.prepared[i];
-        const FileEntry& file = batch.files()[i];
-        bool failed = false;
-        bool staging = false;
+void LookAhead::Prepare(Batch& batch, Chunk& chunk) {
+    for (std::size_t i = 0; i < chunk.count; ++i) {
+        PreparedFile& prepared = batch.prepared[chunk.first + i];
+        const FileEntry& file = batch.files()[chunk.first + i];
         try {
             LookUp(pass_, batch.place, file, prepared);
-            staging = NeedsCopy(pass_, prepared) && MayStageAhead(batch);
-            if (staging) {
+            chunk.staging[i] = NeedsCopy(pass_, prepared) && MayStageAhead(batch);
+            if (chunk.staging[i] && ClaimCleanup(batch)) {
+                pass_.fs.RemoveLeftovers(batch.destination);  // off the walk's thread
+            }
+            if (chunk.staging[i]) {
                 Stage(pass_, batch.place, file, prepared);
             }
         } catch (...) {
-            failed = true;  // whatever it was happens again in the file's turn
+            chunk.failed[i] = true;  // whatever it was happens again in the file's turn
         }
-        MutexLock lock(mutex_);
-        if (staging) {
+    }
+}
+
+void LookAhead::Publish(Batch& batch, const Chunk& chunk) {
+    for (std::size_t i = 0; i < chunk.count; ++i) {
+        PreparedFile& prepared = batch.prepared[chunk.first + i];
+        if (chunk.staging[i]) {
             --staging_;
             if (prepared.HoldsCopy()) {
                 ++staged_files_;
@@ -415,31 +472,47 @@ void LookAhead::Prepare(Batch& batch, std::size_t first, std::size_t count) {
                 prepared.staged.reset();  // staged again in its turn, as if never tried
             }
         }
-        if (failed || batch.abandoned) {
+        Batch::State& state = batch.states[chunk.first + i];
+        if (chunk.failed[i] || batch.abandoned) {
             Unreserve(prepared);
             Discard(pass_, prepared);
-            if (failed) {
+            if (chunk.failed[i]) {
                 prepared = PreparedFile{};
             }
-            batch.states[i] = failed ? Batch::State::kWaiting : Batch::State::kTaken;
+            state = chunk.failed[i] ? Batch::State::kWaiting : Batch::State::kTaken;
         } else {
-            batch.states[i] = Batch::State::kPrepared;
+            state = Batch::State::kPrepared;
         }
+    }
+    if (walk_waiting_) {
         file_ready_.notify_all();
     }
 }
 
-bool LookAhead::MayStageAhead(const Batch& batch) {
-    {
-        MutexLock lock(mutex_);
-        if (space_short_ || held_) {
-            return false;
-        }
+bool LookAhead::ClaimCleanup(Batch& batch) {
+    MutexLock lock(mutex_);
+    const bool due = !batch.cleaned && !batch.place.new_destination;
+    batch.cleaned = true;
+    return due;
+}
+
+bool LookAhead::Files::ClaimCleanup() {
+    return batch_ == nullptr || owner_->ClaimCleanup(*batch_);
+}
+
+bool LookAhead::MayStageAhead(Batch& batch) {
+    MutexLock lock(mutex_);
+    if (!batch.free_space_read) {
+        // Read once a folder: the copies staged ahead since are counted in staged_bytes_.
+        batch.free_space_read = true;
+        lock.Unlock();
+        const std::optional<std::uint64_t> free = pass_.fs.FreeSpace(batch.destination);
+        lock.Lock();
+        batch.free_space = free;
     }
     // A copy staged ahead must not take the room the walk's own copies need.
-    const std::optional<std::uint64_t> free = pass_.fs.FreeSpace(batch.destination);
-    MutexLock lock(mutex_);
-    if (space_short_ || (free && *free < bounds_.spare_space + staged_bytes_)) {
+    if (space_short_ || held_ ||
+        (batch.free_space && *batch.free_space < bounds_.spare_space + staged_bytes_)) {
         return false;
     }
     ++staging_;

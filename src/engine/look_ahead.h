@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -54,9 +55,14 @@ class LookAhead {
     LookAhead(const LookAhead&) = delete;
     LookAhead& operator=(const LookAhead&) = delete;
 
-    /// The listing of `folder`, `depth` levels below the root: the scout's, or made now.
-    std::shared_ptr<const Result<FolderListing>> Listing(const std::string& folder, int depth)
-        TM_EXCLUDES(mutex_);
+    /// A folder as the walk reaches it: its listing, and its destination folder held open
+    /// (null while that does not exist, or where holding it gains nothing).
+    struct Visit {
+        std::shared_ptr<const Result<FolderListing>> listing;
+        std::shared_ptr<const HeldFolder> destination_folder;
+    };
+    /// The visit of `folder`, `depth` levels below the root: the scout's, or made now.
+    Visit Listing(const std::string& folder, int depth) TM_EXCLUDES(mutex_);
     /// Source folders the count found to be the destination root.
     const std::vector<std::string>& Guarded() const { return survey_.guarded; }
 
@@ -67,6 +73,14 @@ class LookAhead {
         /// on the walk's thread, when nobody did it ahead.
         PreparedFile Take(std::size_t index);
         const FolderPlace& place() const { return place_; }
+        /// Whether the files were prepared ahead of the walk, rather than in their turn.
+        bool PreparedAhead() const { return batch_ != nullptr; }
+        /// Whether two of the files' names are one in upper case: on a destination that folds
+        /// case, they reach one item.
+        bool NamesFoldTogether() const;
+        /// True, once, for whoever first puts a copy in the destination folder: it removes what
+        /// copies that died left there.
+        bool ClaimCleanup();
 
       private:
         friend class LookAhead;
@@ -80,9 +94,9 @@ class LookAhead {
     };
 
     /// The walk starts on the files of `folder`, whose destination is new to this pass or not.
-    /// `listing` must outlive what is returned. When the look-ahead prepared them for another
+    /// `visit` must outlive what is returned. When the look-ahead prepared them for another
     /// state of the destination, they are prepared again, in turn.
-    Files FilesOf(const std::string& folder, const FolderListing& listing, bool new_destination)
+    Files FilesOf(const std::string& folder, const Visit& visit, bool new_destination)
         TM_EXCLUDES(mutex_);
     /// The walk is done with the files; any not taken are thrown away.
     void Done(Files& files) TM_EXCLUDES(mutex_);
@@ -106,7 +120,7 @@ class LookAhead {
     struct QueuedListing {
         std::uint64_t order;  // in the scout's order, which is the walk's
         std::string folder;
-        std::shared_ptr<Result<FolderListing>> listing;
+        Visit visit;
     };
 
     void Scout() TM_EXCLUDES(mutex_);
@@ -119,11 +133,23 @@ class LookAhead {
     /// Drops what the scout queued before `order`: the walk has gone past it.
     void DropBefore(std::uint64_t order) TM_REQUIRES(mutex_);
     void Work() TM_EXCLUDES(mutex_);
+    /// Whether the copies staged ahead have reached a bound.
+    bool StagingFull() const TM_REQUIRES(mutex_);
     /// The first batch with a file to claim; null when none may be claimed now.
     std::shared_ptr<Batch> ClaimableBatch() TM_REQUIRES(mutex_);
-    void Prepare(Batch& batch, std::size_t first, std::size_t count) TM_EXCLUDES(mutex_);
+    /// Files a worker claimed together: the first and how many, and what became of each.
+    struct Chunk {
+        std::size_t first;
+        std::size_t count;
+        std::array<bool, 16> staging{};  // counted in staging_ while its copy is made
+        std::array<bool, 16> failed{};
+    };
+    void Prepare(Batch& batch, Chunk& chunk) TM_EXCLUDES(mutex_);
+    /// Hands the chunk's files over as prepared, or drops them where their batch was.
+    void Publish(Batch& batch, const Chunk& chunk) TM_REQUIRES(mutex_);
+    bool ClaimCleanup(Batch& batch) TM_EXCLUDES(mutex_);
     /// Whether a copy may be staged ahead of the walk now; if so it is counted as staging.
-    bool MayStageAhead(const Batch& batch) TM_EXCLUDES(mutex_);
+    bool MayStageAhead(Batch& batch) TM_EXCLUDES(mutex_);
     /// Counts off a staged copy the walk took or that was thrown away.
     void Unreserve(const PreparedFile& prepared) TM_REQUIRES(mutex_);
     /// Drops a batch: its prepared files go now, those in preparation when they are done.
@@ -136,12 +162,14 @@ class LookAhead {
     const bool running_;  // with a scout and workers
 
     mutable Mutex mutex_;
-    std::condition_variable work_ready_;  // for the workers and the scout
+    std::condition_variable work_ready_;  // for the workers: files to prepare, room to stage
+    std::condition_variable room_ready_;  // for the scout: room to queue, or no longer held
     std::condition_variable file_ready_;  // for the walk
     bool stopping_ TM_GUARDED_BY(mutex_) = false;
     bool held_ TM_GUARDED_BY(mutex_) = false;
     bool scout_done_ TM_GUARDED_BY(mutex_) = false;
     bool space_short_ TM_GUARDED_BY(mutex_) = false;
+    bool walk_waiting_ TM_GUARDED_BY(mutex_) = false;  // for a file, or for staging to end
     std::deque<QueuedListing> listings_ TM_GUARDED_BY(mutex_);
     std::deque<std::shared_ptr<Batch>> batches_ TM_GUARDED_BY(mutex_);  // in the walk's order
     std::uint64_t next_order_ TM_GUARDED_BY(mutex_) = 0;

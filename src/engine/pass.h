@@ -50,6 +50,10 @@ struct SubFolderStep {
     bool skipped_whole = false;
 };
 
+/// Whether two of the items' names are one in upper case: on a destination that folds case,
+/// they reach one item.
+bool NamesFoldTogether(const std::vector<FileEntry>& items);
+
 /// The traversal rules in one place: the sub-folders a listed folder leads to, in the order
 /// the walk takes them (the file system's), without the destination root wherever it shows up
 /// in the source tree (`guarded` holds the names the count found it under).

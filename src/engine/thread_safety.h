@@ -6,7 +6,6 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <shared_mutex>
 
 #if defined(__clang__)
 #define TM_THREAD_ANNOTATION(x) __attribute__((x))
@@ -17,15 +16,10 @@
 #define TM_CAPABILITY(x) TM_THREAD_ANNOTATION(capability(x))
 #define TM_SCOPED_CAPABILITY TM_THREAD_ANNOTATION(scoped_lockable)
 #define TM_GUARDED_BY(x) TM_THREAD_ANNOTATION(guarded_by(x))
-#define TM_PT_GUARDED_BY(x) TM_THREAD_ANNOTATION(pt_guarded_by(x))
 #define TM_REQUIRES(...) TM_THREAD_ANNOTATION(requires_capability(__VA_ARGS__))
-#define TM_REQUIRES_SHARED(...) TM_THREAD_ANNOTATION(requires_shared_capability(__VA_ARGS__))
 #define TM_EXCLUDES(...) TM_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
 #define TM_ACQUIRE(...) TM_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
-#define TM_ACQUIRE_SHARED(...) TM_THREAD_ANNOTATION(acquire_shared_capability(__VA_ARGS__))
 #define TM_RELEASE(...) TM_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
-#define TM_RELEASE_SHARED(...) TM_THREAD_ANNOTATION(release_shared_capability(__VA_ARGS__))
-#define TM_RELEASE_GENERIC(...) TM_THREAD_ANNOTATION(release_generic_capability(__VA_ARGS__))
 
 namespace tidemark {
 
@@ -57,44 +51,6 @@ class TM_SCOPED_CAPABILITY MutexLock {
 
   private:
     std::unique_lock<std::mutex> lock_;
-};
-
-/// std::shared_mutex, marked for the analysis.
-class TM_CAPABILITY("mutex") SharedMutex {
-  public:
-    void lock() TM_ACQUIRE() { mutex_.lock(); }
-    void unlock() TM_RELEASE() { mutex_.unlock(); }
-    void lock_shared() TM_ACQUIRE_SHARED() { mutex_.lock_shared(); }
-    void unlock_shared() TM_RELEASE_SHARED() { mutex_.unlock_shared(); }
-
-  private:
-    std::shared_mutex mutex_;
-};
-
-/// Holds a SharedMutex for reading, for its scope.
-class TM_SCOPED_CAPABILITY ReaderLock {
-  public:
-    explicit ReaderLock(SharedMutex& mutex) TM_ACQUIRE_SHARED(mutex) : mutex_(mutex) {
-        mutex_.lock_shared();
-    }
-    ~ReaderLock() TM_RELEASE_GENERIC() { mutex_.unlock_shared(); }
-    ReaderLock(const ReaderLock&) = delete;
-    ReaderLock& operator=(const ReaderLock&) = delete;
-
-  private:
-    SharedMutex& mutex_;
-};
-
-/// Holds a SharedMutex for writing, for its scope.
-class TM_SCOPED_CAPABILITY WriterLock {
-  public:
-    explicit WriterLock(SharedMutex& mutex) TM_ACQUIRE(mutex) : mutex_(mutex) { mutex_.lock(); }
-    ~WriterLock() TM_RELEASE() { mutex_.unlock(); }
-    WriterLock(const WriterLock&) = delete;
-    WriterLock& operator=(const WriterLock&) = delete;
-
-  private:
-    SharedMutex& mutex_;
 };
 
 }  // namespace tidemark

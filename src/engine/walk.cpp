@@ -38,28 +38,33 @@ void Walk::ProcessFolder(const std::string& folder, bool new_destination, int de
         return;
     }
     // One listing serves both loops; a folder that cannot be listed is reported by each.
-    const std::shared_ptr<const Result<FolderListing>> listing = look_ahead_.Listing(folder, depth);
-    if (!listing->ok()) {
-        const Failure& failure = listing->failure();
+    const LookAhead::Visit visit = look_ahead_.Listing(folder, depth);
+    const Result<FolderListing>& listing = *visit.listing;
+    if (!listing.ok()) {
+        const Failure& failure = listing.failure();
         log_.AddResult(CouldNotProcessLine("Folder ", "", failure));
         log_.AddResult("Files could not be retrieved from " + folder + ". " + failure.description,
                        folder);
         return;
     }
-    if (pass_.IsDestinationRoot(listing->value())) {
+    if (pass_.IsDestinationRoot(listing.value())) {
         return;  // the destination root, reached under another name after the count
     }
-    ProcessSubFolders(listing->value(), depth);
-    ProcessFiles(folder, listing->value(), new_destination);
+    ProcessSubFolders(visit, new_destination, depth);
+    ProcessFiles(folder, visit, new_destination);
 }
 
-void Walk::ProcessSubFolders(const FolderListing& listing, int depth) {
+void Walk::ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination, int depth) {
+    const FolderListing& listing = visit.listing->value();
+    // In a folder this pass made, nothing is there yet: unless two names meet in one.
+    const bool look = !new_destination || NamesFoldTogether(listing.sub_folders);
     for (const SubFolderStep& step : SubFoldersOf(pass_, listing, look_ahead_.Guarded())) {
         bool created = false;
         if (step.excluded_destination) {
             log_.AddResult("Excluding folder " + step.destination, step.destination);
             Count(stats_.excluded_folders);
-        } else if (!pass_.fs.FolderExists(step.destination)) {
+        } else if (!look ||
+                   !pass_.fs.FolderExistsIn(visit.destination_folder.get(), step.destination)) {
             log_.AddResult("Creating Folder " + step.destination, step.destination);
             if (!pass_.settings.IsPreview()) {
                 if (Status made = pass_.fs.CreateFolder(step.destination); !made) {
@@ -86,15 +91,18 @@ void Walk::ProcessSubFolders(const FolderListing& listing, int depth) {
     }
 }
 
-void Walk::ProcessFiles(const std::string& folder, const FolderListing& listing,
+void Walk::ProcessFiles(const std::string& folder, const LookAhead::Visit& visit,
                         bool new_destination) {
+    const FolderListing& listing = visit.listing->value();
     if (listing.files.empty()) {
         return;
     }
     destination_folder_ = pass_.DestinationOf(folder);
-    folder_key_.reset();
+    folder_key_ = UpperCase(destination_folder_);
+    const bool met_before = !folders_met_.insert(folder_key_).second;
     leftovers_to_remove_ = !new_destination && !pass_.settings.IsPreview();
-    LookAhead::Files files = look_ahead_.FilesOf(folder, listing, new_destination);
+    LookAhead::Files files = look_ahead_.FilesOf(folder, visit, new_destination);
+    confirm_ = files.PreparedAhead() && (met_before || files.NamesFoldTogether());
     // Whatever was prepared ahead and not taken goes when the loop is left, however.
     struct DoneOnExit {
         LookAhead& look_ahead;

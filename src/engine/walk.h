@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -35,15 +36,12 @@ class Walk {
     void ProcessFolder(const std::string& folder, bool new_destination = false, int depth = 0);
 
   private:
-    /// A destination folder as the walk's changes to it are remembered.
-    using FolderKey = std::pair<std::uint64_t, std::uint64_t>;
-
-    void ProcessSubFolders(const FolderListing& listing, int depth);
-    void ProcessFiles(const std::string& folder, const FolderListing& listing,
+    void ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination, int depth);
+    void ProcessFiles(const std::string& folder, const LookAhead::Visit& visit,
                       bool new_destination);
     void ProcessFile(const FileEntry& file, PreparedFile prepared, LookAhead::Files& files);
-    /// Where the walk changed the file's destination folder since the file was prepared, looks
-    /// at the destination again and decides again.
+    /// Looks at the destination again, and decides again, where the walk may have put another
+    /// file in its place since it was prepared (see confirm_).
     void Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place);
     /// Decides again from a fresh look; a staged copy that is no longer due is thrown away.
     void LookAgain(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place);
@@ -56,8 +54,6 @@ class Walk {
     void Report(const FileEntry& file, const PreparedFile& prepared,
                 const std::vector<Failure>& failures);
     void ReportSkip(const FileEntry& file, SkipReason reason);
-    /// The key of the folder the files in hand go to, found when first needed.
-    FolderKey CurrentFolderKey();
     std::int64_t CountSkipped(const std::string& folder);
 
     const Pass& pass_;
@@ -66,12 +62,18 @@ class Walk {
     RunProgress& progress_;
     SyncStats& stats_;
     TextFormat& format_;
-    /// Destination folders the walk changed, with the look-ahead's count of changes then.
-    std::map<FolderKey, std::uint64_t> changed_;
-    std::uint64_t last_change_ = 0;
-    /// The destination folder of the files in hand, and its key once known.
+    /// Destination folders as the walk met them, by their path in upper case: a folder met
+    /// twice (under two names on a destination that folds case), and the last change the walk
+    /// made to it (the look-ahead's count of changes then).
+    std::unordered_set<std::string> folders_met_;
+    std::unordered_map<std::string, std::uint64_t> last_changes_;
+    /// The destination folder of the files in hand, and its key.
     std::string destination_folder_;
-    std::optional<FolderKey> folder_key_;
+    std::string folder_key_;
+    /// Whether a file of the folder in hand, prepared ahead, may have been put in place since by
+    /// the walk under another name: two of the folder's names fold together, or its destination
+    /// folder was met before. Elsewhere a decision made ahead cannot go stale through the walk.
+    bool confirm_ = false;
     /// Whether what dead copies left in that folder is still to be removed: at the first copy
     /// put there by a real pass.
     bool leftovers_to_remove_ = false;

@@ -176,6 +176,40 @@ void AnchoredPath::OpenStepByStep(int start, const std::string& folders, bool fo
     owns_folder_ = owns_current;
 }
 
+int OpenAnchored(const std::string& path, int flags, std::shared_ptr<const AnchoredRoots> roots) {
+    const AnchoredRoots::Root* root = nullptr;
+    std::string relative;
+    if (roots != nullptr) {
+        for (const AnchoredRoots::Root& candidate : roots->roots_) {
+            if (root != nullptr && candidate.path.size() <= root->path.size()) {
+                continue;  // the innermost root decides
+            }
+            if (auto below = Below(path, candidate.path)) {
+                root = &candidate;
+                relative = std::move(*below);
+            }
+        }
+    }
+    if (root != nullptr && root->fd >= 0 && !relative.empty()) {
+        // One call resolves the whole path below the root, refusing every link on the way.
+        open_how how{};
+        how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+        const long fd = ::syscall(SYS_openat2, root->fd, relative.c_str(), &how, sizeof how);
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM && errno != E2BIG &&
+                        errno != ENAMETOOLONG && errno != EAGAIN)) {
+            return static_cast<int>(fd);
+        }
+    }
+    const AnchoredPath at(path, std::move(roots));
+    if (!at.ok()) {
+        errno = at.error();
+        return -1;
+    }
+    return ::openat(at.folder(), at.name(),
+                    flags | O_CLOEXEC | (at.beneath_root() ? O_NOFOLLOW : 0));
+}
+
 void RootAnchoring::Set(std::shared_ptr<const AnchoredRoots> roots) {
     MutexLock lock(mutex_);
     roots_ = std::move(roots);

@@ -213,34 +213,39 @@ std::unique_ptr<RootAnchor> PosixFileSystem::AnchorRoots(const std::vector<std::
     return std::make_unique<PosixRootAnchor>(anchoring_);
 }
 
-bool PosixFileSystem::FolderExists(const std::string& path) {
-    const AnchoredPath at = At(path);
-    struct stat status {};
-    return at.ok() && ::fstatat(at.folder(), at.name(), &status, NoFollowAtFlag(at)) == 0 &&
-           S_ISDIR(status.st_mode);
+bool PosixFileSystem::FolderExistsIn(const HeldFolder* folder, const std::string& path) {
+    if (folder != nullptr) {
+        struct stat status {};
+        return ::fstatat(HeldFd(folder), NameIn(path), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISDIR(status.st_mode);
+    }
+    const Result<int> fd = OpenFolder(path, O_PATH);
+    return fd && ::close(*fd) == 0;
 }
 
 std::optional<FolderIdentity> PosixFileSystem::IdentityOf(const std::string& folder) {
-    const AnchoredPath at = At(folder);
+    const Result<int> opened = OpenFolder(folder, O_PATH);
+    if (!opened) {
+        return std::nullopt;
+    }
+    const FileDescriptor fd(*opened);
     struct stat status {};
-    if (!at.ok() || ::fstatat(at.folder(), at.name(), &status, NoFollowAtFlag(at)) != 0 ||
-        !S_ISDIR(status.st_mode)) {
+    if (::fstat(fd.get(), &status) != 0) {
         return std::nullopt;
     }
     return IdentityOfStatus(status);
 }
 
 Result<int> PosixFileSystem::OpenFolder(const std::string& path, int flags) const {
-    const AnchoredPath at = At(path);
-    if (!at.ok()) {
-        return FailureFromErrno(at.error());
-    }
-    const int fd =
-        ::openat(at.folder(), at.name(), flags | O_DIRECTORY | O_CLOEXEC | NoFollowFlag(at));
+    const int fd = OpenAnchored(path, flags | O_DIRECTORY, anchoring_.Get());
     if (fd < 0) {
         return LastError();
     }
     return fd;
+}
+
+AnchoredPath PosixFileSystem::AtIn(const HeldFolder* folder, const std::string& path) const {
+    return folder != nullptr ? AnchoredPath(HeldFd(folder), NameIn(path)) : At(path);
 }
 
 Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
@@ -547,10 +552,8 @@ void PosixFileSystem::StartWritingOut(const StagedCopy& staged) {
     }
 }
 
-Status PosixFileSystem::Rename(const std::string& temporary, const std::string& destination,
+Status PosixFileSystem::Rename(const AnchoredPath& from, const AnchoredPath& to,
                                bool overwrite) const {
-    const AnchoredPath from = At(temporary);
-    const AnchoredPath to = At(destination);
     if (!from.ok() || !to.ok()) {
         return FailureFromErrno(from.ok() ? to.error() : from.error());
     }
@@ -583,12 +586,11 @@ Status PosixFileSystem::Rename(const std::string& temporary, const std::string& 
     return Status::Ok();
 }
 
-Status PosixFileSystem::LinkUnnamed(int file, const std::string& name) const {
-    const AnchoredPath at = At(name);
-    if (!at.ok()) {
-        return FailureFromErrno(at.error());
+Status PosixFileSystem::LinkUnnamed(int file, const AnchoredPath& to) const {
+    if (!to.ok()) {
+        return FailureFromErrno(to.error());
     }
-    if (::linkat(file, "", at.folder(), at.name(), AT_EMPTY_PATH) == 0) {
+    if (::linkat(file, "", to.folder(), to.name(), AT_EMPTY_PATH) == 0) {
         return Status::Ok();
     }
     if (errno != ENOENT && errno != EPERM) {
@@ -596,7 +598,7 @@ Status PosixFileSystem::LinkUnnamed(int file, const std::string& name) const {
     }
     // Without the privilege to link a descriptor directly, its entry under /proc does the same.
     const std::string self = "/proc/self/fd/" + std::to_string(file);
-    if (::linkat(AT_FDCWD, self.c_str(), at.folder(), at.name(), AT_SYMLINK_FOLLOW) != 0) {
+    if (::linkat(AT_FDCWD, self.c_str(), to.folder(), to.name(), AT_SYMLINK_FOLLOW) != 0) {
         return LastError();
     }
     return Status::Ok();
@@ -609,34 +611,35 @@ void PosixFileSystem::Unlink(const std::string& path) const {
     }
 }
 
-Status PosixFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) {
+Status PosixFileSystem::CommitCopyIn(const HeldFolder* folder, const StagedCopy& staged,
+                                     bool overwrite) {
+    const AnchoredPath to = AtIn(folder, staged.destination);
     if (staged.unnamed_file < 0) {
-        return Rename(staged.temporary_path, staged.destination, overwrite);
+        return Rename(At(staged.temporary_path), to, overwrite);
     }
     if (!overwrite) {
         // Linking fails on a taken name, which is what a copy without overwrite needs.
-        Status linked = LinkUnnamed(staged.unnamed_file, staged.destination);
+        Status linked = LinkUnnamed(staged.unnamed_file, to);
         if (linked) {
             ::close(staged.unnamed_file);
         }
         return linked;
     }
     const std::string temporary = TemporaryPathFor(staged.destination);
-    if (Status linked = LinkUnnamed(staged.unnamed_file, temporary); !linked) {
+    const AnchoredPath temporary_at = AtIn(folder, temporary);
+    if (Status linked = LinkUnnamed(staged.unnamed_file, temporary_at); !linked) {
         return linked;
     }
     // Held open across the rename, the replaced file is freed when this is closed, on the
     // closer's thread rather than in the rename.
-    const AnchoredPath replaced_at = At(staged.destination);
-    const int replaced = replaced_at.ok() ? ::openat(replaced_at.folder(), replaced_at.name(),
-                                                     O_PATH | O_NOFOLLOW | O_CLOEXEC)
-                                          : -1;
-    Status renamed = Rename(temporary, staged.destination, /*overwrite=*/true);
+    const int replaced =
+        to.ok() ? ::openat(to.folder(), to.name(), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1;
+    Status renamed = Rename(temporary_at, to, /*overwrite=*/true);
     if (replaced >= 0) {
         replaced_files_.Close(replaced);
     }
     if (!renamed) {
-        Unlink(temporary);
+        ::unlinkat(temporary_at.folder(), temporary_at.name(), 0);
         return renamed;
     }
     ::close(staged.unnamed_file);
@@ -651,10 +654,11 @@ void PosixFileSystem::DiscardCopy(const StagedCopy& staged) {
     }
 }
 
-Status PosixFileSystem::CheckDeletable(const std::string& path) {
+Status PosixFileSystem::CheckDeletableIn(const HeldFolder* folder, const std::string& path) {
     // Removing a directory entry needs write and search permission on its folder; the
     // file's own permission bits do not matter, so read-only files can be replaced.
-    const AnchoredPath at = At(ParentOf(path));
+    const AnchoredPath at =
+        folder != nullptr ? AnchoredPath(HeldFd(folder), ".") : At(ParentOf(path));
     if (!at.ok()) {
         return FailureFromErrno(at.error());
     }

@@ -32,7 +32,7 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
 
     const PathSyntax& Syntax() const override { return syntax_; }
     std::unique_ptr<RootAnchor> AnchorRoots(const std::vector<std::string>& roots) override;
-    bool FolderExists(const std::string& path) override;
+    bool FolderExistsIn(const HeldFolder* folder, const std::string& path) override;
     std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
     Result<FolderListing> ListFolderAgain(const std::string& path, FolderListing earlier) override;
@@ -46,10 +46,11 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
                                    const HeldFolder* staging_folder, const FileEntry& source,
                                    const std::string& destination) override;
     void StartWritingOut(const StagedCopy& staged) override;
-    Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
+    Status CommitCopyIn(const HeldFolder* folder, const StagedCopy& staged,
+                        bool overwrite) override;
     void DiscardCopy(const StagedCopy& staged) override;
     void RemoveLeftovers(const std::string& folder) override;
-    Status CheckDeletable(const std::string& path) override;
+    Status CheckDeletableIn(const HeldFolder* folder, const std::string& path) override;
     Status CreateFolder(const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
 
@@ -60,6 +61,8 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
   private:
     /// The path as a folder and a name, resolved under the roots anchored now.
     AnchoredPath At(const std::string& path) const { return AnchoredPath(path, anchoring_.Get()); }
+    /// The same, reached from `folder` (the item's folder held open) when it is not null.
+    AnchoredPath AtIn(const HeldFolder* folder, const std::string& path) const;
     /// The folder at path opened with `flags` (O_RDONLY or O_PATH), or why it cannot be.
     Result<int> OpenFolder(const std::string& path, int flags) const;
     /// Lists the open folder, which the listing then holds.
@@ -73,10 +76,9 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     Result<StagedCopy> StageSymlink(int link, const struct stat& source, StagedCopy staged,
                                     const HeldFolder* destination_folder);
     /// Puts a finished temporary file in place; without overwrite a taken name is an error.
-    Status Rename(const std::string& temporary, const std::string& destination,
-                  bool overwrite) const;
+    Status Rename(const AnchoredPath& from, const AnchoredPath& to, bool overwrite) const;
     /// Gives an unnamed file a name.
-    Status LinkUnnamed(int file, const std::string& name) const;
+    Status LinkUnnamed(int file, const AnchoredPath& to) const;
     void Unlink(const std::string& path) const;
 
     PathSyntax syntax_ = PathSyntax::Posix();

@@ -15,7 +15,9 @@ class ExhaustedFileSystem final : public FileSystemPort {
     ExhaustedFileSystem(InMemoryFileSystem& inner, std::string folder, int first_failing = 1)
         : inner_(inner), folder_(std::move(folder)), first_failing_(first_failing) {}
     const PathSyntax& Syntax() const override { return inner_.Syntax(); }
-    bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }
+    bool FolderExistsIn(const HeldFolder* folder, const std::string& path) override {
+        return inner_.FolderExistsIn(folder, path);
+    }
     Result<FolderListing> ListFolder(const std::string& path) override {
         if (path == folder_ && ++listings_ >= first_failing_)
             throw std::bad_alloc();
@@ -30,11 +32,14 @@ class ExhaustedFileSystem final : public FileSystemPort {
                                    const std::string& destination) override {
         return inner_.StageCopyIn(source_folder, staging_folder, source, destination);
     }
-    Status CommitCopy(const StagedCopy& staged, bool overwrite) override {
-        return inner_.CommitCopy(staged, overwrite);
+    Status CommitCopyIn(const HeldFolder* folder, const StagedCopy& staged,
+                        bool overwrite) override {
+        return inner_.CommitCopyIn(folder, staged, overwrite);
     }
     void DiscardCopy(const StagedCopy& staged) override { inner_.DiscardCopy(staged); }
-    Status CheckDeletable(const std::string& path) override { return inner_.CheckDeletable(path); }
+    Status CheckDeletableIn(const HeldFolder* folder, const std::string& path) override {
+        return inner_.CheckDeletableIn(folder, path);
+    }
     Status CreateFolder(const std::string& path) override { return inner_.CreateFolder(path); }
     std::optional<std::string> ResolveFolder(const std::string& path) override {
         return inner_.ResolveFolder(path);

@@ -346,7 +346,7 @@ int InMemoryFileSystem::AttributesOf(const Node& node) const {
     return attributes;
 }
 
-bool InMemoryFileSystem::FolderExists(const std::string& path) {
+bool InMemoryFileSystem::FolderExistsIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
     const Node* node = Find(path);
     return node != nullptr && node->kind == EntryKind::kFolder;
@@ -431,7 +431,8 @@ Result<StagedCopy> InMemoryFileSystem::StageCopyIn(const HeldFolder*, const Held
     return staged;
 }
 
-Status InMemoryFileSystem::CommitCopy(const StagedCopy& staged, bool overwrite) {
+Status InMemoryFileSystem::CommitCopyIn(const HeldFolder*, const StagedCopy& staged,
+                                        bool overwrite) {
     std::lock_guard lock(mutex_);
     if (auto failure = InjectedFailure(Operation::kCommitCopy, staged.destination))
         return *failure;
@@ -470,7 +471,7 @@ std::size_t InMemoryFileSystem::PendingStagedCopies() const {
     return staged_.size();
 }
 
-Status InMemoryFileSystem::CheckDeletable(const std::string& path) {
+Status InMemoryFileSystem::CheckDeletableIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
     if (auto failure = InjectedFailure(Operation::kCheckDeletable, path))
         return *failure;
@@ -511,7 +512,7 @@ std::string InMemoryFileSystem::SpelledPath(const std::string& key) const {
 std::optional<std::string> InMemoryFileSystem::ResolveFolder(const std::string& path) {
     std::lock_guard lock(mutex_);
     const auto key = KeyOf(path);
-    if (!key || !FolderExists(path))
+    if (!key || !FolderExistsIn(nullptr, path))
         return std::nullopt;
     return SpelledPath(*key);
 }

@@ -69,7 +69,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
 
     // FileSystemPort
     const PathSyntax& Syntax() const override { return syntax_; }
-    bool FolderExists(const std::string& path) override;
+    bool FolderExistsIn(const HeldFolder* folder, const std::string& path) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
     Result<FolderListing> ListFolderAgain(const std::string& path, FolderListing earlier) override;
     std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
@@ -80,11 +80,12 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
                                    const std::string& destination) override;
     std::optional<std::uint64_t> FreeSpace(const std::string& folder) override;
     FileTime TimeStep(const std::string& folder) override;
-    Status CommitCopy(const StagedCopy& staged, bool overwrite) override;
+    Status CommitCopyIn(const HeldFolder* folder, const StagedCopy& staged,
+                        bool overwrite) override;
     void DiscardCopy(const StagedCopy& staged) override;
     /// Staged copies neither committed nor discarded yet.
     std::size_t PendingStagedCopies() const;
-    Status CheckDeletable(const std::string& path) override;
+    Status CheckDeletableIn(const HeldFolder* folder, const std::string& path) override;
     Status CreateFolder(const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
 
