@@ -144,12 +144,17 @@ class LookAhead {
         std::array<bool, 16> staging{};  // counted in staging_ while its copy is made
         std::array<bool, 16> failed{};
     };
-    void Prepare(Batch& batch, Chunk& chunk) TM_EXCLUDES(mutex_);
-    /// Hands the chunk's files over as prepared, or drops them where their batch was.
-    void Publish(Batch& batch, const Chunk& chunk) TM_REQUIRES(mutex_);
+    /// Prepares the chunk's files, handing over at once those ready when a copy was made;
+    /// answers how many were handed over.
+    std::size_t Prepare(Batch& batch, Chunk& chunk) TM_EXCLUDES(mutex_);
+    /// Hands files [from, to) of the chunk over as prepared, or drops them where their batch
+    /// was.
+    void Publish(Batch& batch, const Chunk& chunk, std::size_t from, std::size_t to)
+        TM_REQUIRES(mutex_);
     bool ClaimCleanup(Batch& batch) TM_EXCLUDES(mutex_);
-    /// Whether a copy may be staged ahead of the walk now; if so it is counted as staging.
-    bool MayStageAhead(Batch& batch) TM_EXCLUDES(mutex_);
+    /// Whether a copy may be staged ahead of the walk now; if so it is counted as staging, and
+    /// `clean` tells whether this one first removes what dead copies left in the folder.
+    bool MayStageAhead(Batch& batch, bool& clean) TM_EXCLUDES(mutex_);
     /// Counts off a staged copy the walk took or that was thrown away.
     void Unreserve(const PreparedFile& prepared) TM_REQUIRES(mutex_);
     /// Drops a batch: its prepared files go now, those in preparation when they are done.
@@ -180,6 +185,29 @@ class LookAhead {
     int staging_ TM_GUARDED_BY(mutex_) = 0;  // copies being staged ahead right now
     std::uint64_t changes_ TM_GUARDED_BY(mutex_) = 0;
     std::optional<TaskGroup> tasks_;  // last: its destructor waits for the scout and workers
+};
+
+/// The files of one folder in the walk's order; owned as the class comment says.
+struct LookAhead::Files::Batch {
+    enum class State : char { kWaiting, kPreparing, kPrepared, kTaken };
+
+    std::uint64_t order = 0;
+    std::string folder;
+    std::shared_ptr<Result<FolderListing>> listing;  // holds the files, and the folder open
+    FolderPlace place;
+    std::string destination;
+    bool prepare_ahead = true;  // false: the walk prepares them, once the folder exists
+    bool names_fold_together = false;
+    bool cleaned = false;  // what dead copies left in the destination folder was removed
+    bool free_space_read = false;
+    std::optional<std::uint64_t> free_space;  // in the destination, when first staged in
+    bool begun = false;                       // the walk took the batch
+    bool abandoned = false;
+    std::vector<State> states;
+    std::vector<PreparedFile> prepared;
+    std::size_t next_waiting = 0;  // no waiting file before this one
+
+    const std::vector<FileEntry>& files() const { return listing->value().files; }
 };
 
 }  // namespace tidemark

@@ -24,17 +24,16 @@
 #include <thread>
 
 #include "bench/split_mix64.h"
-#include "tests/apparatus/tree_snapshot.h"
 #include "engine/file_decision.h"
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
+#include "tests/apparatus/tree_snapshot.h"
 #include "tests/hostile/guarded_run.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
 
 namespace tidemark::testing {
 namespace {
-
 
 const bool kNamed = (Tally().suite = "hostile trees, real folders", true);
 
@@ -586,9 +585,11 @@ TEST(ChangingSourceTest, ACopyIsThePreviousFileOrAWholeVersionTheSourceHad) {
     MakeFolders(source);
     MakeFolders(destination);
     // Versions of different lengths, none a whole number of pages: a copy that mixes two of
-    // them, or stops short, holds none of them.
+    // them, or stops short, holds none of them. Each is below 2 MiB, so that the kernel puts
+    // it in the page cache in one piece: a write held up between pieces would leave a still,
+    // shorter file, which is a version the file had but not one the writer meant.
     auto version = [](int k) {
-        std::string content((4 << 20) + 4096 * k + 1 + k % 7, '\0');
+        std::string content((1 << 20) + 4096 * k + 1 + k % 7, '\0');
         bench::SplitMix64 random(static_cast<std::uint64_t>(k) + 1);
         for (std::size_t i = 0; i + 8 <= content.size(); i += 8) {
             const std::uint64_t word = random.Next();
@@ -618,7 +619,7 @@ TEST(ChangingSourceTest, ACopyIsThePreviousFileOrAWholeVersionTheSourceHad) {
         for (int k = 1; !stop; k = (k + 1) % kVersions) {
             ::ftruncate(fd, 0);
             (void)::pwrite(fd, contents[k].data(), contents[k].size(), 0);
-            ::usleep(static_cast<useconds_t>(200 + pause.Below(3000)));
+            ::usleep(static_cast<useconds_t>(50 + pause.Below(400)));
         }
         ::close(fd);
     });

@@ -1,0 +1,250 @@
+// The look-ahead's own side: the scout, which lists and queues folders in the walk's order,
+// and the workers, which prepare the queued files.
+#include <algorithm>
+
+#include "engine/look_ahead.h"
+
+namespace tidemark {
+
+namespace {
+
+/// A worker claims a few files at a time: fewer hand-overs, and still a fair share; fewer
+/// while the files are copied.
+constexpr std::size_t kFilesPerClaim = 16;
+constexpr std::size_t kCopiesPerClaim = 4;
+
+}  // namespace
+
+bool LookAhead::WaitForRoom(MutexLock& lock, std::size_t files) {
+    auto full = [&]() TM_REQUIRES(mutex_) {
+        if (QueuedFolders() == 0) {
+            return false;  // something must go ahead, however large
+        }
+        return QueuedFolders() >= bounds_.folders ||
+               (files > 0 && queued_files_ + files > bounds_.files);
+    };
+    while (!stopping_ && full()) {
+        lock.Wait(room_ready_);
+    }
+    return !stopping_;
+}
+
+void LookAhead::Scout() {
+    try {
+        ScoutFolder(pass_.source_root, 0, nullptr);
+    } catch (...) {
+        // Whatever went wrong here happens to the walk too, in its turn, where it is reported.
+    }
+    {
+        MutexLock lock(mutex_);
+        scout_done_ = true;
+    }
+    file_ready_.notify_all();
+}
+
+void LookAhead::ScoutFolder(const std::string& folder, int depth,
+                            const std::shared_ptr<const HeldFolder>& staging) {
+    if (pass_.Excludes(folder)) {
+        return;  // skipped whole: the root; below it SubFoldersOf tells
+    }
+    {
+        MutexLock lock(mutex_);
+        while (held_ && !stopping_) {
+            lock.Wait(room_ready_);
+        }
+    }
+    auto listing = std::make_shared<Result<FolderListing>>(survey_.List(pass_.fs, folder));
+    if (listing->ok() && depth >= kMostHeldLevels) {
+        listing->value().folder.reset();
+    }
+    const std::string destination = pass_.DestinationOf(folder);
+    std::shared_ptr<const HeldFolder> held =
+        depth < kMostHeldLevels ? pass_.fs.HoldFolder(destination) : nullptr;
+    {
+        MutexLock lock(mutex_);
+        if (!WaitForRoom(lock, 0)) {
+            return;
+        }
+        listings_.push_back(QueuedListing{next_order_++, folder, Visit{listing, held}});
+    }
+    file_ready_.notify_all();
+    if (!listing->ok() || pass_.IsDestinationRoot(listing->value())) {
+        return;
+    }
+    const FolderListing& listed = listing->value();
+    const bool exists = held != nullptr || pass_.fs.FolderExists(destination);
+    // Copies into folders the walk has yet to create are staged in the nearest folder above
+    // them that exists, within the levels that may be held.
+    const std::shared_ptr<const HeldFolder> stage_in =
+        depth < kMostHeldLevels ? (held ? held : staging) : nullptr;
+    for (const SubFolderStep& step : SubFoldersOf(pass_, listed, survey_.guarded)) {
+        if (!step.skipped_whole) {
+            ScoutFolder(step.folder->path, depth + 1, stage_in);
+        }
+    }
+    if (listed.files.empty()) {
+        return;
+    }
+    auto batch = std::make_shared<Batch>();
+    batch->folder = folder;
+    batch->listing = listing;
+    batch->place = FolderPlace{listed.folder, exists ? held : stage_in, !exists, held};
+    batch->names_fold_together = NamesFoldTogether(listed.files);
+    batch->destination = destination;
+    batch->prepare_ahead = exists || stage_in != nullptr || pass_.settings.IsPreview();
+    batch->states.assign(listed.files.size(), Batch::State::kWaiting);
+    batch->prepared.resize(listed.files.size());
+    {
+        MutexLock lock(mutex_);
+        if (!WaitForRoom(lock, listed.files.size())) {
+            return;
+        }
+        batch->order = next_order_++;
+        ++queued_batches_;
+        queued_files_ += listed.files.size();
+        batches_.push_back(std::move(batch));
+    }
+    work_ready_.notify_all();
+    file_ready_.notify_all();
+}
+
+bool LookAhead::StagingFull() const {
+    return staged_files_ >= bounds_.staged_files || staged_bytes_ >= bounds_.staged_bytes;
+}
+
+std::shared_ptr<LookAhead::Batch> LookAhead::ClaimableBatch() {
+    if (held_ || StagingFull()) {
+        return nullptr;
+    }
+    for (const std::shared_ptr<Batch>& batch : batches_) {
+        if (!batch->prepare_ahead || batch->abandoned) {
+            continue;
+        }
+        while (batch->next_waiting < batch->states.size() &&
+               batch->states[batch->next_waiting] != Batch::State::kWaiting) {
+            ++batch->next_waiting;
+        }
+        if (batch->next_waiting < batch->states.size()) {
+            return batch;
+        }
+    }
+    return nullptr;
+}
+
+void LookAhead::Work() {
+    MutexLock lock(mutex_);
+    std::size_t most = kFilesPerClaim;
+    while (!stopping_) {
+        const std::shared_ptr<Batch> batch = ClaimableBatch();
+        if (!batch) {
+            lock.Wait(work_ready_);
+            continue;
+        }
+        Chunk chunk{batch->next_waiting, 0, {}};
+        while (chunk.count < most && chunk.first + chunk.count < batch->states.size() &&
+               batch->states[chunk.first + chunk.count] == Batch::State::kWaiting) {
+            batch->states[chunk.first + chunk.count] = Batch::State::kPreparing;
+            batch->prepared[chunk.first + chunk.count].seen = changes_;
+            ++chunk.count;
+        }
+        lock.Unlock();
+        const std::size_t published = Prepare(*batch, chunk);
+        lock.Lock();
+        Publish(*batch, chunk, published, chunk.count);
+        // After copies, fewer at a time: the walk should not wait long for the first of them.
+        most = std::any_of(chunk.staging.begin(), chunk.staging.end(), [](bool s) { return s; })
+                   ? kCopiesPerClaim
+                   : kFilesPerClaim;
+    }
+}
+
+std::size_t LookAhead::Prepare(Batch& batch, Chunk& chunk) {
+    std::size_t published = 0;
+    for (std::size_t i = 0; i < chunk.count; ++i) {
+        PreparedFile& prepared = batch.prepared[chunk.first + i];
+        const FileEntry& file = batch.files()[chunk.first + i];
+        try {
+            LookUp(pass_, batch.place, file, prepared);
+            bool clean = false;
+            chunk.staging[i] = NeedsCopy(pass_, prepared) && MayStageAhead(batch, clean);
+            if (clean) {
+                pass_.fs.RemoveLeftovers(batch.destination);  // off the walk's thread
+            }
+            if (chunk.staging[i]) {
+                Stage(pass_, batch.place, file, prepared);
+            }
+        } catch (...) {
+            chunk.failed[i] = true;  // whatever it was happens again in the file's turn
+        }
+        if (chunk.staging[i]) {
+            // A copy takes a while: what is ready goes to the walk at once.
+            MutexLock lock(mutex_);
+            Publish(batch, chunk, published, i + 1);
+            published = i + 1;
+        }
+    }
+    return published;
+}
+
+void LookAhead::Publish(Batch& batch, const Chunk& chunk, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+        PreparedFile& prepared = batch.prepared[chunk.first + i];
+        if (chunk.staging[i]) {
+            --staging_;
+            if (prepared.HoldsCopy()) {
+                ++staged_files_;
+                staged_bytes_ += prepared.staged->value().bytes;
+            } else {
+                prepared.staged.reset();  // staged again in its turn, as if never tried
+            }
+        }
+        Batch::State& state = batch.states[chunk.first + i];
+        if (chunk.failed[i] || batch.abandoned) {
+            Unreserve(prepared);
+            Discard(pass_, prepared);
+            if (chunk.failed[i]) {
+                prepared = PreparedFile{};
+            }
+            state = chunk.failed[i] ? Batch::State::kWaiting : Batch::State::kTaken;
+        } else {
+            state = Batch::State::kPrepared;
+        }
+    }
+    if (walk_waiting_) {
+        file_ready_.notify_all();
+    }
+}
+
+bool LookAhead::ClaimCleanup(Batch& batch) {
+    MutexLock lock(mutex_);
+    const bool due = !batch.cleaned && !batch.place.new_destination;
+    batch.cleaned = true;
+    return due;
+}
+
+bool LookAhead::Files::ClaimCleanup() {
+    return batch_ == nullptr || owner_->ClaimCleanup(*batch_);
+}
+
+bool LookAhead::MayStageAhead(Batch& batch, bool& clean) {
+    MutexLock lock(mutex_);
+    if (!batch.free_space_read) {
+        // Read once a folder: the copies staged ahead since are counted in staged_bytes_.
+        batch.free_space_read = true;
+        lock.Unlock();
+        const std::optional<std::uint64_t> free = pass_.fs.FreeSpace(batch.destination);
+        lock.Lock();
+        batch.free_space = free;
+    }
+    // A copy staged ahead must not take the room the walk's own copies need.
+    if (space_short_ || held_ ||
+        (batch.free_space && *batch.free_space < bounds_.spare_space + staged_bytes_)) {
+        return false;
+    }
+    ++staging_;
+    clean = !batch.cleaned && !batch.place.new_destination;
+    batch.cleaned = true;
+    return true;
+}
+
+}  // namespace tidemark
