@@ -1,3 +1,4 @@
+// The walk's side of the look-ahead: taking listings and prepared files by folder path.
 #include "engine/look_ahead.h"
 
 #include <algorithm>
@@ -43,25 +44,36 @@ LookAhead::~LookAhead() {
     }
 }
 
+std::optional<LookAhead::Queued> LookAhead::Await(MutexLock& lock, bool batch,
+                                                  const std::string& folder) {
+    while (true) {
+        const auto found = std::find_if(queue_.begin(), queue_.end(), [&](const Queued& queued) {
+            return (queued.batch != nullptr) == batch && queued.folder == folder;
+        });
+        if (found != queue_.end()) {
+            Queued taken = *found;
+            DropBefore(taken.order);
+            queue_.pop_front();
+            if (taken.batch) {
+                queued_files_ -= taken.batch->states.size();
+            }
+            return taken;
+        }
+        // The scout goes the walk's way: all it queued so far comes before this folder.
+        DropBefore(next_order_);
+        // While held, the scout stands still: the walk goes on its own.
+        if (scout_done_ || stopping_ || held_) {
+            return std::nullopt;
+        }
+        lock.Wait(file_ready_);
+    }
+}
+
 LookAhead::Visit LookAhead::Listing(const std::string& folder, int depth) {
     if (running_) {
         MutexLock lock(mutex_);
-        while (true) {
-            const auto found =
-                std::find_if(listings_.begin(), listings_.end(),
-                             [&](const QueuedListing& queued) { return queued.folder == folder; });
-            if (found != listings_.end()) {
-                Visit visit = found->visit;
-                DropBefore(found->order + 1);
-                return visit;
-            }
-            // The scout goes the walk's way: all it queued so far comes before this folder.
-            DropBefore(next_order_);
-            // While held, the scout stands still: the walk goes on its own.
-            if (scout_done_ || stopping_ || held_) {
-                break;
-            }
-            lock.Wait(file_ready_);
+        if (std::optional<Queued> queued = Await(lock, false, folder)) {
+            return queued->visit;
         }
     }
     auto listing = std::make_shared<Result<FolderListing>>(survey_.List(pass_.fs, folder));
@@ -78,40 +90,22 @@ LookAhead::Files LookAhead::FilesOf(const std::string& folder, const Visit& visi
     Files files;
     files.owner_ = this;
     files.files_ = &listing.files;
-    files.place_.source_folder = listing.folder;
-    files.place_.new_destination = new_destination;
-    files.place_.destination_folder = visit.destination_folder;
+    files.place_ = FolderPlace{listing.folder, nullptr, new_destination, visit.destination_folder};
     if (running_) {
         MutexLock lock(mutex_);
-        while (true) {
-            const auto found = std::find_if(
-                batches_.begin(), batches_.end(),
-                [&](const auto& batch) { return !batch->begun && batch->folder == folder; });
-            if (found != batches_.end()) {
-                const std::shared_ptr<Batch> batch = *found;
-                DropBefore(batch->order);
-                batch->begun = true;
-                --queued_batches_;
-                queued_files_ -= batch->states.size();
-                room_ready_.notify_one();
-                if (batch->prepare_ahead && batch->place.new_destination == new_destination &&
-                    batch->files().size() == listing.files.size()) {
-                    files.batch_ = batch;
-                    files.place_ = batch->place;
-                    if (!files.place_.destination_folder) {
-                        files.place_.destination_folder = visit.destination_folder;
-                    }
-                } else {
-                    Abandon(*batch);  // prepared for another state of the destination
+        if (std::optional<Queued> queued = Await(lock, true, folder)) {
+            Batch& batch = *queued->batch;
+            if (batch.prepare_ahead && batch.place.new_destination == new_destination &&
+                batch.files().size() == listing.files.size()) {
+                files.batch_ = queued->batch;
+                files.place_ = batch.place;
+                if (!files.place_.destination_folder) {
+                    files.place_.destination_folder = visit.destination_folder;
                 }
-                break;
+            } else {
+                Abandon(batch);  // prepared for another state of the destination
+                std::erase(batches_, queued->batch);
             }
-            DropBefore(next_order_);
-            // While held, the scout stands still: the walk goes on its own.
-            if (scout_done_ || stopping_ || held_) {
-                break;
-            }
-            lock.Wait(file_ready_);
         }
     }
     if (!files.place_.destination_folder && !(new_destination && pass_.settings.IsPreview())) {
@@ -124,37 +118,39 @@ LookAhead::Files LookAhead::FilesOf(const std::string& folder, const Visit& visi
 }
 
 void LookAhead::Done(Files& files) {
+    if (!files.batch_) {
+        return;
+    }
     MutexLock lock(mutex_);
-    for (PreparedFile& prepared : files.taken_) {
-        Discard(pass_, prepared);
+    for (std::size_t i = files.next_; i < files.taken_; ++i) {
+        Discard(pass_, files.batch_->prepared[i]);  // the walk's, never handed out
     }
-    files.taken_.clear();
-    if (files.batch_) {
-        Abandon(*files.batch_);
-        std::erase(batches_, files.batch_);
-        files.batch_.reset();
-    }
+    Abandon(*files.batch_);
+    std::erase(batches_, files.batch_);
+    files.batch_.reset();
 }
 
 bool LookAhead::Files::NamesFoldTogether() const {
     return batch_ != nullptr && batch_->names_fold_together;
 }
 
+bool LookAhead::Files::ClaimCleanup() {
+    return batch_ == nullptr || owner_->ClaimCleanup(*batch_);
+}
+
 PreparedFile LookAhead::Files::Take(std::size_t index) {
-    if (!taken_.empty() && next_ == index) {
-        PreparedFile prepared = std::move(taken_.front());
-        taken_.pop_front();
-        ++next_;
-        return prepared;
+    next_ = index + 1;
+    if (batch_ && index < taken_) {
+        return std::move(batch_->prepared[index]);  // taken already, with the one before
     }
     return owner_->TakeFrom(*this, index);
 }
 
 PreparedFile LookAhead::TakeFrom(Files& files, std::size_t index) {
     PreparedFile prepared;
+    MutexLock lock(mutex_);
     if (files.batch_) {
         Batch& batch = *files.batch_;
-        MutexLock lock(mutex_);
         for (int turns = 0; batch.states[index] == Batch::State::kPreparing; ++turns) {
             if (turns < kTurnsBeforeSleeping) {
                 lock.Unlock();
@@ -169,26 +165,25 @@ PreparedFile LookAhead::TakeFrom(Files& files, std::size_t index) {
         if (batch.states[index] == Batch::State::kPrepared) {
             // This file and the prepared ones after it, in one go.
             const bool was_full = StagingFull();
-            for (std::size_t i = index;
-                 i < batch.states.size() && batch.states[i] == Batch::State::kPrepared; ++i) {
-                batch.states[i] = Batch::State::kTaken;
-                Unreserve(batch.prepared[i]);
-                files.taken_.push_back(std::move(batch.prepared[i]));
+            std::size_t taken = index;
+            for (; taken < batch.states.size() && batch.states[taken] == Batch::State::kPrepared;
+                 ++taken) {
+                batch.states[taken] = Batch::State::kTaken;
+                Unreserve(batch.prepared[taken]);
             }
+            files.taken_ = taken;
             if (was_full && !StagingFull()) {
                 work_ready_.notify_all();  // room to stage copies ahead again
             }
-            prepared = std::move(files.taken_.front());
-            files.taken_.pop_front();
-            files.next_ = index + 1;
-            return prepared;
+            return std::move(batch.prepared[index]);
         }
         batch.states[index] = Batch::State::kTaken;  // not begun: quicker done here
-        prepared.seen = changes_;
-    } else {
-        prepared.seen = Changes();
+        files.taken_ = index + 1;
     }
+    prepared.seen = changes_;
+    lock.Unlock();
     LookUp(pass_, files.place_, (*files.files_)[index], prepared);
+    lock.Lock();
     return prepared;
 }
 
@@ -202,10 +197,10 @@ void LookAhead::Hold(bool held) {
 }
 
 void LookAhead::GiveBackSpace(Files& files) {
-    for (PreparedFile& prepared : files.taken_) {
-        Discard(pass_, prepared);
-    }
     MutexLock lock(mutex_);
+    for (std::size_t i = files.next_; i < files.taken_; ++i) {
+        Discard(pass_, files.batch_->prepared[i]);
+    }
     space_short_ = true;
     while (staging_ > 0) {
         walk_waiting_ = true;
@@ -222,33 +217,19 @@ void LookAhead::GiveBackSpace(Files& files) {
     }
 }
 
-std::uint64_t LookAhead::Changes() const {
-    MutexLock lock(mutex_);
-    return changes_;
-}
-
 std::uint64_t LookAhead::CountChange() {
     MutexLock lock(mutex_);
     return ++changes_;
 }
 
-std::size_t LookAhead::QueuedFolders() const {
-    return listings_.size() + queued_batches_;
-}
-
 void LookAhead::DropBefore(std::uint64_t order) {
-    while (!listings_.empty() && listings_.front().order < order) {
-        listings_.pop_front();
-    }
-    for (auto batch = batches_.begin(); batch != batches_.end();) {
-        if (!(*batch)->begun && (*batch)->order < order) {
-            Abandon(**batch);
-            --queued_batches_;
-            queued_files_ -= (*batch)->states.size();
-            batch = batches_.erase(batch);
-        } else {
-            ++batch;
+    while (!queue_.empty() && queue_.front().order < order) {
+        if (const std::shared_ptr<Batch> batch = queue_.front().batch) {
+            Abandon(*batch);
+            queued_files_ -= batch->states.size();
+            std::erase(batches_, batch);
         }
+        queue_.pop_front();
     }
     room_ready_.notify_one();
 }
@@ -269,6 +250,17 @@ void LookAhead::Unreserve(const PreparedFile& prepared) {
         --staged_files_;
         staged_bytes_ -= prepared.staged->value().bytes;
     }
+}
+
+bool LookAhead::StagingFull() const {
+    return staged_files_ >= bounds_.staged_files || staged_bytes_ >= bounds_.staged_bytes;
+}
+
+bool LookAhead::ClaimCleanup(Batch& batch) {
+    MutexLock lock(mutex_);
+    const bool due = !batch.cleaned && !batch.place.new_destination;
+    batch.cleaned = true;
+    return due;
 }
 
 }  // namespace tidemark

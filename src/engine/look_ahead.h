@@ -22,16 +22,15 @@ namespace tidemark {
 ///
 /// A scout goes through the source tree in the walk's order (the traversal rules of
 /// SubFoldersOf) and queues each folder's listing, then, once its sub-folders are done, the
-/// batch of its files; workers prepare the queued files in that order (LookUp, and Stage where
-/// a copy is due). Who owns what:
-/// - A queued listing is the look-ahead's until the walk takes it by path; listings queued
-///   before the one taken are dropped, for the walk has gone past them.
-/// - A file of a batch is waiting (the look-ahead's), preparing (the thread that claimed it,
+/// batch of its files; workers prepare the files of the queued batches in that order (LookUp,
+/// and Stage where a copy is due). Who owns what:
+/// - What is queued is the look-ahead's until the walk takes it by folder path. Since the scout
+///   goes the walk's way, what was queued before it is dropped then: the walk went past it.
+/// - A file of a batch is waiting (the look-ahead's), preparing (the worker that claimed it,
 ///   which works on it without the lock), prepared (the look-ahead's again) or taken (the
 ///   walk's). Claims and hand-overs happen under the lock.
-/// - A batch the walk will not take (it went past it, the walk is done with it, or the pass
-///   ends) is abandoned: its prepared files are discarded at once, and a file still being
-///   prepared is discarded by its preparer.
+/// - A batch that is dropped, or that the walk is done with, is abandoned: its prepared files
+///   are discarded at once, and a file still being prepared by its preparer.
 /// Anything never asked for costs nothing but the work done ahead, and is dropped at the end.
 class LookAhead {
   public:
@@ -66,6 +65,7 @@ class LookAhead {
     /// Source folders the count found to be the destination root.
     const std::vector<std::string>& Guarded() const { return survey_.guarded; }
 
+    struct Batch;
     /// The files of one folder as the walk takes them, in order.
     class Files {
       public:
@@ -84,13 +84,12 @@ class LookAhead {
 
       private:
         friend class LookAhead;
-        struct Batch;
         LookAhead* owner_ = nullptr;
         std::shared_ptr<Batch> batch_;  // null when nothing was prepared ahead
         const std::vector<FileEntry>* files_ = nullptr;
         FolderPlace place_;
-        std::deque<PreparedFile> taken_;  // prepared files taken in one go, not yet handed out
-        std::size_t next_ = 0;            // the index taken_ starts at
+        std::size_t next_ = 0;   // the index taken next
+        std::size_t taken_ = 0;  // the batch's files before this one are the walk's
     };
 
     /// The walk starts on the files of `folder`, whose destination is new to this pass or not.
@@ -109,34 +108,18 @@ class LookAhead {
     /// from now on.
     void GiveBackSpace(Files& files) TM_EXCLUDES(mutex_);
 
-    /// The destination changes the walk has made so far; a file prepared before the last
-    /// change to its folder is looked at again in its turn.
-    std::uint64_t Changes() const TM_EXCLUDES(mutex_);
-    /// Counts one change, made by the walk.
+    /// Counts one change the walk made to the destination; answers how many there were. A file
+    /// prepared before the last change to its folder may be looked at again in its turn.
     std::uint64_t CountChange() TM_EXCLUDES(mutex_);
 
   private:
-    using Batch = Files::Batch;
-    struct QueuedListing {
-        std::uint64_t order;  // in the scout's order, which is the walk's
+    /// A listing or a batch, in the scout's order.
+    struct Queued {
+        std::uint64_t order;
         std::string folder;
-        Visit visit;
+        Visit visit;                   // a listing's
+        std::shared_ptr<Batch> batch;  // a batch's; null for a listing
     };
-
-    void Scout() TM_EXCLUDES(mutex_);
-    void ScoutFolder(const std::string& folder, int depth,
-                     const std::shared_ptr<const HeldFolder>& staging) TM_EXCLUDES(mutex_);
-    /// Waits until there is room to queue a listing (`files` 0) or a batch of `files` files;
-    /// false once the look-ahead stops.
-    bool WaitForRoom(MutexLock& lock, std::size_t files) TM_REQUIRES(mutex_);
-    std::size_t QueuedFolders() const TM_REQUIRES(mutex_);
-    /// Drops what the scout queued before `order`: the walk has gone past it.
-    void DropBefore(std::uint64_t order) TM_REQUIRES(mutex_);
-    void Work() TM_EXCLUDES(mutex_);
-    /// Whether the copies staged ahead have reached a bound.
-    bool StagingFull() const TM_REQUIRES(mutex_);
-    /// The first batch with a file to claim; null when none may be claimed now.
-    std::shared_ptr<Batch> ClaimableBatch() TM_REQUIRES(mutex_);
     /// Files a worker claimed together: the first and how many, and what became of each.
     struct Chunk {
         std::size_t first;
@@ -144,6 +127,33 @@ class LookAhead {
         std::array<bool, 16> staging{};  // counted in staging_ while its copy is made
         std::array<bool, 16> failed{};
     };
+
+    /// Waits until the scout queued a batch (or a listing) for `folder`, and takes it; all
+    /// queued before it is dropped. Nothing when the walk is to go on its own.
+    std::optional<Queued> Await(MutexLock& lock, bool batch, const std::string& folder)
+        TM_REQUIRES(mutex_);
+    /// Drops what the scout queued before `order`: the walk has gone past it.
+    void DropBefore(std::uint64_t order) TM_REQUIRES(mutex_);
+    /// Drops a batch: its prepared files go now, those in preparation when they are done.
+    void Abandon(Batch& batch) TM_REQUIRES(mutex_);
+    /// Counts off a staged copy the walk took or that was thrown away.
+    void Unreserve(const PreparedFile& prepared) TM_REQUIRES(mutex_);
+    /// Whether the copies staged ahead have reached a bound.
+    bool StagingFull() const TM_REQUIRES(mutex_);
+    bool ClaimCleanup(Batch& batch) TM_EXCLUDES(mutex_);
+    PreparedFile TakeFrom(Files& files, std::size_t index) TM_EXCLUDES(mutex_);
+
+    // The scout and the workers (look_ahead_helpers.cpp).
+    void Scout() TM_EXCLUDES(mutex_);
+    void ScoutFolder(const std::string& folder, int depth,
+                     const std::shared_ptr<const HeldFolder>& staging) TM_EXCLUDES(mutex_);
+    /// Waits until there is room to queue a listing (`files` 0) or a batch of `files` files;
+    /// false once the look-ahead stops.
+    bool WaitForRoom(MutexLock& lock, std::size_t files) TM_REQUIRES(mutex_);
+    void Queue(Queued queued) TM_EXCLUDES(mutex_);
+    void Work() TM_EXCLUDES(mutex_);
+    /// The first batch with a file to claim; null when none may be claimed now.
+    std::shared_ptr<Batch> ClaimableBatch() TM_REQUIRES(mutex_);
     /// Prepares the chunk's files, handing over at once those ready when a copy was made;
     /// answers how many were handed over.
     std::size_t Prepare(Batch& batch, Chunk& chunk) TM_EXCLUDES(mutex_);
@@ -151,15 +161,9 @@ class LookAhead {
     /// was.
     void Publish(Batch& batch, const Chunk& chunk, std::size_t from, std::size_t to)
         TM_REQUIRES(mutex_);
-    bool ClaimCleanup(Batch& batch) TM_EXCLUDES(mutex_);
     /// Whether a copy may be staged ahead of the walk now; if so it is counted as staging, and
     /// `clean` tells whether this one first removes what dead copies left in the folder.
     bool MayStageAhead(Batch& batch, bool& clean) TM_EXCLUDES(mutex_);
-    /// Counts off a staged copy the walk took or that was thrown away.
-    void Unreserve(const PreparedFile& prepared) TM_REQUIRES(mutex_);
-    /// Drops a batch: its prepared files go now, those in preparation when they are done.
-    void Abandon(Batch& batch) TM_REQUIRES(mutex_);
-    PreparedFile TakeFrom(Files& files, std::size_t index) TM_EXCLUDES(mutex_);
 
     const Pass& pass_;
     TreeSurvey& survey_;
@@ -175,24 +179,22 @@ class LookAhead {
     bool scout_done_ TM_GUARDED_BY(mutex_) = false;
     bool space_short_ TM_GUARDED_BY(mutex_) = false;
     bool walk_waiting_ TM_GUARDED_BY(mutex_) = false;  // for a file, or for staging to end
-    std::deque<QueuedListing> listings_ TM_GUARDED_BY(mutex_);
-    std::deque<std::shared_ptr<Batch>> batches_ TM_GUARDED_BY(mutex_);  // in the walk's order
+    std::deque<Queued> queue_ TM_GUARDED_BY(mutex_);   // not yet taken by the walk
     std::uint64_t next_order_ TM_GUARDED_BY(mutex_) = 0;
-    std::size_t queued_batches_ TM_GUARDED_BY(mutex_) = 0;  // batches the walk has not begun
-    std::size_t queued_files_ TM_GUARDED_BY(mutex_) = 0;    // and their files
-    std::size_t staged_files_ TM_GUARDED_BY(mutex_) = 0;    // staged ahead, not yet taken
+    std::size_t queued_files_ TM_GUARDED_BY(mutex_) = 0;  // in the queued batches
+    /// Batches with files to prepare: queued ones, and the one the walk works on.
+    std::deque<std::shared_ptr<Batch>> batches_ TM_GUARDED_BY(mutex_);
+    std::size_t staged_files_ TM_GUARDED_BY(mutex_) = 0;  // staged ahead, not yet taken
     std::uint64_t staged_bytes_ TM_GUARDED_BY(mutex_) = 0;
     int staging_ TM_GUARDED_BY(mutex_) = 0;  // copies being staged ahead right now
     std::uint64_t changes_ TM_GUARDED_BY(mutex_) = 0;
     std::optional<TaskGroup> tasks_;  // last: its destructor waits for the scout and workers
 };
 
-/// The files of one folder in the walk's order; owned as the class comment says.
-struct LookAhead::Files::Batch {
+/// The files of one folder in the walk's order, owned as LookAhead says.
+struct LookAhead::Batch {
     enum class State : char { kWaiting, kPreparing, kPrepared, kTaken };
 
-    std::uint64_t order = 0;
-    std::string folder;
     std::shared_ptr<Result<FolderListing>> listing;  // holds the files, and the folder open
     FolderPlace place;
     std::string destination;
@@ -201,7 +203,6 @@ struct LookAhead::Files::Batch {
     bool cleaned = false;  // what dead copies left in the destination folder was removed
     bool free_space_read = false;
     std::optional<std::uint64_t> free_space;  // in the destination, when first staged in
-    bool begun = false;                       // the walk took the batch
     bool abandoned = false;
     std::vector<State> states;
     std::vector<PreparedFile> prepared;

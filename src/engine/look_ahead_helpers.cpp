@@ -17,16 +17,35 @@ constexpr std::size_t kCopiesPerClaim = 4;
 
 bool LookAhead::WaitForRoom(MutexLock& lock, std::size_t files) {
     auto full = [&]() TM_REQUIRES(mutex_) {
-        if (QueuedFolders() == 0) {
-            return false;  // something must go ahead, however large
-        }
-        return QueuedFolders() >= bounds_.folders ||
-               (files > 0 && queued_files_ + files > bounds_.files);
+        // Something must go ahead, however large.
+        return !queue_.empty() && (queue_.size() >= bounds_.folders ||
+                                   (files > 0 && queued_files_ + files > bounds_.files));
     };
     while (!stopping_ && full()) {
         lock.Wait(room_ready_);
     }
     return !stopping_;
+}
+
+void LookAhead::Queue(Queued queued) {
+    const std::shared_ptr<Batch> batch = queued.batch;
+    const std::size_t files = batch ? batch->states.size() : 0;
+    {
+        MutexLock lock(mutex_);
+        if (!WaitForRoom(lock, files)) {
+            return;
+        }
+        queued.order = next_order_++;
+        queue_.push_back(std::move(queued));
+        if (batch) {
+            queued_files_ += files;
+            batches_.push_back(batch);
+        }
+    }
+    if (batch) {
+        work_ready_.notify_all();
+    }
+    file_ready_.notify_all();
 }
 
 void LookAhead::Scout() {
@@ -60,14 +79,7 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth,
     const std::string destination = pass_.DestinationOf(folder);
     std::shared_ptr<const HeldFolder> held =
         depth < kMostHeldLevels ? pass_.fs.HoldFolder(destination) : nullptr;
-    {
-        MutexLock lock(mutex_);
-        if (!WaitForRoom(lock, 0)) {
-            return;
-        }
-        listings_.push_back(QueuedListing{next_order_++, folder, Visit{listing, held}});
-    }
-    file_ready_.notify_all();
+    Queue(Queued{0, folder, Visit{listing, held}, nullptr});
     if (!listing->ok() || pass_.IsDestinationRoot(listing->value())) {
         return;
     }
@@ -86,7 +98,6 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth,
         return;
     }
     auto batch = std::make_shared<Batch>();
-    batch->folder = folder;
     batch->listing = listing;
     batch->place = FolderPlace{listed.folder, exists ? held : stage_in, !exists, held};
     batch->names_fold_together = NamesFoldTogether(listed.files);
@@ -94,22 +105,7 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth,
     batch->prepare_ahead = exists || stage_in != nullptr || pass_.settings.IsPreview();
     batch->states.assign(listed.files.size(), Batch::State::kWaiting);
     batch->prepared.resize(listed.files.size());
-    {
-        MutexLock lock(mutex_);
-        if (!WaitForRoom(lock, listed.files.size())) {
-            return;
-        }
-        batch->order = next_order_++;
-        ++queued_batches_;
-        queued_files_ += listed.files.size();
-        batches_.push_back(std::move(batch));
-    }
-    work_ready_.notify_all();
-    file_ready_.notify_all();
-}
-
-bool LookAhead::StagingFull() const {
-    return staged_files_ >= bounds_.staged_files || staged_bytes_ >= bounds_.staged_bytes;
+    Queue(Queued{0, folder, Visit{}, std::move(batch)});
 }
 
 std::shared_ptr<LookAhead::Batch> LookAhead::ClaimableBatch() {
@@ -213,17 +209,6 @@ void LookAhead::Publish(Batch& batch, const Chunk& chunk, std::size_t from, std:
     if (walk_waiting_) {
         file_ready_.notify_all();
     }
-}
-
-bool LookAhead::ClaimCleanup(Batch& batch) {
-    MutexLock lock(mutex_);
-    const bool due = !batch.cleaned && !batch.place.new_destination;
-    batch.cleaned = true;
-    return due;
-}
-
-bool LookAhead::Files::ClaimCleanup() {
-    return batch_ == nullptr || owner_->ClaimCleanup(*batch_);
 }
 
 bool LookAhead::MayStageAhead(Batch& batch, bool& clean) {

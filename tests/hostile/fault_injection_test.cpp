@@ -69,7 +69,8 @@ struct Outcome {
     int fired = 0;
 };
 
-Outcome RunVariant(const Variant& variant, const Fault& fault) {
+/// Runs a pass with `workers` preparing files ahead of the walk (0: none).
+Outcome RunVariant(const Variant& variant, const Fault& fault, int workers = 0) {
     InMemoryFileSystem fs;
     BuildWorld(fs);
     if (fault)
@@ -78,7 +79,9 @@ Outcome RunVariant(const Variant& variant, const Fault& fault) {
     FakeClock clock;
     FakeTextFormat format;
     ExcludeList exclude_list;
-    RunController controller(fs, view, view, clock, format, exclude_list);
+    RunConcurrency concurrency;
+    concurrency.workers = workers;
+    RunController controller(fs, view, view, clock, format, exclude_list, concurrency);
     SyncSettings settings;
     settings.source_path = "/src";
     settings.destination_path = "/dst";
@@ -191,9 +194,14 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurn) {
                                              " fails on " + path + " with " +
                                              std::to_string(failure.number);
                     const CaseReport report = Guarded(what, [&] {
-                        const Outcome faulted = RunVariant(variant, [&](InMemoryFileSystem& fs) {
+                        const Fault fault = [&](InMemoryFileSystem& fs) {
                             fs.FailOn(operation, path, failure);
-                        });
+                        };
+                        // Work done ahead of the walk may meet the fault and be thrown away,
+                        // so the fault's effects are judged on a sequential pass, and a
+                        // concurrent one must match it.
+                        const Outcome faulted = RunVariant(variant, fault);
+                        const Outcome concurrent = RunVariant(variant, fault, 2);
                         CaseReport checked = Check(before, faultless, faulted);
                         if (faulted.fired == 0 && (faulted.lines != faultless.lines ||
                                                    faulted.destination != faultless.destination)) {
@@ -201,6 +209,11 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurn) {
                         }
                         if (faulted.fired > 0 && !ReportsAFailure(faulted.lines))
                             checked.problems.push_back("the fault fired but no line reports it");
+                        if (concurrent.lines != faulted.lines ||
+                            concurrent.destination != faulted.destination ||
+                            concurrent.pending != 0) {
+                            checked.problems.push_back("the concurrent pass differs");
+                        }
                         return checked;
                     });
                     fired_cases += report.faults_fired > 0 ? 1 : 0;
@@ -221,9 +234,14 @@ TEST(FaultInjection, AFullDestinationKeepsEveryPreviousVersion) {
             const std::string what =
                 std::string(variant.name) + " into " + std::to_string(capacity) + " bytes";
             const CaseReport report = Guarded(what, [&] {
-                const Outcome full =
-                    RunVariant(variant, [&](InMemoryFileSystem& fs) { fs.SetCapacity(capacity); });
+                const Fault fault = [&](InMemoryFileSystem& fs) { fs.SetCapacity(capacity); };
+                const Outcome full = RunVariant(variant, fault);
+                const Outcome concurrent = RunVariant(variant, fault, 2);
                 CaseReport checked = Check(before, faultless, full);
+                if (concurrent.lines != full.lines || concurrent.destination != full.destination ||
+                    concurrent.pending != 0) {
+                    checked.problems.push_back("the concurrent pass differs");
+                }
                 if (full.destination != faultless.destination && !ReportsAFailure(full.lines))
                     checked.problems.push_back("a copy failed but no line reports it");
                 return checked;
