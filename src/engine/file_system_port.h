@@ -101,6 +101,8 @@ class RootAnchor {
 /// Every file-system access of the engine goes through this port. Failures carry the number 70
 /// for access denied and another number otherwise, with the system's description. The engine
 /// calls it from several threads at once: the walk's, and those that prepare files ahead of it.
+/// An operation named ...In is the one primitive; it takes the item's folder held open where
+/// the caller has one, which is quicker, and its plain twin is for callers that have none.
 class FileSystemPort {
   public:
     virtual ~FileSystemPort() = default;

@@ -26,7 +26,7 @@ void Walk::ProcessFile(const FileEntry& file, PreparedFile prepared, LookAhead::
     if (!pass_.settings.IsPreview()) {
         failures = Apply(file, prepared, files);
     }
-    Report(file, prepared, failures);
+    Report(prepared, failures);
 }
 
 void Walk::Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place) {
@@ -106,9 +106,7 @@ std::vector<Failure> Walk::Apply(const FileEntry& file, PreparedFile& prepared,
     return failures;
 }
 
-void Walk::Report(const FileEntry& file, const PreparedFile& prepared,
-                  const std::vector<Failure>& failures) {
-    (void)file;
+void Walk::Report(const PreparedFile& prepared, const std::vector<Failure>& failures) {
     const std::string& destination = prepared.destination;
     bool failed = !failures.empty();
     auto report_failure = [&](const Failure& failure) {

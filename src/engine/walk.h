@@ -51,8 +51,7 @@ class Walk {
     /// Stages the copy in turn; where the destination is full, again after giving back the
     /// room that copies staged ahead and files just replaced still hold.
     void StageInTurn(const FileEntry& file, PreparedFile& prepared, LookAhead::Files& files);
-    void Report(const FileEntry& file, const PreparedFile& prepared,
-                const std::vector<Failure>& failures);
+    void Report(const PreparedFile& prepared, const std::vector<Failure>& failures);
     void ReportSkip(const FileEntry& file, SkipReason reason);
     std::int64_t CountSkipped(const std::string& folder);
 
