@@ -57,6 +57,7 @@ std::optional<LookAhead::Queued> LookAhead::Await(MutexLock& lock, bool batch,
             if (taken.batch) {
                 queued_files_ -= taken.batch->states.size();
             }
+            MadeRoom();
             return taken;
         }
         // The scout goes the walk's way: all it queued so far comes before this folder.
@@ -231,7 +232,13 @@ void LookAhead::DropBefore(std::uint64_t order) {
         }
         queue_.pop_front();
     }
-    room_ready_.notify_one();
+    MadeRoom();
+}
+
+void LookAhead::MadeRoom() {
+    if (queue_.size() <= bounds_.folders / 2 && queued_files_ <= bounds_.files / 2) {
+        room_ready_.notify_one();  // the half the scout waits for, when full
+    }
 }
 
 void LookAhead::Abandon(Batch& batch) {

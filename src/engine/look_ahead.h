@@ -38,7 +38,7 @@ class LookAhead {
         std::size_t files = 1024;                ///< files queued ahead of the walk
         std::uint64_t staged_bytes = 64u << 20;  ///< bytes of copies staged ahead
         std::size_t staged_files = 128;          ///< copies staged ahead: each holds a descriptor
-        std::size_t folders = 64;                ///< listings and batches: each holds folders open
+        std::size_t folders = 128;               ///< listings and batches: each holds folders open
         /// Copies are staged ahead only while the destination keeps this much free beside them.
         std::uint64_t spare_space = 64u << 20;
     };
@@ -134,6 +134,8 @@ class LookAhead {
         TM_REQUIRES(mutex_);
     /// Drops what the scout queued before `order`: the walk has gone past it.
     void DropBefore(std::uint64_t order) TM_REQUIRES(mutex_);
+    /// Wakes the scout where it may be waiting for room.
+    void MadeRoom() TM_REQUIRES(mutex_);
     /// Drops a batch: its prepared files go now, those in preparation when they are done.
     void Abandon(Batch& batch) TM_REQUIRES(mutex_);
     /// Counts off a staged copy the walk took or that was thrown away.

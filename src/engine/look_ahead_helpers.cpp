@@ -16,12 +16,17 @@ constexpr std::size_t kCopiesPerClaim = 4;
 }  // namespace
 
 bool LookAhead::WaitForRoom(MutexLock& lock, std::size_t files) {
-    auto full = [&]() TM_REQUIRES(mutex_) {
-        // Something must go ahead, however large.
-        return !queue_.empty() && (queue_.size() >= bounds_.folders ||
-                                   (files > 0 && queued_files_ + files > bounds_.files));
+    // Something must go ahead, however large.
+    auto fits = [&](std::size_t share) TM_REQUIRES(mutex_) {
+        return queue_.empty() || (queue_.size() < bounds_.folders / share &&
+                                  (files == 0 || queued_files_ + files <= bounds_.files / share));
     };
-    while (!stopping_ && full()) {
+    if (fits(1)) {
+        return !stopping_;
+    }
+    // Once full, the scout waits for half the room: woken for every folder the walk takes, it
+    // would sleep and wake once per folder.
+    while (!stopping_ && !fits(2)) {
         lock.Wait(room_ready_);
     }
     return !stopping_;

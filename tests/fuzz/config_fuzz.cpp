@@ -31,7 +31,8 @@ void ConfigurationReader(std::string_view text) {
     const std::optional<SyncSettings> values = ParseConfigText(text);
     if (!values)
         return;
-    Check(values->style >= -1 && values->style <= 2);
+    const int style = static_cast<int>(values->style);
+    Check(style >= -1 && style <= 2);
     // What was read is written back and reads back the same.
     const std::string written = GetConfigText(*values);
     const std::optional<SyncSettings> again = ParseConfigText(written);
