@@ -5,8 +5,7 @@
 #include "app/program_folder.h"
 #include "app/window_geometry.h"
 #include "platform/posix_file_system.h"
-#include "tests/app/memory_settings_store.h"
-#include "tests/app/test_doubles.h"
+#include "tests/app/app_doubles.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/temporary_folder.h"
 
@@ -20,7 +19,7 @@ TEST(StartUp, AnEmptyStoreGivesTheDefaultsWithoutWritingAndStoredValuesAreRead) 
     InMemoryFileSystem fs;
     fs.AddFolder("/opt/tidemark");
     MemorySettingsStore store;
-    testing::FixedCalendar calendar;
+    testing::TestCalendar calendar;
 
     const StartUpResult start = StartUp("/opt/tidemark", fs, store, calendar);
     EXPECT_EQ(start.state.usage_counter, 0.0);
@@ -44,7 +43,7 @@ TEST(StartUp, TheExcludeListIsCutAtLineBreaksOnARealFolderOrStartsEmptyWhenUnrea
     testing::WriteFile(folder / "ExcludeList.txt", "temp\r\n.bak\r\n  \r\n");
     PosixFileSystem posix;
     MemorySettingsStore store;
-    testing::FixedCalendar calendar;
+    testing::TestCalendar calendar;
     // Kept exactly as cut: the blank entry and the empty one after the last line break stay
     // (they never match anything).
     EXPECT_EQ(StartUp(folder.path(), posix, store, calendar).state.exclude_list,

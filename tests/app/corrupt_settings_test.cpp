@@ -5,18 +5,11 @@
 #include "app/help_texts.h"
 #include "app/mod_main.h"
 #include "app/window_geometry.h"
-#include "tests/app/memory_settings_store.h"
-#include "tests/app/test_doubles.h"
+#include "tests/app/app_doubles.h"
 #include "tests/support/in_memory_file_system.h"
 
 namespace tidemark {
 namespace {
-
-class PlainNumbers final : public LocaleNumberFormat {
-  public:
-    std::string GroupSeparator() const override { return ","; }
-    std::string DecimalSeparator() const override { return "."; }
-};
 
 TEST(CorruptSettings, EveryKeyFallsBackToItsDefault) {
     std::string binary;
@@ -52,7 +45,7 @@ TEST(CorruptSettings, EveryKeyFallsBackToItsDefault) {
         }
         testing::InMemoryFileSystem fs;
         fs.AddFolder("/p");
-        testing::FixedCalendar calendar;
+        testing::TestCalendar calendar;
 
         const ApplicationState state = StartUp("/p", fs, store, calendar).state;
         EXPECT_EQ(state.usage_counter, 0.0);
@@ -61,9 +54,10 @@ TEST(CorruptSettings, EveryKeyFallsBackToItsDefault) {
         EXPECT_FALSE(geometry.width || geometry.height || geometry.top || geometry.left);
         EXPECT_TRUE(StartupReminderDue(store, calendar, state.last_reminder_date));
         EXPECT_EQ(store.values[settings_keys::kFirstRun], "YES");
-        EXPECT_NE(ComposeHelpText(state.help_texts, state.usage_counter, PlainNumbers())
-                      .find("Total Files Processed: 0 files."),
-                  std::string::npos);
+        EXPECT_NE(
+            ComposeHelpText(state.help_texts, state.usage_counter, testing::TestNumberFormat())
+                .find("Total Files Processed: 0 files."),
+            std::string::npos);
 
         // What the program writes back reads back.
         ASSERT_TRUE(StoreUsageCounter(store, UsageCounterAfterRun(state.usage_counter, 12)));

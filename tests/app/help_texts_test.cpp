@@ -5,21 +5,12 @@
 #include <limits>
 #include <string>
 
+#include "tests/app/app_doubles.h"
+
 namespace tidemark {
 namespace {
 
-class FixedNumberFormat final : public LocaleNumberFormat {
-  public:
-    FixedNumberFormat(const char* group, const char* decimal) : group_(group), decimal_(decimal) {}
-    std::string GroupSeparator() const override { return group_; }
-    std::string DecimalSeparator() const override { return decimal_; }
-
-  private:
-    std::string group_;
-    std::string decimal_;
-};
-
-const FixedNumberFormat kEnglish{",", "."};
+const testing::TestNumberFormat kEnglish;
 
 TEST(HelpText, TheUsageFiguresAreFilledIn) {
     const std::pair<double, const char*> figures[] = {
@@ -50,10 +41,12 @@ TEST(HelpText, HalvesRoundAwayFromZero) {
 }
 
 TEST(HelpText, LocaleSeparatorsButAlwaysTheDollarSign) {
-    EXPECT_EQ(FormatFileCount(1234567, FixedNumberFormat(".", ",")), "1.234.567");
-    EXPECT_EQ(FormatSuggestedDonation(123456789012, FixedNumberFormat(".", ",")), "$1.234.567,89");
-    EXPECT_EQ(FormatFileCount(1234567, FixedNumberFormat("\u202f", ",")), "1\u202f234\u202f567");
-    EXPECT_EQ(FormatSuggestedDonation(1234567, FixedNumberFormat("", ".")), "$12.35");
+    EXPECT_EQ(FormatFileCount(1234567, testing::TestNumberFormat(".", ",")), "1.234.567");
+    EXPECT_EQ(FormatSuggestedDonation(123456789012, testing::TestNumberFormat(".", ",")),
+              "$1.234.567,89");
+    EXPECT_EQ(FormatFileCount(1234567, testing::TestNumberFormat("\u202f", ",")),
+              "1\u202f234\u202f567");
+    EXPECT_EQ(FormatSuggestedDonation(1234567, testing::TestNumberFormat("", ".")), "$12.35");
 }
 
 }  // namespace
