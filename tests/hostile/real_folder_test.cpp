@@ -241,27 +241,6 @@ TEST_F(RealFolderTest, ContentTimesModesAndAwkwardNamesAreCopiedAndReplacedByteF
     EXPECT_TRUE(Has(" --> Total files updated: " + std::to_string(2 * names.size() + 1)));
 }
 
-TEST_F(RealFolderTest, NormalReplacesOnlyOlderFilesToTheNanosecond) {
-    const std::pair<const char*, long long> destinations[] = {
-        {"older", kOld}, {"equal", kNew}, {"newer", kNew + 1}};
-    for (const auto& [name, time] : destinations) {
-        WriteFileAt(source + "/" + name, "new", kNew);
-        WriteFileAt(destination + "/" + name, "old", time);
-    }
-    ::chmod((destination + "/older").c_str(), 0444);
-    // Half a second newer than a destination on a whole second is newer here.
-    WriteFileAt(source + "/half", "new", 1'700'000'001'500'000'000);
-    WriteFileAt(destination + "/half", "old", 1'700'000'001'000'000'000);
-    settings.style = SyncStyle::kNormal;
-    Pass();
-    EXPECT_TRUE(
-        Has("Updating file " + destination + "/older - orig: @1000000000, new: @1100000000"));
-    EXPECT_TRUE(Has(" --> Total files updated: 2"));
-    Pass();  // the copies' times compare equal
-    EXPECT_TRUE(Has(" --> Total files already existed: 4"));
-    EXPECT_FALSE(Has(" --> Total files updated: 2"));
-}
-
 TEST_F(RealFolderTest, PathsFarBeyondTheSystemLimitAreWalkedCopiedAndReplaced) {
     // 600 levels of 8-byte names: 5,400 bytes below the roots, with a file every 150 levels.
     std::string relative;
