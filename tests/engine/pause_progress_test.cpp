@@ -133,9 +133,10 @@ TEST_F(PauseStopTest, FilesArePreparedAheadButNotWhilePaused) {
     int calls_at_start = 0;
     int calls_ahead = -1;
     view.on_line = [&](const ResultLine& line) {
+        if (line.text.starts_with("Sychronization of "))
+            calls_at_start = fs.Calls();
         if (!line.text.starts_with("Creating file ") || calls_ahead >= 0)
             return;
-        calls_at_start = fs.Calls();
         for (int wait = 0; wait < 200 && fs.Calls() < calls_at_start + 100; ++wait)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         calls_ahead = fs.Calls() - calls_at_start;
@@ -180,6 +181,52 @@ TEST_F(PauseStopTest, FilesArePreparedAheadButNotWhilePaused) {
     EXPECT_EQ(calls_after_a_second, calls_when_waiting);
     EXPECT_LT(seconds_spent, 0.05);
     EXPECT_EQ(controller.Stats().copied_files, 300);
+}
+
+}  // namespace
+}  // namespace tidemark::testing
+
+namespace tidemark::testing {
+namespace {
+
+TEST(LookAheadBounds, NoMoreFoldersAreReadAheadThanTheBoundAllows) {
+    for (const std::size_t folders : {std::size_t{2}, std::size_t{64}}) {
+        SCOPED_TRACE("folders " + std::to_string(folders));
+        InMemoryFileSystem fs;
+        for (int i = 0; i < 60; ++i) {
+            fs.AddFile("/src/d" + std::to_string(i) + "/f");
+            fs.AddFolder("/dst/d" + std::to_string(i));
+        }
+        RecordingRunView view;
+        FakeClock clock;
+        FakeTextFormat format;
+        const ExcludeList exclude_list;
+        SyncSettings settings;
+        settings.source_path = "/src";
+        settings.destination_path = "/dst";
+        RunController controller(fs, view, view, clock, format, exclude_list,
+                                 {.workers = 2, .bounds = {.folders = folders}});
+        // From the start of the walk to its first file, held there: each file prepared ahead
+        // is two calls.
+        int start = 0;
+        int calls_ahead = -1;
+        view.on_line = [&](const ResultLine& line) {
+            if (line.text.starts_with("Sychronization of "))
+                start = fs.Calls();
+            if (calls_ahead >= 0 || !line.text.starts_with("Creating file "))
+                return;
+            for (int wait = 0; wait < 100 && (folders < 60 || fs.Calls() < start + 40); ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(folders < 60 ? 3 : 20));
+            calls_ahead = fs.Calls() - start;
+        };
+        controller.SynchronizeNow(settings);
+        if (folders < 60) {
+            EXPECT_LE(calls_ahead, 10);
+        } else {
+            EXPECT_GE(calls_ahead, 40);
+        }
+        EXPECT_EQ(controller.Stats().copied_files, 60);
+    }
 }
 
 }  // namespace
