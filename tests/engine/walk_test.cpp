@@ -317,8 +317,8 @@ TEST(CaseFoldingDestination, TwoNamesForOneItemGiveOneCopyAndNoFailure) {
         InMemoryFileSystem fs;
         fs.FoldCaseBelow("/dst");
         fs.AddFolder("/dst");
-        fs.AddFile("/src/new/A.txt", "upper", 2);
-        fs.AddFile("/src/new/a.txt", "lower", 2);
+        fs.AddFile("/src/new/Az.txt", "upper", 2);
+        fs.AddFile("/src/new/aZ.txt", "lower", 2);
         RecordingRunView view;
         FakeClock clock;
         FakeTextFormat format;
@@ -331,10 +331,10 @@ TEST(CaseFoldingDestination, TwoNamesForOneItemGiveOneCopyAndNoFailure) {
         controller.SynchronizeNow(settings);
         // The second name finds the first one's copy, in a folder new to the pass too.
         EXPECT_EQ(WalkLines(view.Texts()),
-                  (Lines{"Creating Folder /dst/new", "Creating file /dst/new/A.txt"}));
+                  (Lines{"Creating Folder /dst/new", "Creating file /dst/new/Az.txt"}));
         EXPECT_EQ(controller.Stats().copied_files, 1);
         EXPECT_EQ(controller.Stats().existing_files, 1);
-        EXPECT_EQ(fs.ContentOf("/dst/new/a.txt"), "upper");
+        EXPECT_EQ(fs.ContentOf("/dst/new/az.txt"), "upper");
     }
 }
 
