@@ -296,6 +296,9 @@ TEST_F(WalkTest, FoldersThatChangeWhileTheCountIsConfirmedAreReadAgain) {
         (Lines{"Creating Folder E:\\Copy\\Same", "Creating file E:\\Copy\\Same\\kept.txt",
                "Creating Folder E:\\Copy\\Changed", "Creating file E:\\Copy\\Changed\\new.txt",
                "Creating file E:\\Copy\\root.txt", "Creating file E:\\Copy\\late.txt"}));
+    // More files than were counted: the bar grows to hold them and ends full.
+    EXPECT_EQ(view.progress_maximum, 4);
+    EXPECT_EQ(view.progress_values.back(), 4);
 }
 
 TEST(EnsureFolderPathTest, CreatesOnlyTheMissingLevels) {
