@@ -79,12 +79,6 @@ TEST(ActionFor, UnknownStylesActAsSafeMode) {
     EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, 1, 1, 1), FileAction::kKeep);
 }
 
-}  // namespace
-}  // namespace tidemark
-
-namespace tidemark {
-namespace {
-
 TEST(FailureFromErrno, OnlyAccessDeniedCarriesSeventyAndEveryNumberItsOwnDescription) {
     for (const int denied : {EACCES, EPERM, EROFS})
         EXPECT_TRUE(FailureFromErrno(denied).IsAccessDenied()) << denied;

@@ -76,15 +76,18 @@ TEST_F(PauseStopTest, TimeRemainingFollowsTheWorkedExample) {
         fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
     const double finished_at[] = {3, 4, 7};
     int file = 0;
+    std::vector<bool> notes;  // the "calculating" note after each file before this one
     view.on_line = [&](const ResultLine& line) {
-        if (line.text.starts_with("Creating file ") && file < 3)
+        if (line.text.starts_with("Creating file ") && file < 3) {
+            notes.push_back(view.calculating_note_visible);
             clock.seconds = 1000.0 + finished_at[file++];
+        }
     };
     Run();
     ASSERT_GE(view.time_captions.size(), 4u);
     EXPECT_EQ(Lines(view.time_captions.begin(), view.time_captions.begin() + 4),
               (Lines{"counting files...", "27.0 seconds *", "16.0 seconds", "16.3 seconds *"}));
-    EXPECT_FALSE(view.calculating_note_visible);
+    EXPECT_EQ(notes, (std::vector<bool>{false, true, false}));
 }
 
 TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFilesAndEndsFull) {
@@ -99,6 +102,7 @@ TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFilesAndEndsFull)
                                          values[121], values.back()}),
               std::vector<std::int64_t>({0, 1, 99, 1, 21, 0, 1}));
     EXPECT_EQ(view.progress_maximum, 1);
+    EXPECT_GE(view.repaints, 120);  // counting repaints the window at every folder
 
     // Skipping an excluded tree moves the bar as counting does; it must not stretch the bar.
     view = RecordingRunView{};
@@ -110,6 +114,7 @@ TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFilesAndEndsFull)
     Run();
     EXPECT_EQ(view.progress_maximum, 2);
     EXPECT_EQ(view.progress_values.back(), 2);
+    EXPECT_EQ(view.repaints, 161 + 40);  // and so does skipping a tree, at each folder
 }
 
 TEST(TimeRemaining, CaptionLimitsBelongToTheLowerRowAndEstimatesAreCutToHundredths) {
@@ -182,12 +187,6 @@ TEST_F(PauseStopTest, FilesArePreparedAheadButNotWhilePaused) {
     EXPECT_LT(seconds_spent, 0.05);
     EXPECT_EQ(controller.Stats().copied_files, 300);
 }
-
-}  // namespace
-}  // namespace tidemark::testing
-
-namespace tidemark::testing {
-namespace {
 
 TEST(LookAheadBounds, NoMoreFoldersAreReadAheadThanTheBoundAllows) {
     for (const std::size_t folders : {std::size_t{3}, std::size_t{64}}) {

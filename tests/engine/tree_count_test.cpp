@@ -91,11 +91,21 @@ TEST(TreeCount, AThrowComesAfterTheUnreadableFoldersMetBeforeIt) {
     }
 }
 
-}  // namespace
-}  // namespace tidemark::testing
-
-namespace tidemark::testing {
-namespace {
+TEST(TreeCount, KeepsTheListingsOfTheFoldersThePassWillWalk) {
+    InMemoryFileSystem fs;
+    MakeTree(fs);
+    const SyncSettings settings;
+    const ExcludeList exclude_list;
+    const Pass pass{fs, settings, exclude_list, "/src", "/dst", "", std::nullopt, 1};
+    TreeSurvey survey;
+    Executor executor(3);
+    TreeCount(pass, &survey, &executor, 2)
+        .Count(
+            "/src", [] {}, [](const std::string&, const Failure&) {});
+    const int calls = fs.Calls();
+    EXPECT_EQ(survey.List(fs, "/src/a3/b2")->files.size(), 3u);
+    EXPECT_EQ(fs.Calls(), calls);
+}
 
 TEST(TreeSurvey, KeepsListingsUpToItsBoundAndGivesEachBackOnceWhileTheFolderIsUnchanged) {
     InMemoryFileSystem fs;
