@@ -3,23 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <map>
 #include <string>
+
+#include "app/sys_info.h"
+#include "tests/app/app_doubles.h"
+#include "tests/support/recording_run_view.h"
 
 namespace tidemark {
 namespace {
 
-class FixedNumberFormat final : public LocaleNumberFormat {
-  public:
-    FixedNumberFormat(const char* group, const char* decimal) : group_(group), decimal_(decimal) {}
-    std::string GroupSeparator() const override { return group_; }
-    std::string DecimalSeparator() const override { return decimal_; }
-
-  private:
-    std::string group_;
-    std::string decimal_;
-};
-
-const FixedNumberFormat kEnglish{",", "."};
+const testing::TestNumberFormat kEnglish;
 
 TEST(HelpText, TheUsageFiguresAreFilledIn) {
     const std::pair<double, const char*> figures[] = {
@@ -50,10 +44,49 @@ TEST(HelpText, HalvesRoundAwayFromZero) {
 }
 
 TEST(HelpText, LocaleSeparatorsButAlwaysTheDollarSign) {
-    EXPECT_EQ(FormatFileCount(1234567, FixedNumberFormat(".", ",")), "1.234.567");
-    EXPECT_EQ(FormatSuggestedDonation(123456789012, FixedNumberFormat(".", ",")), "$1.234.567,89");
-    EXPECT_EQ(FormatFileCount(1234567, FixedNumberFormat("\u202f", ",")), "1\u202f234\u202f567");
-    EXPECT_EQ(FormatSuggestedDonation(1234567, FixedNumberFormat("", ".")), "$12.35");
+    EXPECT_EQ(FormatFileCount(1234567, testing::TestNumberFormat(".", ",")), "1.234.567");
+    EXPECT_EQ(FormatSuggestedDonation(123456789012, testing::TestNumberFormat(".", ",")),
+              "$1.234.567,89");
+    EXPECT_EQ(FormatFileCount(1234567, testing::TestNumberFormat("\u202f", ",")),
+              "1\u202f234\u202f567");
+    EXPECT_EQ(FormatSuggestedDonation(1234567, testing::TestNumberFormat("", ".")), "$12.35");
+}
+
+class FakeLauncher final : public ProgramLauncher {
+  public:
+    std::map<std::string, std::string> installed;  // name -> full path
+    bool start_fails = false;
+    std::vector<std::string> started;
+
+    std::string FindOnPath(const std::string& name) override {
+        const auto found = installed.find(name);
+        return found == installed.end() ? "" : found->second;
+    }
+    Status StartDetached(const std::string& program) override {
+        started.push_back(program);
+        return start_fails ? Status(Failure{1008, "Exec format error"}) : Status::Ok();
+    }
+};
+
+TEST(StartSysInfo, StartsTheBestViewerFoundOrReportsThatNoneCouldStart) {
+    FakeLauncher launcher;
+    testing::RecordingRunView messages;
+    launcher.installed = {{"kinfocenter", "/usr/bin/kinfocenter"},
+                          {"gnome-system-monitor", "/usr/bin/gnome-system-monitor"}};
+    EXPECT_TRUE(StartSysInfo(launcher, messages));
+    EXPECT_EQ(launcher.started, std::vector<std::string>{"/usr/bin/kinfocenter"});
+    EXPECT_TRUE(messages.messages.empty());
+
+    launcher.start_fails = true;
+    EXPECT_FALSE(StartSysInfo(launcher, messages));
+    launcher.installed.clear();
+    EXPECT_FALSE(StartSysInfo(launcher, messages));
+    EXPECT_EQ(launcher.started.size(), 2u);
+    ASSERT_EQ(messages.messages.size(), 2u);
+    for (const testing::ShownMessage& shown : messages.messages) {
+        EXPECT_EQ(shown.text, "System Information Is Unavailable At This Time");
+        EXPECT_EQ(shown.buttons, MessageButtons::kOk);
+    }
 }
 
 }  // namespace

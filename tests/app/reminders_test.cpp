@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "tests/app/memory_settings_store.h"
-#include "tests/app/test_doubles.h"
+#include "tests/app/app_doubles.h"
 
 namespace tidemark {
 namespace {
@@ -18,24 +16,6 @@ LocalDateTime At(year_month_day date, int hour, int minute = 0) {
     return LocalDateTime{date, hour, minute, 0};
 }
 
-// A calendar whose "now" the test sets, and whose locale writes "DD.MM.YYYY HH:MM".
-class FakeCalendar final : public LocalCalendar {
-  public:
-    LocalDateTime now = At(2024y / March / 15, 12);
-
-    LocalDateTime Now() override { return now; }
-    std::optional<LocalDateTime> ParseLocaleDateTime(const std::string& text) override {
-        unsigned day = 0, month = 0;
-        int year = 0, hour = 0, minute = 0;
-        char extra = 0;
-        if (std::sscanf(text.c_str(), "%2u.%2u.%4d %2d:%2d%c", &day, &month, &year, &hour, &minute,
-                        &extra) != 5) {
-            return std::nullopt;
-        }
-        return At(std::chrono::year{year} / month / day, hour, minute);
-    }
-};
-
 // One program run: start-up reads the store and may show Help; closing stores the counter and
 // may open the donation page.
 class Reminders : public ::testing::Test {
@@ -45,6 +25,8 @@ class Reminders : public ::testing::Test {
         bool page_opened;
         bool operator==(const Session&) const = default;
     };
+
+    Reminders() { calendar.now = At(2024y / March / 15, 12); }
 
     Session Run() {
         const LocalDateTime last = ReadLastReminderDate(store, calendar);
@@ -57,7 +39,7 @@ class Reminders : public ::testing::Test {
     }
 
     testing::MemorySettingsStore store;
-    FakeCalendar calendar;
+    testing::TestCalendar calendar;
     testing::RecordingShell shell;
 };
 
@@ -101,7 +83,7 @@ TEST_F(Reminders, FirstRunMustBeExactlyYesAndAnUnreadableDateMakesBothDue) {
 }
 
 TEST(StoredValues, DatesAndCountersReadBackWhatIsWritten) {
-    FakeCalendar calendar;
+    testing::TestCalendar calendar;
     EXPECT_EQ(ParseStoredDate(" 2024-03-01 07:08 ", calendar), At(2024y / March / 1, 7, 8));
     EXPECT_EQ(ParseStoredDate("2024-03-01", calendar), At(2024y / March / 1, 0));
     EXPECT_EQ(ParseStoredDate("01.03.2024 07:08", calendar), At(2024y / March / 1, 7, 8));

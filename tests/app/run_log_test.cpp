@@ -3,17 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/app/run_log_doubles.h"
+#include "tests/app/app_doubles.h"
 
 namespace tidemark {
 namespace {
 
 using testing::MemoryLogFiles;
-using testing::SetCalendar;
+using testing::TestCalendar;
 
 TEST(RunLog, EachRunIsAppendedToTheFileOfTheDayItStarted) {
     MemoryLogFiles files;
-    SetCalendar calendar;
+    TestCalendar calendar;
     RunLog log(files, calendar, "/p/logs");
     log.BeginRun("Nightly");
     log.AddLine("Synchronizing /a --> /b");
@@ -51,7 +51,7 @@ TEST(RunLog, EachRunIsAppendedToTheFileOfTheDayItStarted) {
 TEST(RunLog, AFailedWriteIsReportedOnceAndTheRestOfTheRunIsNotTried) {
     MemoryLogFiles files;
     files.failure = Failure{kAccessDenied, "Permission denied"};
-    SetCalendar calendar;
+    TestCalendar calendar;
     RunLog log(files, calendar, "/p/logs");
     log.BeginRun("Nightly");
     const std::string line(70 * 1024, 'x');
@@ -70,7 +70,7 @@ TEST(RunLog, AFailedWriteIsReportedOnceAndTheRestOfTheRunIsNotTried) {
 
 TEST(RunLog, DayFilesMoreThanThirtyDaysOldAreRemovedAndNothingElse) {
     MemoryLogFiles files;
-    SetCalendar calendar;  // 1 June 2026
+    TestCalendar calendar;  // 1 June 2026
     const std::pair<const char*, bool> names[] = {
         {"2026-05-01.log", false},                            // 31 days
         {"2019-09-29.log", false}, {"2026-05-02.log", true},  // 30 days

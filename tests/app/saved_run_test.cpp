@@ -7,8 +7,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
-#include "tests/app/memory_settings_store.h"
-#include "tests/app/run_log_doubles.h"
+#include "tests/app/app_doubles.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
 
@@ -85,7 +84,7 @@ struct SavedRunWorld {
     testing::FakeTextFormat format;
     ApplicationState state;
     testing::MemoryLogFiles log_files;
-    testing::SetCalendar calendar;
+    testing::TestCalendar calendar;
     RunLog log{log_files, calendar, "/p/logs"};
     std::ostringstream lines;
     std::ostringstream messages;

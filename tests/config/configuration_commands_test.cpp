@@ -53,9 +53,21 @@ class Commands : public ::testing::Test {
     ConfigurationCommands commands{store, form, messages};
 };
 
-TEST_F(Commands, EverySettingMarksTheSettingsChanged) {
-    Open({{"Work", Settings(1, "/work")}});
-    EXPECT_FALSE(form.marker_shown);
+TEST_F(Commands, TheRememberedOrPickedConfigurationLoadsUnmarkedAndEverySettingMarksIt) {
+    const SyncSettings home = Settings(2, "/home");
+    fs.AddFile(store.GetConfigPath("Home"), GetConfigText(home));
+    fs.AddFile(store.GetConfigPath("Work"), GetConfigText(Settings(1, "/work")));
+    fs.AddFile(kIndex, "\r\nWork\r\nHome");
+    commands.Open("Home");
+    commands.ClearSettingsChanged();
+    EXPECT_EQ(form.name, "Home");
+    EXPECT_EQ(form.values, home);
+    EXPECT_EQ(form.entries, (Strings{"Work", "Home"}));
+    form.Pick(0);
+    EXPECT_EQ(form.values.source_path, "/work");
+    EXPECT_FALSE(commands.SettingsChanged() || form.marker_shown);
+    EXPECT_EQ(form.run_resets, 2);  // a load puts the run and its list back, each time
+    EXPECT_EQ(form.results_clears, 2);
     for (const auto& change : std::vector<std::function<void(SyncSettings&)>>{
              [](SyncSettings& s) { s.style = SyncStyle::kBackup; },
              [](SyncSettings& s) { s.source_path += "x"; },
@@ -68,7 +80,7 @@ TEST_F(Commands, EverySettingMarksTheSettingsChanged) {
              [](SyncSettings& s) { s.preview_only = CheckState::kChecked; }}) {
         commands.ClearSettingsChanged();
         form.Edit(change);
-        EXPECT_TRUE(form.marker_shown);
+        EXPECT_TRUE(commands.SettingsChanged() && form.marker_shown);
     }
 }
 

@@ -1,10 +1,13 @@
 #include "config/configuration_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
+#include "config/configuration_commands.h"
 #include "platform/posix_file_system.h"
+#include "tests/config/fake_configuration_form.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "engine/exclusion.h"
+#include "engine/failure.h"
 #include "engine/file_decision.h"
 
 namespace tidemark {
@@ -32,9 +36,14 @@ TEST(IsExcluded, SpacesArePartOfAnEntryButBlankEntriesMatchNothing) {
     EXPECT_TRUE(IsExcluded("C:\\a\tb", ExcludeList{"\t"}));  // only spaces count as blank
 }
 
-TEST(IsExcluded, FoldsCaseBeyondAscii) {
+TEST(IsExcluded, FoldsCaseBeyondAsciiAndPassesOverEntriesLongerThanThePath) {
     EXPECT_TRUE(IsExcluded("/home/me/Ärger/x", ExcludeList{"ärger"}));
     EXPECT_TRUE(IsExcluded("/home/me/ФОТО/x", ExcludeList{"фото"}));
+    const std::string path = "/home/ann/Photos/2019/IMG_0001.JPG";
+    EXPECT_TRUE(IsExcluded(path, {std::string(8 << 20, 'x'), "img_0001"}));
+    EXPECT_FALSE(IsExcluded(path, {std::string(8 << 20, 'x')}));
+    EXPECT_TRUE(IsExcluded(path, {"/HOME/ANN/photos/2019/img_0001.jpg"}));
+    EXPECT_FALSE(IsExcluded(path, {"/home/ann/Photos/2019/IMG_0001.JPG/"}));
 }
 
 TEST(SkipReasonFor, ExclusionBeforeHiddenBeforeSystem) {
@@ -68,6 +77,18 @@ TEST(ActionFor, UnknownStylesActAsSafeMode) {
     EXPECT_EQ(ActionFor(false, settings.EffectiveStyle(), 2, 1, 1), FileAction::kCreate);
     EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, 2, 1, 1), FileAction::kUpdate);
     EXPECT_EQ(ActionFor(true, SyncStyle::kNormal, 1, 1, 1), FileAction::kKeep);
+}
+
+TEST(FailureFromErrno, OnlyAccessDeniedCarriesSeventyAndEveryNumberItsOwnDescription) {
+    for (const int denied : {EACCES, EPERM, EROFS})
+        EXPECT_TRUE(FailureFromErrno(denied).IsAccessDenied()) << denied;
+    for (const int other : {ENOENT, EIO, 70, ENOSPC}) {
+        EXPECT_FALSE(FailureFromErrno(other).IsAccessDenied()) << other;
+        EXPECT_EQ(FailureFromErrno(other).description, std::strerror(other));
+    }
+    EXPECT_NE(FailureFromErrno(ENOENT).number, FailureFromErrno(EIO).number);
+    EXPECT_TRUE(FailureFromErrno(ENOSPC).IsNoSpace() && FailureFromErrno(EDQUOT).IsNoSpace());
+    EXPECT_FALSE(FailureFromErrno(EIO).IsNoSpace());
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ TEST(DestinationPathOf, RemovesTheSourceRootAndPutsTheDestinationRootInFront) {
               "E:\\Copy\\Photos\\2019");
     EXPECT_EQ(DestinationPathOf("c:\\data\\x.txt", "C:\\Data\\", "E:\\Copy\\", windows),
               "E:\\Copy\\x.txt");
+    // The root itself, and a path too short to hold it.
+    EXPECT_EQ(DestinationPathOf("C:\\DATA", "C:\\Data", "E:\\Copy", windows), "E:\\Copy\\");
+    EXPECT_EQ(DestinationPathOf("C:\\Dat", "C:\\Data", "E:\\Copy", windows), "E:\\Copy\\C:\\Dat");
 }
 
 TEST(DestinationPathOf, PosixRemovesOnlyTheLeadingRootAndKeepsCase) {
@@ -43,6 +46,10 @@ TEST(UpperCase, FoldsLatinGreekAndCyrillicAndKeepsInvalidBytes) {
     EXPECT_EQ(UpperCase("αβγ σς"), "ΑΒΓ ΣΣ");
     EXPECT_EQ(UpperCase("файл"), "ФАЙЛ");
     EXPECT_EQ(UpperCase("a\xff\xc3z"), "A\xff\xc3Z");
+    // The ends of each range, the letters beside them, and three-byte characters kept whole.
+    EXPECT_EQ(UpperCase("àþ÷ āķĸĺňŉŋŷźžſ"), "ÀÞ÷ ĀĶĸĹŇŉŊŶŹŽſ");
+    EXPECT_EQ(UpperCase("αω аяѐџ ѠӀ"), "ΑΩ АЯЀЏ ѠӀ");
+    EXPECT_EQ(UpperCase("x€ḁ日z"), "X€ḁ日Z");
 }
 
 TEST(TrimSpaces, TrimsOnlyTheSpaceCharacter) {

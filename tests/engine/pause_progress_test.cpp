@@ -26,137 +26,138 @@ TEST_F(PauseStopTest, StopFinishesTheFileInHandThenEndsThePassWithItsSummary) {
               (Lines{"Creating Folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\deep.txt",
                      "Synchronization stopped prior to completion due to user request...",
                      "Creating file E:\\Copy\\a.txt"}));
-    EXPECT_TRUE(fs.Exists("E:\\Copy\\Sub\\deep.txt"));
     EXPECT_FALSE(fs.Exists("E:\\Copy\\b.txt"));
     EXPECT_EQ(view.Texts().back(), "Done!");
     EXPECT_EQ(SummaryLines().front(), " --> Total files processed during synchronization: 2");
 }
 
-TEST_F(PauseStopTest, PauseWaitsAtTheNextPollUntilContinue) {
-    fs.AddFile("C:\\Data\\a.txt");
-    fs.AddFile("C:\\Data\\b.txt");
-    view.on_line = [&](const ResultLine& line) {
-        if (line.text == "Creating file E:\\Copy\\a.txt")
-            controller.PauseClicked();
-    };
-    bool continued = false;
-    view.on_events = [&] {
-        if (view.sleeps == 3 && !continued) {
-            continued = true;
-            controller.PauseClicked();
+TEST_F(PauseStopTest, PauseWaitsAtTheNextPollUntilContinueOrStop) {
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped" : "continued");
+        fs.AddFile("C:\\Data\\a.txt");
+        fs.AddFile("C:\\Data\\b.txt");
+        fs.Remove("E:\\Copy");
+        fs.AddFolder("E:\\Copy");
+        view = RecordingRunView{};
+        view.on_line = [&](const ResultLine& line) {
+            if (line.text == "Creating file E:\\Copy\\a.txt")
+                controller.PauseClicked();
+        };
+        view.on_events = [&, done = false]() mutable {
+            if (view.sleeps == 3 && !done) {
+                done = true;
+                stop ? controller.StopClicked() : controller.PauseClicked();
+            }
+        };
+        Run();
+        Lines expected = {"Creating file E:\\Copy\\a.txt",
+                          "Synchronization paused due to user request..."};
+        if (stop) {
+            expected.push_back(
+                "Synchronization stopped prior to completion due to user request...");
+        } else {
+            expected.push_back("Synchronization continued due to user request...");
+            expected.push_back("Creating file E:\\Copy\\b.txt");
         }
-    };
-    Run();
-    EXPECT_EQ(WalkLines(), (Lines{"Creating file E:\\Copy\\a.txt",
-                                  "Synchronization paused due to user request...",
-                                  "Synchronization continued due to user request...",
-                                  "Creating file E:\\Copy\\b.txt"}));
-    EXPECT_EQ(view.sleeps, 4);  // 100 ms each while paused, the last after Continue
-    EXPECT_EQ(view.pause_caption, "Pause");
-}
-
-TEST_F(PauseStopTest, StopWhilePausedEndsTheWaitAtOnce) {
-    fs.AddFile("C:\\Data\\a.txt");
-    fs.AddFile("C:\\Data\\b.txt");
-    view.on_line = [&](const ResultLine& line) {
-        if (line.text == "Creating file E:\\Copy\\a.txt")
-            controller.PauseClicked();
-    };
-    bool stopped = false;
-    view.on_events = [&] {
-        if (view.sleeps == 2 && !stopped) {
-            stopped = true;
-            controller.StopClicked();
-        }
-    };
-    Run();
-    EXPECT_EQ(
-        WalkLines(),
-        (Lines{"Creating file E:\\Copy\\a.txt", "Synchronization paused due to user request...",
-               "Synchronization stopped prior to completion due to user request..."}));
-    EXPECT_EQ(view.pause_caption, "Continue");
-    EXPECT_EQ(view.sleeps, 2);
-}
-
-TEST_F(PauseStopTest, NextPassStartsRunningWithThePauseCaption) {
-    fs.AddFile("C:\\Data\\a.txt");
-    controller.PauseClicked();
-    controller.StopClicked();
-    EXPECT_EQ(view.pause_caption, "Continue");
+        EXPECT_EQ(WalkLines(), expected);
+        // 100 ms each while paused, the last after Continue; none once Stop is seen.
+        EXPECT_EQ(view.sleeps, stop ? 3 : 4);
+        EXPECT_EQ(view.pause_caption, stop ? "Continue" : "Pause");
+    }
+    // The next pass starts running, with the caption put back.
+    view = RecordingRunView{};
     Run();
     EXPECT_EQ(view.pause_caption, "Pause");
-    EXPECT_TRUE(fs.Exists("E:\\Copy\\a.txt"));
+    EXPECT_TRUE(fs.Exists("E:\\Copy\\b.txt"));
 }
 
 TEST_F(PauseStopTest, TimeRemainingFollowsTheWorkedExample) {
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i)
         fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
-    }
     const double finished_at[] = {3, 4, 7};
     int file = 0;
+    std::vector<bool> notes;  // the "calculating" note after each file before this one
     view.on_line = [&](const ResultLine& line) {
         if (line.text.starts_with("Creating file ") && file < 3) {
+            notes.push_back(view.calculating_note_visible);
             clock.seconds = 1000.0 + finished_at[file++];
         }
     };
     Run();
     ASSERT_GE(view.time_captions.size(), 4u);
-    EXPECT_EQ(view.time_captions[0], "counting files...");
-    EXPECT_EQ(view.time_captions[1], "27.0 seconds *");
-    EXPECT_EQ(view.time_captions[2], "16.0 seconds");
-    EXPECT_EQ(view.time_captions[3], "16.3 seconds *");
+    EXPECT_EQ(Lines(view.time_captions.begin(), view.time_captions.begin() + 4),
+              (Lines{"counting files...", "27.0 seconds *", "16.0 seconds", "16.3 seconds *"}));
+    EXPECT_EQ(notes, (std::vector<bool>{false, true, false}));
 }
 
-TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFiles) {
-    for (int i = 0; i < 120; ++i) {
+TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFilesAndEndsFull) {
+    for (int i = 0; i < 120; ++i)
         fs.AddFolder("C:\\Data\\F" + std::to_string(i));
-    }
     fs.AddFile("C:\\Data\\a.txt");
     Run();
     const auto& values = view.progress_values;
     // ResetRun, then one step per folder counted: 1..99, 1..21, then 0 after the estimate.
     ASSERT_GE(values.size(), 123u);
-    EXPECT_EQ(values[0], 0);
-    EXPECT_EQ(values[1], 1);
-    EXPECT_EQ(values[99], 99);
-    EXPECT_EQ(values[100], 1);
-    EXPECT_EQ(values[120], 21);
-    EXPECT_EQ(values[121], 0);
-    EXPECT_EQ(values.back(), 1);
+    EXPECT_EQ(std::vector<std::int64_t>({values[0], values[1], values[99], values[100], values[120],
+                                         values[121], values.back()}),
+              std::vector<std::int64_t>({0, 1, 99, 1, 21, 0, 1}));
     EXPECT_EQ(view.progress_maximum, 1);
+    EXPECT_GE(view.repaints, 120);  // counting repaints the window at every folder
+
+    // Skipping an excluded tree moves the bar as counting does; it must not stretch the bar.
+    view = RecordingRunView{};
+    for (int i = 0; i < 40; ++i)
+        fs.AddFolder("C:\\Data\\Skipped\\S" + std::to_string(i));
+    fs.AddFile("C:\\Data\\Skipped\\a.txt");
+    exclude_list = {"Skipped"};
+    settings.use_exclude_list = CheckState::kChecked;
+    Run();
+    EXPECT_EQ(view.progress_maximum, 2);
+    EXPECT_EQ(view.progress_values.back(), 2);
+    EXPECT_EQ(view.repaints, 161 + 40);  // and so does skipping a tree, at each folder
 }
 
-TEST(TimeRemainingCaption, LimitsBelongToTheLowerRow) {
+TEST(TimeRemaining, CaptionLimitsBelongToTheLowerRowAndEstimatesAreCutToHundredths) {
     FakeTextFormat format;
-    EXPECT_EQ(TimeRemainingCaption(120.0, format), "120.0 seconds");
-    EXPECT_EQ(TimeRemainingCaption(120.01, format), "2.0 minutes");
-    EXPECT_EQ(TimeRemainingCaption(7200.0, format), "120.0 minutes");
-    EXPECT_EQ(TimeRemainingCaption(7200.01, format), "2.0 hours");
-    EXPECT_EQ(TimeRemainingCaption(-3.5, format), "-3.5 seconds");
-}
-
-TEST(EstimateSecondsLeft, CutsToHundredths) {
+    const std::pair<double, const char*> captions[] = {{120.0, "120.0 seconds"},
+                                                       {120.01, "2.0 minutes"},
+                                                       {7200.0, "120.0 minutes"},
+                                                       {7200.01, "2.0 hours"},
+                                                       {-3.5, "-3.5 seconds"}};
+    for (const auto& [estimate, caption] : captions)
+        EXPECT_EQ(TimeRemainingCaption(estimate, format), caption);
     EXPECT_DOUBLE_EQ(EstimateSecondsLeft(7.0, 3, 10), 16.33);
     EXPECT_DOUBLE_EQ(EstimateSecondsLeft(3.0, 1, 10), 27.0);
     EXPECT_DOUBLE_EQ(EstimateSecondsLeft(1.0, 12, 10), -0.17);  // more files than counted
 }
 
-}  // namespace
-}  // namespace tidemark::testing
-
-namespace tidemark::testing {
-namespace {
-
-using PauseStopTest = WindowsRunTest;
-
-TEST_F(PauseStopTest, WhilePausedNoFileWorkStartsAndNextToNoTimeIsSpent) {
-    for (int i = 0; i < 300; ++i) {
+TEST_F(PauseStopTest, FilesArePreparedAheadButNotWhilePaused) {
+    for (int i = 0; i < 300; ++i)
         fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
-    }
+    // Held at its first file, the walk takes no other; the workers go on ahead of it.
+    int calls_at_start = 0;
+    int calls_ahead = -1;
+    view.on_line = [&](const ResultLine& line) {
+        if (line.text.starts_with("Sychronization of "))
+            calls_at_start = fs.Calls();
+        if (!line.text.starts_with("Creating file ") || calls_ahead >= 0)
+            return;
+        for (int wait = 0; wait < 200 && fs.Calls() < calls_at_start + 100; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        calls_ahead = fs.Calls() - calls_at_start;
+    };
+    Run();
+    EXPECT_GE(calls_ahead, 100);
+
+    // Paused before the walk and its helpers begin: nothing is prepared meanwhile, and next
+    // to no processor time is spent.
+    fs.Remove("E:\\Copy");
+    fs.AddFolder("E:\\Copy");
+    view = RecordingRunView{};
     int calls_at_pause = 0;
     view.on_line = [&](const ResultLine& line) {
         if (line.text.starts_with("Sychronization of ")) {
-            controller.PauseClicked();  // before the walk and its helpers begin
+            controller.PauseClicked();
             calls_at_pause = fs.Calls();
         }
     };
@@ -164,9 +165,8 @@ TEST_F(PauseStopTest, WhilePausedNoFileWorkStartsAndNextToNoTimeIsSpent) {
     int calls_after_a_second = 0;
     double seconds_spent = -1.0;
     view.on_events = [&] {
-        if (view.sleeps != 1 || seconds_spent >= 0.0) {
+        if (view.sleeps != 1 || seconds_spent >= 0.0)
             return;
-        }
         auto used = [] {
             struct rusage usage {};
             ::getrusage(RUSAGE_SELF, &usage);
@@ -188,18 +188,44 @@ TEST_F(PauseStopTest, WhilePausedNoFileWorkStartsAndNextToNoTimeIsSpent) {
     EXPECT_EQ(controller.Stats().copied_files, 300);
 }
 
-TEST_F(PauseStopTest, TheBarIsFullAtTheEndOfAPassThatWasNotStopped) {
-    // Skipping an excluded tree moves the bar as counting does; it must not stretch the bar.
-    for (int i = 0; i < 40; ++i) {
-        fs.AddFolder("C:\\Data\\Skipped\\S" + std::to_string(i));
+TEST(LookAheadBounds, NoMoreFoldersAreReadAheadThanTheBoundAllows) {
+    for (const std::size_t folders : {std::size_t{3}, std::size_t{64}}) {
+        SCOPED_TRACE("folders " + std::to_string(folders));
+        InMemoryFileSystem fs;
+        for (int i = 0; i < 60; ++i) {
+            fs.AddFile("/src/d" + std::to_string(i) + "/f");
+            fs.AddFolder("/dst/d" + std::to_string(i));
+        }
+        RecordingRunView view;
+        FakeClock clock;
+        FakeTextFormat format;
+        const ExcludeList exclude_list;
+        SyncSettings settings;
+        settings.source_path = "/src";
+        settings.destination_path = "/dst";
+        RunController controller(fs, view, view, clock, format, exclude_list,
+                                 {.workers = 2, .bounds = {.folders = folders}});
+        // From the start of the walk to its first file, held there: each file prepared ahead
+        // is two calls.
+        int start = 0;
+        int calls_ahead = -1;
+        view.on_line = [&](const ResultLine& line) {
+            if (line.text.starts_with("Sychronization of "))
+                start = fs.Calls();
+            if (calls_ahead >= 0 || !line.text.starts_with("Creating file "))
+                return;
+            for (int wait = 0; wait < 100 && (folders < 60 || fs.Calls() < start + 40); ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(folders < 60 ? 3 : 20));
+            calls_ahead = fs.Calls() - start;
+        };
+        controller.SynchronizeNow(settings);
+        if (folders < 60) {
+            EXPECT_LE(calls_ahead, 4);  // three listings and batches ahead: two files
+        } else {
+            EXPECT_GE(calls_ahead, 40);
+        }
+        EXPECT_EQ(controller.Stats().copied_files, 60);
     }
-    fs.AddFile("C:\\Data\\Skipped\\a.txt");
-    fs.AddFile("C:\\Data\\kept.txt");
-    exclude_list = {"Skipped"};
-    settings.use_exclude_list = CheckState::kChecked;
-    Run();
-    EXPECT_EQ(view.progress_maximum, 2);
-    EXPECT_EQ(view.progress_values.back(), 2);
 }
 
 }  // namespace

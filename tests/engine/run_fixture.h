@@ -13,10 +13,11 @@ namespace tidemark::testing {
 
 /// A run over the in-memory file system with drive-letter paths, from C:\Data to E:\Copy.
 class WindowsRunTest : public ::testing::Test {
-  protected:
+  public:
     static constexpr FileTime kOld = 1'000'000'000'000'000'000;
     static constexpr FileTime kNew = 1'100'000'000'000'000'000;
 
+  protected:
     WindowsRunTest() {
         settings.source_path = "C:\\Data";
         settings.destination_path = "E:\\Copy";

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/exhausted_file_system.h"
+#include "tests/support/in_memory_file_system.h"
 
 namespace tidemark::testing {
 namespace {
@@ -75,20 +75,58 @@ TEST(TreeCount, SameTotalStepsAndUnreadableFoldersInDepthFirstOrderWhateverTheHe
 TEST(TreeCount, AThrowComesAfterTheUnreadableFoldersMetBeforeIt) {
     InMemoryFileSystem tree;
     MakeTree(tree);
-    ExhaustedFileSystem fs(tree, "/src/a2/b3");
+    tree.ThrowOnListing("/src/a2/b3");
     tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a0/b4", AccessDenied());
     tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a2/b2", AccessDenied());
     tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a2/b4", AccessDenied());
     tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a5", AccessDenied());
     for (int helpers : {0, 2}) {
         for (int round = 0; round < 20; ++round) {
-            const Counted counted = CountWith(fs, helpers);
+            const Counted counted = CountWith(tree, helpers);
             EXPECT_EQ(counted.thrown, "std::bad_alloc");
             EXPECT_EQ(counted.unreadable,
                       (std::vector<std::string>{"/src/a0/b4: Permission denied",
                                                 "/src/a2/b2: Permission denied"}));
         }
     }
+}
+
+TEST(TreeCount, KeepsTheListingsOfTheFoldersThePassWillWalk) {
+    InMemoryFileSystem fs;
+    MakeTree(fs);
+    const SyncSettings settings;
+    const ExcludeList exclude_list;
+    const Pass pass{fs, settings, exclude_list, "/src", "/dst", "", std::nullopt, 1};
+    TreeSurvey survey;
+    Executor executor(3);
+    TreeCount(pass, &survey, &executor, 2)
+        .Count(
+            "/src", [] {}, [](const std::string&, const Failure&) {});
+    const int calls = fs.Calls();
+    EXPECT_EQ(survey.List(fs, "/src/a3/b2")->files.size(), 3u);
+    EXPECT_EQ(fs.Calls(), calls);
+}
+
+TEST(TreeSurvey, KeepsListingsUpToItsBoundAndGivesEachBackOnceWhileTheFolderIsUnchanged) {
+    InMemoryFileSystem fs;
+    for (const char* file : {"/a/1", "/a/2", "/b/1", "/b/2", "/c/1", "/d/1", "/d/2"})
+        fs.AddFile(file, "x", 5);
+    TreeSurvey survey(5);
+    for (const char* folder : {"/a", "/b", "/c", "/d"})
+        survey.Keep(folder, *fs.ListFolder(folder));  // /d goes past the bound
+    fs.AddFile("/b/3");
+    const int calls = fs.Calls();
+    for (const char* folder : {"/a", "/c"}) {
+        const Result<FolderListing> listing = survey.List(fs, folder);
+        ASSERT_TRUE(listing.ok());
+        EXPECT_EQ(listing->files.front().path, std::string(folder) + "/1");
+        EXPECT_EQ(listing->files.front().kind, EntryKind::kFile);
+    }
+    EXPECT_EQ(fs.Calls(), calls);                        // kept
+    EXPECT_EQ(survey.List(fs, "/b")->files.size(), 3u);  // changed since: listed again
+    EXPECT_EQ(survey.List(fs, "/d")->files.size(), 2u);  // never kept
+    EXPECT_EQ(survey.List(fs, "/a")->files.size(), 2u);  // used up
+    EXPECT_EQ(fs.Calls(), calls + 3);
 }
 
 }  // namespace

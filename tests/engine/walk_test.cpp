@@ -1,4 +1,6 @@
 // What the walk does with folders and files: styles, skips, exclusion, preview and failures.
+#include <functional>
+
 #include "engine/folder_creation.h"
 #include "tests/engine/run_fixture.h"
 
@@ -6,83 +8,42 @@ namespace tidemark::testing {
 namespace {
 
 using WalkTest = WindowsRunTest;
-
-struct StyleCase {
-    SyncStyle style;
-    const char* destination;  // "missing", "older", "equal", "newer"
-    const char* line;         // expected walk line, "" for none
-    const char* content;      // destination content afterwards
-    SyncStats counters;       // only existing/copied/updated are compared
-};
+using Op = InMemoryFileSystem::Operation;
+constexpr FileTime kOld = WindowsRunTest::kOld;
+constexpr FileTime kNew = WindowsRunTest::kNew;
 
 TEST_F(WalkTest, EachStyleAgainstEachDestination) {
-    const StyleCase cases[] = {
-        {SyncStyle::kSafeMode,
-         "missing",
-         "Creating file E:\\Copy\\f.txt",
-         "src",
-         {.copied_files = 1}},
-        {SyncStyle::kSafeMode, "older", "", "dst", {.existing_files = 1}},
-        {SyncStyle::kSafeMode, "equal", "", "dst", {.existing_files = 1}},
-        {SyncStyle::kSafeMode, "newer", "", "dst", {.existing_files = 1}},
-        {SyncStyle::kNormal,
-         "missing",
-         "Creating file E:\\Copy\\f.txt",
-         "src",
-         {.copied_files = 1}},
-        {SyncStyle::kNormal,
-         "older",
-         "Updating file E:\\Copy\\f.txt - orig: @1000000000, new: @1100000000",
-         "src",
-         {.existing_files = 1, .updated_files = 1}},
-        {SyncStyle::kNormal, "equal", "", "dst", {.existing_files = 1}},
-        {SyncStyle::kNormal, "newer", "", "dst", {.existing_files = 1}},
-        {SyncStyle::kBackup,
-         "missing",
-         "Creating file E:\\Copy\\f.txt",
-         "src",
-         {.copied_files = 1}},
-        {SyncStyle::kBackup,
-         "older",
-         "Overwriting file E:\\Copy\\f.txt",
-         "src",
-         {.existing_files = 1, .updated_files = 1}},
-        {SyncStyle::kBackup,
-         "equal",
-         "Overwriting file E:\\Copy\\f.txt",
-         "src",
-         {.existing_files = 1, .updated_files = 1}},
-        {SyncStyle::kBackup,
-         "newer",
-         "Overwriting file E:\\Copy\\f.txt",
-         "src",
-         {.existing_files = 1, .updated_files = 1}},
+    const FileTime destinations[] = {-1, kOld, kNew, kNew + 1};  // none, older, equal, newer
+    const char* lines[3][4] = {
+        {"Creating", "", "", ""},
+        {"Creating", "Updating file E:\\Copy\\f.txt - orig: @1000000000, new: @1100000000", "", ""},
+        {"Creating", "Overwriting", "Overwriting", "Overwriting"},
     };
-    for (const StyleCase& c : cases) {
-        SCOPED_TRACE(std::to_string(static_cast<int>(c.style)) + " " + c.destination);
-        InMemoryFileSystem memory{PathSyntax::Windows()};
-        RecordingRunView recording;
-        RunController run{memory, recording, recording, clock, format, exclude_list};
-        memory.AddFile("C:\\Data\\f.txt", "src", kNew);
-        memory.AddFolder("E:\\Copy");
-        const std::string destination = c.destination;
-        if (destination != "missing") {
-            const FileTime time = destination == "older"   ? kOld
-                                  : destination == "equal" ? kNew
-                                                           : kNew + 1;
-            memory.AddFile("E:\\Copy\\f.txt", "dst", time);
-            memory.SetReadOnly("E:\\Copy\\f.txt");  // read-only files are replaced all the same
+    for (int style = 0; style < 3; ++style) {
+        for (int d = 0; d < 4; ++d) {
+            SCOPED_TRACE(std::to_string(style) + " against " + std::to_string(d));
+            InMemoryFileSystem memory{PathSyntax::Windows()};
+            RecordingRunView recording;
+            RunController run{memory, recording, recording, clock, format, exclude_list};
+            memory.AddFile("C:\\Data\\f.txt", "src", kNew);
+            memory.AddFolder("E:\\Copy");
+            if (d > 0) {
+                memory.AddFile("E:\\Copy\\f.txt", "dst", destinations[d]);
+                memory.SetReadOnly("E:\\Copy\\f.txt");  // replaced all the same
+            }
+            settings.style = static_cast<SyncStyle>(style);
+            run.SynchronizeNow(settings);
+            std::string line = lines[style][d];
+            if (line == "Creating" || line == "Overwriting")
+                line += " file E:\\Copy\\f.txt";
+            EXPECT_EQ(testing::WalkLines(recording.Texts()), line.empty() ? Lines{} : Lines{line});
+            EXPECT_EQ(memory.ContentOf("E:\\Copy\\f.txt"), line.empty() ? "dst" : "src");
+            const SyncStats& stats = run.Stats();
+            EXPECT_EQ(stats.existing_files, d > 0 ? 1 : 0);
+            EXPECT_EQ(stats.copied_files, d == 0 ? 1 : 0);
+            EXPECT_EQ(stats.updated_files, d > 0 && !line.empty() ? 1 : 0);
+            EXPECT_EQ(stats.processed_files, 1);
         }
-        settings.style = c.style;
-        run.SynchronizeNow(settings);
-
-        EXPECT_EQ(testing::WalkLines(recording.Texts()),
-                  std::string(c.line).empty() ? Lines{} : Lines{c.line});
-        EXPECT_EQ(memory.ContentOf("E:\\Copy\\f.txt"), c.content);
-        EXPECT_EQ(run.Stats().existing_files, c.counters.existing_files);
-        EXPECT_EQ(run.Stats().copied_files, c.counters.copied_files);
-        EXPECT_EQ(run.Stats().updated_files, c.counters.updated_files);
-        EXPECT_EQ(run.Stats().processed_files, 1);
     }
 }
 
@@ -97,7 +58,6 @@ TEST_F(WalkTest, PreviewWritesTheSameLinesAndCountersAndChangesNothing) {
     };
     settings.style = SyncStyle::kNormal;
     settings.log_ignored = CheckState::kChecked;
-
     InMemoryFileSystem real_fs{PathSyntax::Windows()};
     build(real_fs);
     RecordingRunView real_view;
@@ -111,7 +71,6 @@ TEST_F(WalkTest, PreviewWritesTheSameLinesAndCountersAndChangesNothing) {
     RunController preview{preview_fs, preview_view, preview_view, clock, format, exclude_list};
     settings.preview_only = CheckState::kChecked;
     preview.SynchronizeNow(settings);
-
     Lines preview_lines = preview_view.Texts();
     ASSERT_GE(preview_lines.size(), 2u);
     preview_lines.erase(preview_lines.begin());  // the warning banner
@@ -123,175 +82,200 @@ TEST_F(WalkTest, PreviewWritesTheSameLinesAndCountersAndChangesNothing) {
     EXPECT_FALSE(real_fs.Changes().empty());
 }
 
-TEST_F(WalkTest, FoldersMatchedByTheirPathAreSkippedWhole) {
-    fs.AddFile("C:\\Data\\Temp\\a.tmp");
-    fs.AddFile("C:\\Data\\Temp\\Inner\\b.tmp");
-    fs.AddFile("C:\\Data\\keep.txt");
-    exclude_list = {"", "   ", "\\TEMP"};
+/// A tree, what is done to it before the run, and the walk and summary lines it must give.
+struct Case {
+    const char* what;
+    std::function<void(InMemoryFileSystem&, SyncSettings&, ExcludeList&)> arrange;
+    Lines walk;
+    Lines summary = {};    // not compared when empty
+    SyncStats stats = {};  // only the error counters are compared
+};
+
+void RunCases(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InMemoryFileSystem fs{PathSyntax::Windows()};
+        fs.AddFolder("C:\\Data");
+        fs.AddFolder("E:\\Copy");
+        SyncSettings settings;
+        settings.source_path = "C:\\Data";
+        settings.destination_path = "E:\\Copy";
+        ExcludeList exclude_list;
+        c.arrange(fs, settings, exclude_list);
+        RecordingRunView view;
+        FakeClock clock;
+        FakeTextFormat format;
+        RunController controller(fs, view, view, clock, format, exclude_list);
+        controller.SynchronizeNow(settings);
+        EXPECT_EQ(WalkLines(view.Texts()), c.walk);
+        if (!c.summary.empty()) {
+            EXPECT_EQ(SummaryLines(view.Texts()), c.summary);
+        }
+        EXPECT_EQ(controller.Stats().permission_errors, c.stats.permission_errors);
+        EXPECT_EQ(controller.Stats().other_errors, c.stats.other_errors);
+    }
+}
+
+void UseExcludeList(SyncSettings& settings, ExcludeList& list, ExcludeList entries) {
     settings.use_exclude_list = CheckState::kChecked;
-    Run();
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Excluding folder E:\\Copy\\Temp",
-                     "Skipping 2 files in folder C:\\Data\\Temp due to custom Exclude List!",
-                     "Creating file E:\\Copy\\keep.txt"}));
-    EXPECT_EQ(SummaryLines(), (Lines{" --> Total files processed during synchronization: 3",
-                                     " --> Total folders excluded: 1", " --> Total files copied: 1",
-                                     " --> Total files excluded: 2"}));
-    EXPECT_FALSE(fs.Exists("E:\\Copy\\Temp"));
+    list = std::move(entries);
 }
 
-TEST_F(WalkTest, AnEntryMatchingOnlyTheDestinationExcludesFoldersButNotFiles) {
-    fs.AddFile("C:\\Data\\Sub\\a.txt");
-    fs.AddFile("C:\\Data\\b.txt");
-    exclude_list = {"copy"};
-    settings.use_exclude_list = CheckState::kChecked;
-    Run();
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Excluding folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\a.txt",
-                     "File E:\\Copy\\Sub\\a.txt could not be processed.  No such file or directory",
-                     "Creating file E:\\Copy\\b.txt"}));
+TEST(WalkCases, ExclusionAndIgnoredFiles) {
+    RunCases({
+        {"folders matched by their source path are skipped whole",
+         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
+             fs.AddFile("C:\\Data\\Temp\\a.tmp");
+             fs.AddFile("C:\\Data\\Temp\\Inner\\b.tmp");
+             fs.AddFile("C:\\Data\\keep.txt");
+             UseExcludeList(s, list, {"", "   ", "\\TEMP"});
+         },
+         {"Excluding folder E:\\Copy\\Temp",
+          "Skipping 2 files in folder C:\\Data\\Temp due to custom Exclude List!",
+          "Creating file E:\\Copy\\keep.txt"},
+         {" --> Total files processed during synchronization: 3", " --> Total folders excluded: 1",
+          " --> Total files copied: 1", " --> Total files excluded: 2"}},
+        {"an entry matching only the destination excludes folders but not files",
+         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
+             fs.AddFile("C:\\Data\\Sub\\a.txt");
+             fs.AddFile("C:\\Data\\b.txt");
+             UseExcludeList(s, list, {"copy"});
+         },
+         {"Excluding folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\a.txt",
+          "File E:\\Copy\\Sub\\a.txt could not be processed.  No such file or directory",
+          "Creating file E:\\Copy\\b.txt"},
+         {},
+         {.other_errors = 1}},
+        {"an entry matching the source root skips the pass",
+         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
+             fs.AddFile("C:\\Data\\a.txt");
+             fs.AddFile("C:\\Data\\Empty\\Sub\\b.txt");
+             UseExcludeList(s, list, {"data"});
+         },
+         {"Skipping 2 files in folder C:\\Data due to custom Exclude List!"}},
+        {"excluded files are logged even when ignored items are not",
+         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
+             fs.AddFile("C:\\Data\\report.bak");
+             fs.AddFile("C:\\Data\\old.bakery\\y.txt");  // matches by both its paths
+             fs.AddFile("C:\\Data\\cache\\inside.txt");
+             fs.AddFile("C:\\Data\\ok.txt");
+             UseExcludeList(s, list, {".bak", "\\cache\\"});
+         },
+         {"Excluding folder E:\\Copy\\old.bakery",
+          "Skipping 1 files in folder C:\\Data\\old.bakery due to custom Exclude List!",
+          "Creating Folder E:\\Copy\\cache", "Excluding file C:\\Data\\cache\\inside.txt",
+          "Excluding file C:\\Data\\report.bak", "Creating file E:\\Copy\\ok.txt"}},
+        {"a greyed exclude option counts as off",
+         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
+             fs.AddFile("C:\\Data\\a.bak");
+             UseExcludeList(s, list, {".bak"});
+             s.use_exclude_list = CheckState::kGreyed;
+         },
+         {"Creating file E:\\Copy\\a.bak"}},
+        {"hidden and system files are ignored on request",
+         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList&) {
+             fs.AddFile("C:\\Data\\h.txt", "", 0, kHiddenAttribute);
+             fs.AddFile("C:\\Data\\s.sys", "", 0, kSystemAttribute);
+             fs.AddFile("C:\\Data\\hs.sys", "", 0, kHiddenAttribute | kSystemAttribute);
+             s.log_ignored = CheckState::kChecked;
+         },
+         {"Ignoring hidden file C:\\Data\\h.txt", "Ignoring system file C:\\Data\\s.sys",
+          "Ignoring hidden file C:\\Data\\hs.sys"},
+         {" --> Total files processed during synchronization: 3",
+          " --> Total hidden files ignored: 2", " --> Total system files ignored: 1"}},
+        {"hidden files copied, system files ignored without a line",
+         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList&) {
+             fs.AddFile("C:\\Data\\h.txt", "", 0, kHiddenAttribute);
+             fs.AddFile("C:\\Data\\hs.sys", "", 0, kHiddenAttribute | kSystemAttribute);
+             s.ignore_hidden = CheckState::kUnchecked;
+         },
+         {"Creating file E:\\Copy\\h.txt"},
+         {" --> Total files processed during synchronization: 2", " --> Total files copied: 1",
+          " --> Total system files ignored: 1"}},
+    });
 }
 
-TEST_F(WalkTest, AnEntryMatchingTheSourceRootSkipsThePass) {
-    fs.AddFile("C:\\Data\\a.txt");
-    fs.AddFile("C:\\Data\\Empty\\Sub\\b.txt");
-    exclude_list = {"data"};
-    settings.use_exclude_list = CheckState::kChecked;
-    Run();
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Skipping 2 files in folder C:\\Data due to custom Exclude List!"}));
-}
-
-TEST_F(WalkTest, ExcludedFilesAreLoggedEvenWhenIgnoredItemsAreNot) {
-    fs.AddFile("C:\\Data\\report.bak");
-    fs.AddFile("C:\\Data\\old.bakery\\y.txt");
-    fs.AddFile("C:\\Data\\cache\\inside.txt");
-    fs.AddFile("C:\\Data\\ok.txt");
-    exclude_list = {".bak", "\\cache\\"};
-    settings.use_exclude_list = CheckState::kChecked;
-    Run();
-    // The folder old.bakery matches by its destination and by its source path.
-    EXPECT_EQ(
-        WalkLines(),
-        (Lines{"Excluding folder E:\\Copy\\old.bakery",
-               "Skipping 1 files in folder C:\\Data\\old.bakery due to "
-               "custom Exclude List!",
-               "Creating Folder E:\\Copy\\cache", "Excluding file C:\\Data\\cache\\inside.txt",
-               "Excluding file C:\\Data\\report.bak", "Creating file E:\\Copy\\ok.txt"}));
-}
-
-TEST_F(WalkTest, GreyedExcludeOptionCountsAsOff) {
-    fs.AddFile("C:\\Data\\a.bak");
-    exclude_list = {".bak"};
-    settings.use_exclude_list = CheckState::kGreyed;
-    Run();
-    EXPECT_EQ(WalkLines(), (Lines{"Creating file E:\\Copy\\a.bak"}));
-}
-
-TEST_F(WalkTest, HiddenAndSystemFilesAreIgnoredOnRequest) {
-    fs.AddFile("C:\\Data\\h.txt", "", 0, kHiddenAttribute);
-    fs.AddFile("C:\\Data\\s.sys", "", 0, kSystemAttribute);
-    fs.AddFile("C:\\Data\\hs.sys", "", 0, kHiddenAttribute | kSystemAttribute);
-    settings.log_ignored = CheckState::kChecked;
-    Run();
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Ignoring hidden file C:\\Data\\h.txt", "Ignoring system file C:\\Data\\s.sys",
-                     "Ignoring hidden file C:\\Data\\hs.sys"}));
-    EXPECT_EQ(controller.Stats().hidden_ignored, 2);
-    EXPECT_EQ(controller.Stats().system_ignored, 1);
-    EXPECT_EQ(controller.Stats().processed_files, 3);
-
-    view = RecordingRunView{};
-    settings.ignore_hidden = CheckState::kUnchecked;
-    settings.log_ignored = CheckState::kUnchecked;
-    Run();
-    EXPECT_EQ(WalkLines(), (Lines{"Creating file E:\\Copy\\h.txt"}));
-    EXPECT_EQ(controller.Stats().system_ignored, 2);
-}
-
-TEST_F(WalkTest, FailuresAreCountedByTheirNumber) {
-    fs.AddFile("C:\\Data\\denied.txt");
-    fs.AddFile("C:\\Data\\full.txt");
-    fs.AddFile("C:\\Data\\fine.txt");
-    fs.FailOn(InMemoryFileSystem::Operation::kCopyFile, "E:\\Copy\\denied.txt", AccessDenied());
-    fs.FailOn(InMemoryFileSystem::Operation::kCopyFile, "E:\\Copy\\full.txt", NoSpace());
-    Run();
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Creating file E:\\Copy\\denied.txt",
-                     "File E:\\Copy\\denied.txt could not be processed.  Permission denied",
-                     "Creating file E:\\Copy\\full.txt",
-                     "File E:\\Copy\\full.txt could not be processed.  No space left on device",
-                     "Creating file E:\\Copy\\fine.txt"}));
-    EXPECT_EQ(
-        SummaryLines(),
-        (Lines{" --> Total files processed during synchronization: 3", " --> Total files copied: 1",
-               " --> Total files/folders could not be processed due to permission error: 1",
-               " --> Total files could not be processed due to other errors: 1"}));
-}
-
-TEST_F(WalkTest, FailedDeleteAndCopyGiveTwoLinesAndKeepTheOldFile) {
-    fs.AddFile("C:\\Data\\f.txt", "new", kNew);
-    fs.AddFile("E:\\Copy\\f.txt", "old", kOld);
-    fs.FailOn(InMemoryFileSystem::Operation::kCheckDeletable, "E:\\Copy\\f.txt", AccessDenied());
-    fs.FailOn(InMemoryFileSystem::Operation::kCopyFile, "E:\\Copy\\f.txt", AccessDenied());
-    settings.style = SyncStyle::kBackup;
-    Run();
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Overwriting file E:\\Copy\\f.txt",
-                     "File E:\\Copy\\f.txt could not be processed.  Permission denied",
-                     "File E:\\Copy\\f.txt could not be processed.  Permission denied"}));
-    EXPECT_EQ(controller.Stats().permission_errors, 2);
-    EXPECT_EQ(controller.Stats().updated_files, 0);
-    EXPECT_EQ(controller.Stats().processed_files, 1);
-    EXPECT_EQ(fs.ContentOf("E:\\Copy\\f.txt"), "old");
-}
-
-TEST_F(WalkTest, AFailureNamesTheFileInHandNeverTheOneBefore) {
-    fs.AddFile("C:\\Data\\first.txt", "", 0, kHiddenAttribute);
-    fs.AddFile("C:\\Data\\second.txt", "x", kNew);
-    fs.AddFile("E:\\Copy\\second.txt", "y", kOld);
-    fs.FailOn(InMemoryFileSystem::Operation::kFindFile, "C:\\Data\\second.txt", AccessDenied());
-    settings.style = SyncStyle::kNormal;
-    Run();
-    // The failing step names the file in hand, never the file before it.
-    EXPECT_EQ(WalkLines(),
-              (Lines{"File E:\\Copy\\second.txt could not be processed.  Permission denied"}));
-    EXPECT_EQ(fs.ContentOf("E:\\Copy\\second.txt"), "y");
-}
-
-TEST_F(WalkTest, UnreadableFolderIsReportedByTheCountAndBothLoops) {
-    fs.AddFile("C:\\Data\\Locked\\secret.txt");
-    fs.AddFile("C:\\Data\\open.txt");
-    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "C:\\Data\\Locked", AccessDenied());
-    Run();
-    const Lines texts = view.Texts();
-    EXPECT_EQ(texts[1], "Object C:\\Data\\Locked could not be processed.  Permission denied");
-    EXPECT_EQ(controller.Stats().total_files, 1);
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Creating Folder E:\\Copy\\Locked",
-                     "Folder  could not be processed.  Permission denied",
-                     "Files could not be retrieved from C:\\Data\\Locked. Permission denied",
-                     "Creating file E:\\Copy\\open.txt"}));
-}
-
-TEST_F(WalkTest, FolderThatCannotBeCreatedIsLeftOutAndCountedButNotItsSiblings) {
-    fs.AddFile("C:\\Data\\A\\a.txt");
-    fs.AddFile("C:\\Data\\B\\b.txt");
-    fs.AddFile("C:\\Data\\C\\c.txt");
-    fs.AddFile("C:\\Data\\root.txt");
-    fs.FailOn(InMemoryFileSystem::Operation::kCreateFolder, "E:\\Copy\\A", AccessDenied());
-    fs.AddFile("E:\\Copy\\B");  // a file where a folder must go
-    Run();
-    EXPECT_EQ(WalkLines(), (Lines{"Creating Folder E:\\Copy\\A",
-                                  "Folder E:\\Copy\\A could not be processed.  Permission denied",
-                                  "Creating Folder E:\\Copy\\B",
-                                  "Folder E:\\Copy\\B could not be processed.  File exists",
-                                  "Creating Folder E:\\Copy\\C", "Creating file E:\\Copy\\C\\c.txt",
-                                  "Creating file E:\\Copy\\root.txt"}));
-    EXPECT_EQ(controller.Stats().created_folders, 1);
-    EXPECT_EQ(controller.Stats().permission_errors, 1);
-    EXPECT_EQ(controller.Stats().other_errors, 1);
-    EXPECT_TRUE(fs.ContentOf("E:\\Copy\\B").has_value());
+TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
+    RunCases({
+        {"copies that fail",
+         [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
+             fs.AddFile("C:\\Data\\denied.txt");
+             fs.AddFile("C:\\Data\\full.txt");
+             fs.AddFile("C:\\Data\\fine.txt");
+             fs.FailOn(Op::kCopyFile, "E:\\Copy\\denied.txt", AccessDenied());
+             fs.FailOn(Op::kCopyFile, "E:\\Copy\\full.txt", NoSpace());
+         },
+         {"Creating file E:\\Copy\\denied.txt",
+          "File E:\\Copy\\denied.txt could not be processed.  Permission denied",
+          "Creating file E:\\Copy\\full.txt",
+          "File E:\\Copy\\full.txt could not be processed.  No space left on device",
+          "Creating file E:\\Copy\\fine.txt"},
+         {" --> Total files processed during synchronization: 3", " --> Total files copied: 1",
+          " --> Total files/folders could not be processed due to permission error: 1",
+          " --> Total files could not be processed due to other errors: 1"},
+         {.permission_errors = 1, .other_errors = 1}},
+        {"a failed delete and copy give two lines and keep the old file",
+         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList&) {
+             fs.AddFile("C:\\Data\\f.txt", "new", kNew);
+             fs.AddFile("E:\\Copy\\f.txt", "old", kOld);
+             fs.FailOn(Op::kCheckDeletable, "E:\\Copy\\f.txt", AccessDenied());
+             fs.FailOn(Op::kCopyFile, "E:\\Copy\\f.txt", AccessDenied());
+             s.style = SyncStyle::kBackup;
+         },
+         {"Overwriting file E:\\Copy\\f.txt",
+          "File E:\\Copy\\f.txt could not be processed.  Permission denied",
+          "File E:\\Copy\\f.txt could not be processed.  Permission denied"},
+         {" --> Total files processed during synchronization: 1",
+          " --> Total files already existed: 1",
+          " --> Total files/folders could not be processed due to permission error: 2"},
+         {.permission_errors = 2}},
+        {"a failing look-up names the file in hand, never the one before",
+         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList&) {
+             fs.AddFile("C:\\Data\\first.txt", "", 0, kHiddenAttribute);
+             fs.AddFile("C:\\Data\\second.txt", "x", kNew);
+             fs.AddFile("C:\\Data\\third.txt", "x", kNew);
+             fs.AddFile("E:\\Copy\\second.txt", "y", kOld);
+             fs.FailOn(Op::kFindFile, "C:\\Data\\second.txt", AccessDenied());
+             fs.FailOn(Op::kFindFile, "E:\\Copy\\third.txt", FailureFromErrno(EIO));
+             s.style = SyncStyle::kNormal;
+         },
+         // A destination that cannot be examined is taken as missing: nothing is overwritten.
+         {"File E:\\Copy\\second.txt could not be processed.  Permission denied",
+          "File E:\\Copy\\third.txt could not be processed.  Input/output error",
+          "Creating file E:\\Copy\\third.txt"},
+         {},
+         {.permission_errors = 1, .other_errors = 1}},
+        {"an unreadable folder is reported by the count and both loops",
+         [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
+             fs.AddFile("C:\\Data\\Locked\\secret.txt");
+             fs.AddFile("C:\\Data\\open.txt");
+             fs.FailOn(Op::kListFolder, "C:\\Data\\Locked", AccessDenied());
+         },
+         {"Creating Folder E:\\Copy\\Locked", "Folder  could not be processed.  Permission denied",
+          "Files could not be retrieved from C:\\Data\\Locked. Permission denied",
+          "Creating file E:\\Copy\\open.txt"},
+         {" --> Total files processed during synchronization: 1", " --> Total folders created: 1",
+          " --> Total files copied: 1"}},
+        {"a folder that cannot be created is left out and counted, not its siblings",
+         [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
+             fs.AddFile("C:\\Data\\A\\a.txt");
+             fs.AddFile("C:\\Data\\B\\b.txt");
+             fs.AddFile("C:\\Data\\C\\c.txt");
+             fs.AddFile("C:\\Data\\root.txt");
+             fs.FailOn(Op::kCreateFolder, "E:\\Copy\\A", AccessDenied());
+             fs.AddFile("E:\\Copy\\B");  // a file where a folder must go
+         },
+         {"Creating Folder E:\\Copy\\A",
+          "Folder E:\\Copy\\A could not be processed.  Permission denied",
+          "Creating Folder E:\\Copy\\B", "Folder E:\\Copy\\B could not be processed.  File exists",
+          "Creating Folder E:\\Copy\\C", "Creating file E:\\Copy\\C\\c.txt",
+          "Creating file E:\\Copy\\root.txt"},
+         {" --> Total files processed during synchronization: 2", " --> Total folders created: 1",
+          " --> Total files copied: 2",
+          " --> Total files/folders could not be processed due to permission error: 1",
+          " --> Total files could not be processed due to other errors: 1"},
+         {.permission_errors = 1, .other_errors = 1}},
+    });
 }
 
 TEST_F(WalkTest, FoldersThatChangeWhileTheCountIsConfirmedAreReadAgain) {
@@ -312,31 +296,23 @@ TEST_F(WalkTest, FoldersThatChangeWhileTheCountIsConfirmedAreReadAgain) {
         (Lines{"Creating Folder E:\\Copy\\Same", "Creating file E:\\Copy\\Same\\kept.txt",
                "Creating Folder E:\\Copy\\Changed", "Creating file E:\\Copy\\Changed\\new.txt",
                "Creating file E:\\Copy\\root.txt", "Creating file E:\\Copy\\late.txt"}));
+    // More files than were counted: the bar grows to hold them and ends full.
+    EXPECT_EQ(view.progress_maximum, 4);
+    EXPECT_EQ(view.progress_values.back(), 4);
 }
 
 TEST(EnsureFolderPathTest, CreatesOnlyTheMissingLevels) {
     InMemoryFileSystem fs{PathSyntax::Windows()};
     fs.AddFolder("C:\\a");
     ASSERT_TRUE(EnsureFolderPath(fs, "C:\\a\\b"));
-    EXPECT_EQ(fs.Changes(), (Lines{"mkdir C:\\a\\b"}));
-
-    InMemoryFileSystem empty{PathSyntax::Windows()};
-    empty.AddFolder("C:\\");
-    EXPECT_TRUE(EnsureFolderPath(empty, "C:\\x\\"));
-    EXPECT_EQ(empty.Changes(), (Lines{"mkdir C:\\x"}));
-
+    EXPECT_TRUE(EnsureFolderPath(fs, "C:\\x\\"));
+    EXPECT_EQ(fs.Changes(), (Lines{"mkdir C:\\a\\b", "mkdir C:\\x"}));
     InMemoryFileSystem posix;
     EXPECT_TRUE(EnsureFolderPath(posix, "/srv/backup/2020"));
     EXPECT_TRUE(posix.FolderExists("/srv/backup/2020"));
-    posix.FailOn(InMemoryFileSystem::Operation::kCreateFolder, "/srv/other", AccessDenied());
+    posix.FailOn(Op::kCreateFolder, "/srv/other", AccessDenied());
     EXPECT_FALSE(EnsureFolderPath(posix, "/srv/other/deeper"));
 }
-
-}  // namespace
-}  // namespace tidemark::testing
-
-namespace tidemark::testing {
-namespace {
 
 TEST(CaseFoldingDestination, TwoNamesForOneItemGiveOneCopyAndNoFailure) {
     for (const int workers : {0, 2}) {
@@ -344,8 +320,8 @@ TEST(CaseFoldingDestination, TwoNamesForOneItemGiveOneCopyAndNoFailure) {
         InMemoryFileSystem fs;
         fs.FoldCaseBelow("/dst");
         fs.AddFolder("/dst");
-        fs.AddFile("/src/new/A.txt", "upper", 2);
-        fs.AddFile("/src/new/a.txt", "lower", 2);
+        fs.AddFile("/src/new/Az.txt", "upper", 2);
+        fs.AddFile("/src/new/aZ.txt", "lower", 2);
         RecordingRunView view;
         FakeClock clock;
         FakeTextFormat format;
@@ -358,10 +334,10 @@ TEST(CaseFoldingDestination, TwoNamesForOneItemGiveOneCopyAndNoFailure) {
         controller.SynchronizeNow(settings);
         // The second name finds the first one's copy, in a folder new to the pass too.
         EXPECT_EQ(WalkLines(view.Texts()),
-                  (Lines{"Creating Folder /dst/new", "Creating file /dst/new/A.txt"}));
+                  (Lines{"Creating Folder /dst/new", "Creating file /dst/new/Az.txt"}));
         EXPECT_EQ(controller.Stats().copied_files, 1);
         EXPECT_EQ(controller.Stats().existing_files, 1);
-        EXPECT_EQ(fs.ContentOf("/dst/new/a.txt"), "upper");
+        EXPECT_EQ(fs.ContentOf("/dst/new/az.txt"), "upper");
     }
 }
 

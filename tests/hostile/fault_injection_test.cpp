@@ -203,9 +203,12 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurn) {
                         const Outcome faulted = RunVariant(variant, fault);
                         const Outcome concurrent = RunVariant(variant, fault, 2);
                         CaseReport checked = Check(before, faultless, faulted);
-                        if (faulted.fired == 0 && (faulted.lines != faultless.lines ||
-                                                   faulted.destination != faultless.destination)) {
-                            checked.problems.push_back("a fault that never fired changed the run");
+                        // A fault either shows in a line or leaves no trace: a look-up made
+                        // ahead for a folder the walk then creates is thrown away unreported.
+                        if (!ReportsAFailure(faulted.lines) &&
+                            (faulted.lines != faultless.lines ||
+                             faulted.destination != faultless.destination)) {
+                            checked.problems.push_back("the run changed but no line reports why");
                         }
                         if (faulted.fired > 0 && !ReportsAFailure(faulted.lines))
                             checked.problems.push_back("the fault fired but no line reports it");

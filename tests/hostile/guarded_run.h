@@ -15,8 +15,8 @@ namespace tidemark::testing {
 
 /// What one case found.
 struct CaseReport {
-    std::vector<std::string> lines;     ///< the results lines of the run
-    std::vector<std::string> problems;  ///< every way the outcome differed from what was due
+    std::vector<std::string> lines = {};     ///< the results lines of the run
+    std::vector<std::string> problems = {};  ///< every way the outcome differed from what was due
     std::int64_t files_compared = 0;
     std::int64_t bytes_lost = 0;
     std::int64_t faults_fired = 0;  ///< calls that failed on purpose

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -27,77 +28,42 @@ bool Shell(const std::string& command) {
 }
 
 /// A file system mounted at a folder for as long as the object lives: exFAT from an image, or
-/// a small tmpfs.
-class Mount {
-  public:
-    static Mount Exfat(const TemporaryFolder& folder) {
-        Mount mount(folder / "exfat");
-        const std::string image = folder / "exfat.img";
-        if (!mount.why_not_.empty()) {
-            return mount;
-        }
-        if (!Shell("truncate -s 64M " + image + " && mkfs.exfat " + image)) {
-            mount.why_not_ = "mkfs.exfat is missing or failed";
-            return mount;
-        }
-        FILE* losetup = ::popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
-        char device[64] = {};
-        if (losetup == nullptr || std::fgets(device, sizeof device, losetup) == nullptr) {
-            mount.why_not_ = "no loop device";
-        }
-        if (losetup != nullptr) {
+/// a small tmpfs. `why_not` says why there is none.
+struct Mount {
+    std::string path;
+    std::string why_not;
+    std::string loop_device;
+
+    Mount(const TemporaryFolder& folder, const std::string& type, const std::string& size)
+        : path(folder / type) {
+        MakeFolders(path);
+        if (::geteuid() != 0) {
+            why_not = "mounting needs root";
+        } else if (type == "tmpfs") {
+            if (!Shell("mount -t tmpfs -o size=" + size + " tmpfs " + path))
+                why_not = "tmpfs cannot be mounted here";
+        } else if (!Shell("truncate -s " + size + " " + path + ".img && mkfs.exfat " + path +
+                          ".img")) {
+            why_not = "mkfs.exfat is missing or failed";
+        } else if (FILE* losetup = ::popen(("losetup -f --show " + path + ".img").c_str(), "r")) {
+            char device[64] = {};
+            if (std::fgets(device, sizeof device, losetup) != nullptr)
+                loop_device = std::string(device, std::strcspn(device, "\n"));
             ::pclose(losetup);
+            if (loop_device.empty()) {
+                why_not = "no loop device";
+            } else if (!Shell("mount -t exfat " + loop_device + " " + path) &&
+                       !Shell("mount.exfat-fuse " + loop_device + " " + path)) {
+                why_not = "neither the kernel nor FUSE mounts exFAT here";
+            }
         }
-        mount.loop_device_ = device;
-        while (!mount.loop_device_.empty() && mount.loop_device_.back() == '\n') {
-            mount.loop_device_.pop_back();
-        }
-        if (mount.why_not_.empty() &&
-            !Shell("mount -t exfat " + mount.loop_device_ + " " + mount.path_) &&
-            !Shell("mount.exfat-fuse " + mount.loop_device_ + " " + mount.path_)) {
-            mount.why_not_ = "neither the kernel nor FUSE mounts exFAT here";
-        }
-        return mount;
-    }
-    static Mount Tmpfs(const TemporaryFolder& folder, const std::string& size) {
-        Mount mount(folder / "tmpfs");
-        if (mount.why_not_.empty() &&
-            !Shell("mount -t tmpfs -o size=" + size + " tmpfs " + mount.path_)) {
-            mount.why_not_ = "tmpfs cannot be mounted here";
-        }
-        return mount;
-    }
-    Mount(Mount&& other) noexcept
-        : path_(std::move(other.path_)),
-          loop_device_(std::move(other.loop_device_)),
-          why_not_(std::move(other.why_not_)) {
-        other.why_not_ = "moved";
-        other.loop_device_.clear();
     }
     ~Mount() {
-        if (why_not_.empty()) {
-            Shell("umount " + path_);
-        }
-        if (!loop_device_.empty()) {
-            Shell("losetup -d " + loop_device_);
-        }
+        if (why_not.empty())
+            Shell("umount " + path);
+        if (!loop_device.empty())
+            Shell("losetup -d " + loop_device);
     }
-
-    bool mounted() const { return why_not_.empty(); }
-    const std::string& why_not() const { return why_not_; }
-    const std::string& path() const { return path_; }
-
-  private:
-    explicit Mount(std::string path) : path_(std::move(path)) {
-        MakeFolders(path_);
-        if (::geteuid() != 0) {
-            why_not_ = "mounting needs root";
-        }
-    }
-
-    std::string path_;
-    std::string loop_device_;
-    std::string why_not_;
 };
 
 struct PassResult {
@@ -122,9 +88,8 @@ PassResult RunPass(SyncSettings settings, SyncStyle style, int workers) {
 class ExfatTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!exfat.mounted()) {
-            GTEST_SKIP() << "no exFAT file system to test on: " << exfat.why_not();
-        }
+        if (!exfat.why_not.empty())
+            GTEST_SKIP() << "no exFAT file system to test on: " << exfat.why_not;
         MakeFolders(source);
         MakeFolders(destination);
         settings.source_path = source;
@@ -136,9 +101,9 @@ class ExfatTest : public ::testing::Test {
     }
 
     TemporaryFolder folder;
-    Mount exfat = Mount::Exfat(folder);
+    Mount exfat{folder, "exfat", "64M"};
     std::string source = folder / "src";
-    std::string destination = exfat.path() + "/backup";
+    std::string destination = exfat.path + "/backup";
     SyncSettings settings;
 };
 
@@ -206,12 +171,11 @@ namespace {
 
 TEST(FullDestinationTest, EveryFileIsReplacedAsOneFileAtATimeReplacesThem) {
     TemporaryFolder folder;
-    const Mount small = Mount::Tmpfs(folder, "36M");
-    if (!small.mounted()) {
-        GTEST_SKIP() << "no small file system to test on: " << small.why_not();
-    }
+    const Mount small{folder, "tmpfs", "36M"};
+    if (!small.why_not.empty())
+        GTEST_SKIP() << "no small file system to test on: " << small.why_not;
     const std::string source = folder / "src";
-    const std::string destination = small.path() + "/dst";
+    const std::string destination = small.path + "/dst";
     MakeFolders(source);
     MakeFolders(destination);
     for (int i = 0; i < 28; ++i) {
@@ -221,7 +185,7 @@ TEST(FullDestinationTest, EveryFileIsReplacedAsOneFileAtATimeReplacesThem) {
     }
     // Only 4 MiB stay free: each replacement needs the room of the file it replaces.
     const std::uint64_t free = *PosixFileSystem().FreeSpace(destination);
-    WriteFile(small.path() + "/filler", std::string(free - (4 << 20), 'x'));
+    WriteFile(small.path + "/filler", std::string(free - (4 << 20), 'x'));
     SyncSettings settings;
     settings.source_path = source;
     settings.destination_path = destination;

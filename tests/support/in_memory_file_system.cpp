@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 
 #include "engine/path_syntax.h"
 
@@ -144,12 +145,6 @@ void InMemoryFileSystem::AddSpecial(const std::string& path) {
     Insert(path, EntryKind::kSpecial).attributes = kSystemAttribute;
 }
 
-void InMemoryFileSystem::SetModified(const std::string& path, FileTime modified) {
-    std::lock_guard lock(mutex_);
-    const std::string key = *KeyOf(path);
-    nodes_.at(key).modified = StoredTime(key, modified);
-}
-
 void InMemoryFileSystem::SetReadOnly(const std::string& path, bool read_only) {
     std::lock_guard lock(mutex_);
     nodes_.at(*KeyOf(path)).read_only = read_only;
@@ -262,6 +257,19 @@ void InMemoryFileSystem::FailOn(Operation operation, const std::string& path, Fa
     faults_.emplace_back(operation, *KeyOf(path), std::move(failure));
 }
 
+void InMemoryFileSystem::ThrowOnListing(const std::string& path, int first) {
+    std::lock_guard lock(mutex_);
+    throwing_key_ = *KeyOf(path);
+    listings_to_throw_ = first;
+}
+
+void InMemoryFileSystem::ThrowIfDue(const std::string& path) {
+    if (listings_to_throw_ > 0 && KeyOf(path) == throwing_key_ && --listings_to_throw_ == 0) {
+        listings_to_throw_ = 1;  // and every listing after it
+        throw std::bad_alloc();
+    }
+}
+
 std::optional<Failure> InMemoryFileSystem::InjectedFailure(Operation operation,
                                                            const std::string& path) const {
     const auto key = KeyOf(path);
@@ -301,12 +309,6 @@ std::optional<std::string> InMemoryFileSystem::LinkTargetOf(const std::string& p
     if (node == nullptr || node->kind != EntryKind::kSymlink)
         return std::nullopt;
     return node->content;
-}
-
-bool InMemoryFileSystem::IsReadOnly(const std::string& path) const {
-    std::lock_guard lock(mutex_);
-    const Node* node = Find(path);
-    return node != nullptr && node->read_only;
 }
 
 std::map<std::string, std::string> InMemoryFileSystem::Snapshot(const std::string& root) const {
@@ -355,6 +357,7 @@ bool InMemoryFileSystem::FolderExistsIn(const HeldFolder*, const std::string& pa
 Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
     std::lock_guard lock(mutex_);
     ++calls_;
+    ThrowIfDue(path);
     if (auto failure = InjectedFailure(Operation::kListFolder, path))
         return *failure;
     const Node* folder = Find(path);
@@ -383,6 +386,7 @@ Result<FolderListing> InMemoryFileSystem::ListFolderAgain(const std::string& pat
     const Node* folder = Find(path);
     if (folder != nullptr && folder->kind == EntryKind::kFolder && earlier.state &&
         earlier.state->changed == static_cast<FileTime>(folder->version)) {
+        ThrowIfDue(path);
         return earlier;
     }
     return ListFolder(path);

@@ -36,12 +36,14 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
                  int attributes = 0);
     void AddSymlink(const std::string& path, const std::string& target, FileTime modified = 0);
     void AddSpecial(const std::string& path);
-    void SetModified(const std::string& path, FileTime modified);
     void SetReadOnly(const std::string& path, bool read_only = true);
     void Remove(const std::string& path);
 
     /// Makes every later call of the operation on this path fail with the given failure.
     void FailOn(Operation operation, const std::string& path, Failure failure);
+    /// Throws std::bad_alloc from the `first`-th listing of the folder on, as a listing that
+    /// runs out of memory does.
+    void ThrowOnListing(const std::string& path, int first = 1);
     /// Fails the first copy whose data would bring the stored bytes over this total.
     void SetCapacity(std::uint64_t bytes) { capacity_ = bytes; }
     /// Names below `root` (a folder) compare without regard to letter case, as on FAT and
@@ -61,7 +63,6 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     std::optional<std::string> ContentOf(const std::string& path) const;
     std::optional<FileTime> ModifiedOf(const std::string& path) const;
     std::optional<std::string> LinkTargetOf(const std::string& path) const;
-    bool IsReadOnly(const std::string& path) const;
     /// Every item below the path as "relative path" -> "kind:content:time", for comparing trees.
     std::map<std::string, std::string> Snapshot(const std::string& root) const;
     /// One line per change made through the port ("copy A -> B", "mkdir X", "write X").
@@ -114,6 +115,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     const Node* Find(const std::string& path) const;
     Node& Insert(const std::string& path, EntryKind kind);
     std::optional<Failure> InjectedFailure(Operation operation, const std::string& path) const;
+    void ThrowIfDue(const std::string& path);
     std::string SpelledPath(const std::string& key) const;
     int AttributesOf(const Node& node) const;
     void RemoveKey(const std::string& key);
@@ -124,6 +126,8 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     PathSyntax syntax_;
     std::map<std::string, Node> nodes_;
     std::vector<std::tuple<Operation, std::string, Failure>> faults_;
+    std::string throwing_key_;
+    int listings_to_throw_ = 0;
     std::vector<std::string> changes_;
     std::optional<std::uint64_t> capacity_;
     struct TimePrecision {

@@ -42,6 +42,7 @@ class RecordingRunView final : public RunReport, public RunHost {
     bool calculating_note_visible = false;
     bool running = false;
     int process_events_calls = 0;
+    int repaints = 0;
     int sleeps = 0;
 
     /// The texts of the lines, for comparing with an expected list.
@@ -59,7 +60,7 @@ class RecordingRunView final : public RunReport, public RunHost {
     void SetPauseCaption(const std::string& caption) override { pause_caption = caption; }
     /// The window's side of a run, recorded here: the boxes and whether a run is on.
     RunStages Stages();
-    void Repaint() override {}
+    void Repaint() override { ++repaints; }
     void ProcessEvents() override;
     void Sleep(std::chrono::milliseconds) override { ++sleeps; }
 };

@@ -39,6 +39,8 @@ TemporaryFolder::~TemporaryFolder() {
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
     if (!out)

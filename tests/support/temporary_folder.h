@@ -20,7 +20,7 @@ class TemporaryFolder {
     std::string path_;
 };
 
-/// Small helpers for building and reading real trees in tests.
+/// Small helpers for building and reading real trees in tests; WriteFile makes the folders.
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 void MakeFolders(const std::string& path);

@@ -12,7 +12,7 @@
 
 #include "app/help_texts.h"
 #include "platform/qt/qt_locale_text.h"
-#include "tests/app/test_doubles.h"
+#include "tests/app/app_doubles.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/ui/find_control.h"
 #include "ui/frm_about.h"

@@ -17,9 +17,7 @@
 #include "engine/messages.h"
 #include "platform/posix_file_system.h"
 #include "platform/posix_log_files.h"
-#include "tests/app/memory_settings_store.h"
-#include "tests/app/run_log_doubles.h"
-#include "tests/app/test_doubles.h"
+#include "tests/app/app_doubles.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
 #include "tests/ui/find_control.h"
@@ -110,7 +108,7 @@ class MainWindowTest : public ::testing::Test {
     ConfigurationStore config{fs, fs, messages, program_folder};
     /// Runs are logged in the program folder, on 1 June 2026.
     PosixLogFiles log_files;
-    tidemark::testing::SetCalendar calendar;
+    tidemark::testing::TestCalendar calendar;
     RunLog run_log{log_files, calendar, program_folder + "/logs"};
     std::unique_ptr<MainWindowConfigurationForm> form;
     std::unique_ptr<ConfigurationCommands> commands;

@@ -43,10 +43,7 @@ using tidemark::testing::MakeFolders;
 using tidemark::testing::ReadFile;
 using Strings = std::vector<std::string>;
 
-void WriteFile(const std::string& path, const std::string& content) {
-    MakeFolders(std::filesystem::path(path).parent_path().string());
-    tidemark::testing::WriteFile(path, content);
-}
+using tidemark::testing::WriteFile;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -125,28 +122,6 @@ TEST_F(MainWindowTest, LoadGoesOnWhenTheConfigurationsFolderCannotBeCreated) {
     Open();
     EXPECT_EQ(Child<QLineEdit>("txtSource").text(), Q(home_folder));
     EXPECT_EQ(calls, Strings{"reminder"});
-}
-
-TEST_F(MainWindowTest, TabVisitsTheControlsInTheirOrder) {
-    Open();
-    const char* order[] = {
-        "cboConfiguration", "cmdConfigSave",     "cmdConfigDel",    "cmdConfigRestore",
-        "cboStyle",         "txtSource",         "cmdFile(0)",      "txtDestination",
-        "cmdFile(1)",       "chkUseExcludeList", "chkIgnoreHidden", "chkIgnoreSystem",
-        "chkLogIgnored",    "chkReverseSync",    "chkPreview",      "cmdSynchronize",
-        "cmdPause",         "cmdStop",           "lstResults"};
-    for (std::size_t i = 1; i < std::size(order); ++i) {
-        // The next control that the Tab key can reach (an editable combo box's own line edit
-        // is part of the combo box).
-        QWidget& previous = Child<QWidget>(order[i - 1]);
-        QWidget* next = previous.nextInFocusChain();
-        while (next != nullptr &&
-               (!(next->focusPolicy() & Qt::TabFocus) || next->parentWidget() == &previous)) {
-            next = next->nextInFocusChain();
-        }
-        ASSERT_NE(next, nullptr);
-        EXPECT_EQ(next->objectName(), QString::fromLatin1(order[i])) << "after " << order[i - 1];
-    }
 }
 
 TEST_F(MainWindowTest, CompleteRunWritesTheEngineLinesAndRestoresTheControls) {

@@ -45,7 +45,7 @@ TEST(QtSettingsStore, ValuesReadBackWholeOrNotAtAllAndWhatIsWrittenReadsBack) {
     std::vector<tidemark::testing::CorruptText> versions =
         tidemark::testing::CorruptVersionsOf(intact);
     versions.insert(versions.begin(), {"intact", intact});
-    tidemark::testing::FixedCalendar calendar;
+    tidemark::testing::TestCalendar calendar;
     RecordingShell shell;
     for (const auto& [what, text] : versions) {
         SCOPED_TRACE(what);
