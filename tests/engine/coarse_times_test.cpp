@@ -53,25 +53,17 @@ TEST(SourceIsNewer, ComparesAtTheStepTheDestinationKeepsTimesIn) {
 /// Normal passes from a fine source onto a destination that keeps times in coarse steps.
 class CoarseDestinationTest : public ::testing::Test {
   protected:
-    CoarseDestinationTest() {
-        settings.source_path = "/home/me";
-        settings.destination_path = "/media/stick";
-        settings.style = SyncStyle::kNormal;
-    }
+    CoarseDestinationTest() { settings.style = SyncStyle::kNormal; }
 
     /// Runs one Normal pass and answers its walk lines.
     std::vector<std::string> Pass(InMemoryFileSystem& fs) {
-        RecordingRunView view;
-        RunController controller(fs, view, view, clock, format, exclude_list);
-        controller.SynchronizeNow(settings);
-        stats = controller.Stats();
-        return WalkLines(view.Texts());
+        TestRun run(fs);
+        const std::vector<std::string> texts = run.Synchronize(settings);
+        stats = run.controller.Stats();
+        return WalkLines(texts);
     }
 
-    FakeClock clock;
-    FakeTextFormat format;
-    ExcludeList exclude_list;
-    SyncSettings settings;
+    SyncSettings settings = Between("/home/me", "/media/stick");
     SyncStats stats;
 };
 

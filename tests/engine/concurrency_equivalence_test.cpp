@@ -186,23 +186,19 @@ Outcome RunOnce(const Scenario& scenario, RunConcurrency concurrency) {
     SyncSettings settings = scenario.settings;
     settings.source_path = world.Path("/src");
     settings.destination_path = world.Path("/dst");
-    RecordingRunView view;
-    FakeClock clock;
-    FakeTextFormat format;
-    RunController controller(world.fs(), view, view, clock, format, scenario.exclude_list,
-                             concurrency);
+    TestRun run(world.fs(), scenario.exclude_list, concurrency);
     int line_count = 0;
-    view.on_line = [&](const ResultLine&) {
+    run.view.on_line = [&](const ResultLine&) {
         if (++line_count == scenario.stop_at_line)
-            controller.StopClicked();
+            run.controller.StopClicked();
     };
-    controller.SynchronizeNow(settings);
+    const std::vector<std::string> texts = run.Synchronize(settings);
     Outcome outcome{{},
                     world.Snapshot("/src"),
                     world.Snapshot("/dst"),
-                    controller.Stats(),
+                    run.controller.Stats(),
                     world.PendingStagedCopies()};
-    for (const std::string& line : view.Texts())
+    for (const std::string& line : texts)
         outcome.lines.push_back(world.Display(line));
     return outcome;
 }

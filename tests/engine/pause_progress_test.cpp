@@ -196,20 +196,12 @@ TEST(LookAheadBounds, NoMoreFoldersAreReadAheadThanTheBoundAllows) {
             fs.AddFile("/src/d" + std::to_string(i) + "/f");
             fs.AddFolder("/dst/d" + std::to_string(i));
         }
-        RecordingRunView view;
-        FakeClock clock;
-        FakeTextFormat format;
-        const ExcludeList exclude_list;
-        SyncSettings settings;
-        settings.source_path = "/src";
-        settings.destination_path = "/dst";
-        RunController controller(fs, view, view, clock, format, exclude_list,
-                                 {.workers = 2, .bounds = {.folders = folders}});
+        TestRun run(fs, {}, {.workers = 2, .bounds = {.folders = folders}});
         // From the start of the walk to its first file, held there: each file prepared ahead
         // is two calls.
         int start = 0;
         int calls_ahead = -1;
-        view.on_line = [&](const ResultLine& line) {
+        run.view.on_line = [&](const ResultLine& line) {
             if (line.text.starts_with("Sychronization of "))
                 start = fs.Calls();
             if (calls_ahead >= 0 || !line.text.starts_with("Creating file "))
@@ -218,13 +210,13 @@ TEST(LookAheadBounds, NoMoreFoldersAreReadAheadThanTheBoundAllows) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(folders < 60 ? 3 : 20));
             calls_ahead = fs.Calls() - start;
         };
-        controller.SynchronizeNow(settings);
+        run.Synchronize(Between("/src", "/dst"));
         if (folders < 60) {
             EXPECT_LE(calls_ahead, 4);  // three listings and batches ahead: two files
         } else {
             EXPECT_GE(calls_ahead, 40);
         }
-        EXPECT_EQ(controller.Stats().copied_files, 60);
+        EXPECT_EQ(run.controller.Stats().copied_files, 60);
     }
 }
 

@@ -147,17 +147,12 @@ TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
         InMemoryFileSystem fs{PathSyntax::Windows()};
         fs.AddFile("C:\\Data\\a.txt");
         fs.AddFolder("E:\\Copy");
-        SyncSettings settings;
-        settings.source_path = "C:\\Data";
-        settings.destination_path = "E:\\Copy";
+        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
         c.arrange(fs, settings);
-        RecordingRunView view;
+        TestRun run(fs);
+        RecordingRunView& view = run.view;
         view.answers.assign(c.answers.begin(), c.answers.end());
-        FakeClock clock;
-        FakeTextFormat format;
-        const ExcludeList exclude_list;
-        RunController controller(fs, view, view, clock, format, exclude_list);
-        EXPECT_EQ(controller.SynchronizeNow(settings, view.Stages()), c.processed);
+        EXPECT_EQ(run.controller.SynchronizeNow(settings, view.Stages()), c.processed);
         EXPECT_EQ(view.Texts(), c.lines);
         std::vector<std::pair<std::string, MessageIcon>> shown;
         for (const ShownMessage& message : view.messages)
@@ -165,7 +160,7 @@ TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
         EXPECT_EQ(shown, c.messages);
         EXPECT_FALSE(view.running);
         EXPECT_TRUE(fs.Changes().empty());
-        EXPECT_EQ(controller.Stats(), SyncStats{});
+        EXPECT_EQ(run.controller.Stats(), SyncStats{});
     }
 }
 

@@ -23,8 +23,7 @@ TEST_F(WalkTest, EachStyleAgainstEachDestination) {
         for (int d = 0; d < 4; ++d) {
             SCOPED_TRACE(std::to_string(style) + " against " + std::to_string(d));
             InMemoryFileSystem memory{PathSyntax::Windows()};
-            RecordingRunView recording;
-            RunController run{memory, recording, recording, clock, format, exclude_list};
+            TestRun run(memory);
             memory.AddFile("C:\\Data\\f.txt", "src", kNew);
             memory.AddFolder("E:\\Copy");
             if (d > 0) {
@@ -32,13 +31,13 @@ TEST_F(WalkTest, EachStyleAgainstEachDestination) {
                 memory.SetReadOnly("E:\\Copy\\f.txt");  // replaced all the same
             }
             settings.style = static_cast<SyncStyle>(style);
-            run.SynchronizeNow(settings);
+            const Lines texts = run.Synchronize(settings);
             std::string line = lines[style][d];
             if (line == "Creating" || line == "Overwriting")
                 line += " file E:\\Copy\\f.txt";
-            EXPECT_EQ(testing::WalkLines(recording.Texts()), line.empty() ? Lines{} : Lines{line});
+            EXPECT_EQ(testing::WalkLines(texts), line.empty() ? Lines{} : Lines{line});
             EXPECT_EQ(memory.ContentOf("E:\\Copy\\f.txt"), line.empty() ? "dst" : "src");
-            const SyncStats& stats = run.Stats();
+            const SyncStats& stats = run.controller.Stats();
             EXPECT_EQ(stats.existing_files, d > 0 ? 1 : 0);
             EXPECT_EQ(stats.copied_files, d == 0 ? 1 : 0);
             EXPECT_EQ(stats.updated_files, d > 0 && !line.empty() ? 1 : 0);
@@ -60,23 +59,20 @@ TEST_F(WalkTest, PreviewWritesTheSameLinesAndCountersAndChangesNothing) {
     settings.log_ignored = CheckState::kChecked;
     InMemoryFileSystem real_fs{PathSyntax::Windows()};
     build(real_fs);
-    RecordingRunView real_view;
-    RunController real{real_fs, real_view, real_view, clock, format, exclude_list};
-    real.SynchronizeNow(settings);
+    TestRun real(real_fs);
+    const Lines real_lines = real.Synchronize(settings);
 
     InMemoryFileSystem preview_fs{PathSyntax::Windows()};
     build(preview_fs);
     const auto before = preview_fs.Snapshot("E:\\Copy");
-    RecordingRunView preview_view;
-    RunController preview{preview_fs, preview_view, preview_view, clock, format, exclude_list};
+    TestRun preview(preview_fs);
     settings.preview_only = CheckState::kChecked;
-    preview.SynchronizeNow(settings);
-    Lines preview_lines = preview_view.Texts();
+    Lines preview_lines = preview.Synchronize(settings);
     ASSERT_GE(preview_lines.size(), 2u);
     preview_lines.erase(preview_lines.begin());  // the warning banner
     preview_lines.pop_back();                    // the closing line
-    EXPECT_EQ(preview_lines, real_view.Texts());
-    EXPECT_EQ(preview.Stats(), real.Stats());
+    EXPECT_EQ(preview_lines, real_lines);
+    EXPECT_EQ(preview.controller.Stats(), real.controller.Stats());
     EXPECT_TRUE(preview_fs.Changes().empty());
     EXPECT_EQ(preview_fs.Snapshot("E:\\Copy"), before);
     EXPECT_FALSE(real_fs.Changes().empty());
@@ -97,22 +93,17 @@ void RunCases(const std::vector<Case>& cases) {
         InMemoryFileSystem fs{PathSyntax::Windows()};
         fs.AddFolder("C:\\Data");
         fs.AddFolder("E:\\Copy");
-        SyncSettings settings;
-        settings.source_path = "C:\\Data";
-        settings.destination_path = "E:\\Copy";
+        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
         ExcludeList exclude_list;
         c.arrange(fs, settings, exclude_list);
-        RecordingRunView view;
-        FakeClock clock;
-        FakeTextFormat format;
-        RunController controller(fs, view, view, clock, format, exclude_list);
-        controller.SynchronizeNow(settings);
-        EXPECT_EQ(WalkLines(view.Texts()), c.walk);
+        TestRun run(fs, exclude_list);
+        const Lines texts = run.Synchronize(settings);
+        EXPECT_EQ(WalkLines(texts), c.walk);
         if (!c.summary.empty()) {
-            EXPECT_EQ(SummaryLines(view.Texts()), c.summary);
+            EXPECT_EQ(SummaryLines(texts), c.summary);
         }
-        EXPECT_EQ(controller.Stats().permission_errors, c.stats.permission_errors);
-        EXPECT_EQ(controller.Stats().other_errors, c.stats.other_errors);
+        EXPECT_EQ(run.controller.Stats().permission_errors, c.stats.permission_errors);
+        EXPECT_EQ(run.controller.Stats().other_errors, c.stats.other_errors);
     }
 }
 
@@ -322,21 +313,12 @@ TEST(CaseFoldingDestination, TwoNamesForOneItemGiveOneCopyAndNoFailure) {
         fs.AddFolder("/dst");
         fs.AddFile("/src/new/Az.txt", "upper", 2);
         fs.AddFile("/src/new/aZ.txt", "lower", 2);
-        RecordingRunView view;
-        FakeClock clock;
-        FakeTextFormat format;
-        const ExcludeList exclude_list;
-        SyncSettings settings;
-        settings.source_path = "/src";
-        settings.destination_path = "/dst";
-        RunController controller(fs, view, view, clock, format, exclude_list,
-                                 RunConcurrency{.workers = workers});
-        controller.SynchronizeNow(settings);
+        TestRun run(fs, {}, {.workers = workers});
         // The second name finds the first one's copy, in a folder new to the pass too.
-        EXPECT_EQ(WalkLines(view.Texts()),
+        EXPECT_EQ(WalkLines(run.Synchronize(Between("/src", "/dst"))),
                   (Lines{"Creating Folder /dst/new", "Creating file /dst/new/Az.txt"}));
-        EXPECT_EQ(controller.Stats().copied_files, 1);
-        EXPECT_EQ(controller.Stats().existing_files, 1);
+        EXPECT_EQ(run.controller.Stats().copied_files, 1);
+        EXPECT_EQ(run.controller.Stats().existing_files, 1);
         EXPECT_EQ(fs.ContentOf("/dst/new/az.txt"), "upper");
     }
 }

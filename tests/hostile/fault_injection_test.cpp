@@ -75,22 +75,13 @@ Outcome RunVariant(const Variant& variant, const Fault& fault, int workers = 0) 
     BuildWorld(fs);
     if (fault)
         fault(fs);
-    RecordingRunView view;
-    FakeClock clock;
-    FakeTextFormat format;
-    ExcludeList exclude_list;
-    RunConcurrency concurrency;
-    concurrency.workers = workers;
-    RunController controller(fs, view, view, clock, format, exclude_list, concurrency);
-    SyncSettings settings;
-    settings.source_path = "/src";
-    settings.destination_path = "/dst";
+    TestRun run(fs, {}, {.workers = workers});
+    SyncSettings settings = Between("/src", "/dst");
     settings.style = variant.style;
     settings.preview_only = variant.preview ? CheckState::kChecked : CheckState::kUnchecked;
     settings.ignore_hidden = CheckState::kUnchecked;
-    controller.SynchronizeNow(settings);
-    return Outcome{view.Texts(), fs.Snapshot("/src"), fs.Snapshot("/dst"), fs.PendingStagedCopies(),
-                   fs.InjectedFailuresFired()};
+    return Outcome{run.Synchronize(settings), fs.Snapshot("/src"), fs.Snapshot("/dst"),
+                   fs.PendingStagedCopies(), fs.InjectedFailuresFired()};
 }
 
 Outcome Untouched() {

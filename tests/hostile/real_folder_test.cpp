@@ -69,14 +69,9 @@ std::vector<std::string> RunPass(const SyncSettings& settings, RunConcurrency co
                                  FileTime settle_time = PosixFileSystem::kSettleTime,
                                  const std::function<void(const ResultLine&)>& on_line = {}) {
     PosixFileSystem fs(settle_time);
-    RecordingRunView view;
-    FakeClock clock;
-    FakeTextFormat format;
-    const ExcludeList exclude_list;
-    RunController controller(fs, view, view, clock, format, exclude_list, concurrency);
-    view.on_line = on_line;
-    controller.SynchronizeNow(settings);
-    return view.Texts();
+    TestRun run(fs, {}, concurrency);
+    run.view.on_line = on_line;
+    return run.Synchronize(settings);
 }
 
 class RealFolderTest : public ::testing::Test {
@@ -639,9 +634,7 @@ TEST(ChangingSourceTest, ACopyIsThePreviousFileOrAWholeVersionTheSourceHad) {
         }
         ::close(fd);
     });
-    SyncSettings settings;
-    settings.source_path = folder / "src";
-    settings.destination_path = folder / "dst";
+    SyncSettings settings = Between(folder / "src", folder / "dst");
     settings.style = SyncStyle::kBackup;
     int changed = 0;
     for (int pass = 0; pass < (SmallScale() ? 10 : 40); ++pass) {
@@ -666,10 +659,8 @@ TEST(MountedDestinationTest, ADestinationInsideTheSourceIsNeitherCountedNorWalke
     MakeFolders(folder / "src/mirror");
     MakeFolders(folder / "dst");
     WriteFile(folder / "src/a.txt", "a");
-    SyncSettings settings;
-    settings.source_path = folder / "src";
     // Inside the source by its path, with the reverse pass too.
-    settings.destination_path = folder / "src/mirror";
+    SyncSettings settings = Between(folder / "src", folder / "src/mirror");
     settings.reverse_sync = CheckState::kChecked;
     RunPass(settings);
     EXPECT_EQ(ReadFile(folder / "src/mirror/a.txt"), "a");

@@ -75,14 +75,8 @@ PassResult RunPass(SyncSettings settings, SyncStyle style, int workers) {
     settings.style = style;
     Executor executor;
     PosixFileSystem fs(PosixFileSystem::kSettleTime, &executor);
-    RecordingRunView view;
-    FakeClock clock;
-    FakeTextFormat format;
-    const ExcludeList exclude_list;
-    RunController controller(fs, view, view, clock, format, exclude_list,
-                             RunConcurrency{.workers = workers, .executor = &executor});
-    controller.SynchronizeNow(settings);
-    return PassResult{WalkLines(view.Texts()), controller.Stats()};
+    TestRun run(fs, {}, {.workers = workers, .executor = &executor});
+    return PassResult{WalkLines(run.Synchronize(settings)), run.controller.Stats()};
 }
 
 class ExfatTest : public ::testing::Test {
@@ -186,9 +180,7 @@ TEST(FullDestinationTest, EveryFileIsReplacedAsOneFileAtATimeReplacesThem) {
     // Only 4 MiB stay free: each replacement needs the room of the file it replaces.
     const std::uint64_t free = *PosixFileSystem().FreeSpace(destination);
     WriteFile(small.path + "/filler", std::string(free - (4 << 20), 'x'));
-    SyncSettings settings;
-    settings.source_path = source;
-    settings.destination_path = destination;
+    const SyncSettings settings = Between(source, destination);
     for (const int workers : {0, 2}) {
         SCOPED_TRACE("workers " + std::to_string(workers));
         const PassResult result = RunPass(settings, SyncStyle::kBackup, workers);

@@ -50,6 +50,13 @@ void RecordingRunView::ProcessEvents() {
         on_events();
 }
 
+SyncSettings Between(const std::string& source, const std::string& destination) {
+    SyncSettings settings;
+    settings.source_path = source;
+    settings.destination_path = destination;
+    return settings;
+}
+
 std::vector<std::string> WalkLines(const std::vector<std::string>& texts) {
     std::vector<std::string> walk;
     bool inside = false;

@@ -87,4 +87,25 @@ class FakeTextFormat final : public TextFormat {
     std::string OneDecimal(double value) override;
 };
 
+/// A run controller with a recording view, clock and text format of its own.
+struct TestRun {
+    explicit TestRun(FileSystemPort& fs, ExcludeList exclude = {}, RunConcurrency concurrency = {})
+        : exclude_list(std::move(exclude)),
+          controller(fs, view, view, clock, format, exclude_list, concurrency) {}
+    /// Runs the command and answers the texts of its lines.
+    std::vector<std::string> Synchronize(const SyncSettings& settings) {
+        controller.SynchronizeNow(settings);
+        return view.Texts();
+    }
+
+    RecordingRunView view;
+    FakeClock clock;
+    FakeTextFormat format;
+    ExcludeList exclude_list;
+    RunController controller;
+};
+
+/// Settings from one folder to another, everything else as a new configuration has it.
+SyncSettings Between(const std::string& source, const std::string& destination);
+
 }  // namespace tidemark::testing
