@@ -124,23 +124,26 @@ TEST_F(MainWindowTest, LoadGoesOnWhenTheConfigurationsFolderCannotBeCreated) {
     EXPECT_EQ(calls, Strings{"reminder"});
 }
 
-TEST_F(MainWindowTest, CompleteRunWritesTheEngineLinesAndRestoresTheControls) {
-    WriteFile(temp / "src/a.txt", "alpha");
-    WriteFile(temp / "src/sub/b.txt", "beta");
-    MakeFolders(temp / "dst");
+// Paths with dots and blanks, so that launching must take the whole path of a line.
+TEST_F(MainWindowTest, ARunWritesTheEngineLinesRestoresTheControlsAndLaunchesTheLinesPath) {
+    const std::string source = temp / "my.data/src dir";
+    const std::string destination = temp / "backup 2.0/dst";
+    WriteFile(source + "/report v1.2.txt", "r");
+    WriteFile(source + "/sub/b.txt", "beta");
+    MakeFolders(destination);
     state.usage_counter = 10;
     Open();
-    UseFolders(temp / "src", temp / "dst");
+    UseFolders(source, destination);
 
     Click("cmdSynchronize");
 
     EXPECT_EQ(messages.shown.size(), 1u);  // the confirmation
     const Strings expected = {
-        "Synchronizing " + temp / "src" + " --> " + temp / "dst",
+        "Synchronizing " + source + " --> " + destination,
         "Sychronization of 2 files started at @1600000000!",
-        "Creating Folder " + temp / "dst/sub",
-        "Creating file " + temp / "dst/sub/b.txt",
-        "Creating file " + temp / "dst/a.txt",
+        "Creating Folder " + destination + "/sub",
+        "Creating file " + destination + "/sub/b.txt",
+        "Creating file " + destination + "/report v1.2.txt",
         "Sychronization completed at @1600000000!",
         " --> Total files processed during synchronization: 2",
         " --> Total folders created: 1",
@@ -148,11 +151,11 @@ TEST_F(MainWindowTest, CompleteRunWritesTheEngineLinesAndRestoresTheControls) {
         "Done!",
     };
     EXPECT_EQ(Lines(), expected);
-    EXPECT_EQ(ReadFile(temp / "dst/sub/b.txt"), "beta");
+    EXPECT_EQ(ReadFile(destination + "/sub/b.txt"), "beta");
     EXPECT_EQ(state.usage_counter, 12);
 
-    EXPECT_EQ(Child<QListView>("lstResults").currentIndex().row(),
-              static_cast<int>(expected.size()) - 1);
+    auto& list = Child<QListView>("lstResults");
+    EXPECT_EQ(list.currentIndex().row(), static_cast<int>(expected.size()) - 1);
     EXPECT_EQ(Child<QLabel>("lblOutput").text(), QStringLiteral("Done!"));
     EXPECT_EQ(Child<QProgressBar>("ProgressBar1").maximum(), 2);
     EXPECT_EQ(Child<QProgressBar>("ProgressBar1").value(), 2);
@@ -162,39 +165,49 @@ TEST_F(MainWindowTest, CompleteRunWritesTheEngineLinesAndRestoresTheControls) {
          {"cmdPause", "cmdStop", "lblApprox", "lblTimeRemaining", "lblCalculatedTimeMsg"}) {
         EXPECT_FALSE(Child<QWidget>(hidden).isVisible()) << hidden;
     }
-}
 
-TEST_F(MainWindowTest, CancelAtTheUnsavedSettingsQuestionLeavesTheListUntouched) {
-    WriteFile(temp / "src/a.txt", "alpha");
-    MakeFolders(temp / "dst");
-    Open();
-    UseFolders(temp / "src", temp / "dst");
-    Click("cmdSynchronize");
-    const Strings first_run = Lines();
-    ASSERT_FALSE(first_run.empty());
+    // A double click on a line offers to launch exactly its path.
+    auto double_click = [&](int row) {
+        const QRect cell = list.visualRect(list.model()->index(row, 0));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, cell.center());
+    };
+    messages.shown.clear();
+    double_click(4);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Would you like to launch " + destination + "/report v1.2.txt?");
+    EXPECT_EQ(shell.opened, Strings{destination + "/report v1.2.txt"});
+    // A line that names no path offers nothing; No opens nothing.
+    double_click(static_cast<int>(expected.size()) - 1);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    messages.answers = {MessageAnswer::kNo};
+    double_click(4);
+    EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(shell.opened.size(), 1u);
+    QTest::mouseClick(&Child<QLabel>("lblDonate"), Qt::LeftButton);
+    EXPECT_EQ(shell.opened.back(), kDonationAddress);
 
-    WriteFile(temp / "src/new.txt", "new");
+    // Cancel at the unsaved settings question leaves the list untouched; Yes saves, then runs.
+    WriteFile(source + "/new.txt", "new");
     QTest::mouseClick(&Child<QCheckBox>("chkLogIgnored"), Qt::LeftButton);
     messages.shown.clear();
     messages.answers = {MessageAnswer::kCancel};
     Click("cmdSynchronize");
-
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text,
               "The settings have changed for this configuration.\r\n\r\nWould you like to save "
               "them now?");
     EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kYesNoCancel);
-    EXPECT_EQ(Lines(), first_run);
-    EXPECT_FALSE(std::filesystem::exists(temp / "dst/new.txt"));
+    EXPECT_EQ(Lines(), expected);
+    EXPECT_FALSE(std::filesystem::exists(destination + "/new.txt"));
     EXPECT_FALSE(Contains(calls, "save"));
-
-    // Yes saves first, then the run goes on.
     messages.shown.clear();
     messages.answers = {MessageAnswer::kYes, MessageAnswer::kYes};
     Click("cmdSynchronize");
     EXPECT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(calls.back(), "save");
-    EXPECT_EQ(ReadFile(temp / "dst/new.txt"), "new");
+    EXPECT_EQ(ReadFile(destination + "/new.txt"), "new");
 }
 
 TEST_F(MainWindowTest, WindowLinesReachTheListOnlyWhenARefreshIsDue) {
@@ -483,46 +496,6 @@ TEST_F(MainWindowTest, CloseStoresTheStateAndAsksAboutUnsavedSettings) {
         EXPECT_EQ(store.values.at("FilesProcessed"), "123456");
         EXPECT_TRUE(store.values.contains("ScreenWidth"));
     }
-}
-
-TEST_F(MainWindowTest, LaunchOffersExactlyThePathOfTheLine) {
-    const std::string source = temp / "my.data/src dir";
-    const std::string destination = temp / "backup 2.0/dst";
-    WriteFile(source + "/report v1.2.txt", "r");
-    MakeFolders(destination);
-    Open();
-    UseFolders(source, destination);
-    Click("cmdSynchronize");
-
-    auto& list = Child<QListView>("lstResults");
-    const Strings lines = Lines();
-    const auto creating =
-        std::find(lines.begin(), lines.end(), "Creating file " + destination + "/report v1.2.txt");
-    ASSERT_NE(creating, lines.end());
-    auto double_click = [&](int row) {
-        const QRect cell = list.visualRect(list.model()->index(row, 0));
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell.center());
-        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, cell.center());
-    };
-
-    messages.shown.clear();
-    messages.answers = {MessageAnswer::kYes};
-    double_click(static_cast<int>(creating - lines.begin()));
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              "Would you like to launch " + destination + "/report v1.2.txt?");
-    EXPECT_EQ(shell.opened, Strings{destination + "/report v1.2.txt"});
-
-    // A line that names no path offers nothing; No opens nothing.
-    double_click(static_cast<int>(lines.size()) - 1);
-    EXPECT_EQ(messages.shown.size(), 1u);
-    messages.answers = {MessageAnswer::kNo};
-    double_click(static_cast<int>(creating - lines.begin()));
-    EXPECT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(shell.opened.size(), 1u);
-
-    QTest::mouseClick(&Child<QLabel>("lblDonate"), Qt::LeftButton);
-    EXPECT_EQ(shell.opened.back(), kDonationAddress);
 }
 
 TEST_F(MainWindowTest, FolderBoxesTrimOnLeavingAndTheirButtonsStartAtTheFolderOrAtHome) {
