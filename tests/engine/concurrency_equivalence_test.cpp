@@ -58,7 +58,6 @@ class PosixWorld {
     std::string Path(const std::string& relative) const { return folder_.path() + relative; }
     void Folder(const std::string& relative) { MakeFolders(Path(relative)); }
     void File(const std::string& relative, const std::string& content, FileTime time) {
-        MakeFolders(std::filesystem::path(Path(relative)).parent_path());
         WriteFile(Path(relative), content);
         SetModified(Path(relative), time);
     }
@@ -70,17 +69,7 @@ class PosixWorld {
     }
     void Fail(Op, const std::string&, const Failure&) {}
     void Capacity(std::uint64_t) {}
-    Tree Snapshot(const std::string& relative) const {
-        Tree tree;
-        for (const auto& item : std::filesystem::recursive_directory_iterator(Path(relative))) {
-            const std::string path = item.path().string().substr(Path(relative).size());
-            tree[path] = item.is_symlink()     ? "link"
-                         : item.is_directory() ? "folder"
-                                               : ReadFile(item.path()) + "@" +
-                                                     std::to_string(ModifiedOf(item.path()));
-        }
-        return tree;
-    }
+    Tree Snapshot(const std::string& relative) const { return TreeOf(Path(relative)); }
     std::size_t PendingStagedCopies() const { return 0; }
     std::string Display(std::string line) const {
         for (std::size_t at; (at = line.find(folder_.path())) != std::string::npos;)

@@ -219,7 +219,6 @@ TEST_F(RealFolderTest, ContentTimesModesAndAwkwardNamesAreCopiedAndReplacedByteF
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string inner = source + "/dir " + std::to_string(i) + "/" + names[i];
         WriteFileAt(source + "/" + names[i], "content " + std::to_string(i), kNew + i);
-        MakeFolders(inner);
         WriteFileAt(inner + "/" + names[i], "inner " + std::to_string(i), kOld);
     }
     WriteFileAt(source + "/data.bin", std::string(300'000, 'x'), kOld);
@@ -313,11 +312,8 @@ TEST_F(RealFolderTest, EmptyAndSparseFilesStayExactAndSparse) {
 }
 
 TEST_F(RealFolderTest, FilesThatChangeBetweenTheCountAndTheWalk) {
-    MakeFolders(source + "/still");
     WriteFileAt(source + "/still/kept.txt", "k", kNew);
-    MakeFolders(source + "/gone");
     WriteFileAt(source + "/gone/inside.txt", "i", kNew);
-    MakeFolders(source + "/late");
     WriteFileAt(source + "/late/one.txt", "1", kNew);
     WriteFileAt(source + "/grows.txt", std::string(1000, 'g'), kNew);
     WriteFileAt(source + "/shrinks.txt", std::string(100'000, 's'), kNew);
@@ -368,19 +364,16 @@ TEST_F(RealFolderTest, FilesThatChangeBetweenTheCountAndTheWalk) {
 
 // As an ordinary user, so that permission bits hold, and with a limit on the size of a file.
 TEST_F(RealFolderTest, FailuresAreCountedByKindAndKeepThePreviousVersions) {
-    MakeFolders(source + "/locked");
     WriteFileAt(source + "/locked/secret.txt", "s", kNew);
     ::chmod((source + "/locked").c_str(), 0000);
     WriteFileAt(source + "/unreadable.txt", "new secret", kNew);
     WriteFileAt(destination + "/unreadable.txt", "old secret", kOld);
     ::chmod((source + "/unreadable.txt").c_str(), 0000);
-    MakeFolders(source + "/unsearchable");
     WriteFileAt(source + "/unsearchable/c.txt", "c", kNew);
     ::chmod((source + "/unsearchable").c_str(), 0644);
     WriteFileAt(source + "/read-only.txt", "new", kNew);
     WriteFileAt(destination + "/read-only.txt", "old", kOld);
     ::chmod((destination + "/read-only.txt").c_str(), 0444);
-    MakeFolders(source + "/frozen");
     MakeFolders(destination + "/frozen");
     WriteFileAt(source + "/frozen/kept.txt", "new", kNew);
     WriteFileAt(destination + "/frozen/kept.txt", "old", kOld);
@@ -415,9 +408,7 @@ TEST_F(RealFolderTest, FailuresAreCountedByKindAndKeepThePreviousVersions) {
 
 TEST_F(RealFolderTest, LinksAreCopiedAsLinksAndNothingIsReadOrWrittenThroughOne) {
     const std::string outside = folder / "outside";
-    MakeFolders(outside + "/private");
     WriteFileAt(outside + "/private/diary.txt", "dear diary", kOld);
-    MakeFolders(source + "/sub");
     WriteFileAt(source + "/sub/file.txt", "in the tree", kNew);
     const std::pair<std::string, std::string> links[] = {
         {"loop-a", "loop-b"},
@@ -439,7 +430,6 @@ TEST_F(RealFolderTest, LinksAreCopiedAsLinksAndNothingIsReadOrWrittenThroughOne)
     ASSERT_EQ(::symlink("elsewhere", (destination + "/relative").c_str()), 0);
     SetModified(destination + "/relative", kOld);
     for (const char* name : {"alias", "into-outside"}) {
-        MakeFolders(source + "/" + name);
         WriteFileAt(source + "/" + name + "/a.txt", name, kNew);
     }
     MakeFolders(destination + "/other");
@@ -465,9 +455,7 @@ TEST_F(RealFolderTest, LinksAreCopiedAsLinksAndNothingIsReadOrWrittenThroughOne)
 }
 
 TEST_F(RealFolderTest, ASourceFolderTurnedIntoALinkIsAFailureOfThatFolder) {
-    MakeFolders(folder / "secret");
     WriteFileAt(folder / "secret/secret.txt", "private", kNew);
-    MakeFolders(source + "/zzz");
     WriteFileAt(source + "/zzz/mine.txt", "mine", kNew);
     // After the walk listed the root and before it opens the folder, the folder is swapped
     // for a link to a folder outside.
@@ -546,7 +534,6 @@ TEST_F(RealFolderTest, OnlyARealPassRemovesWhatDeadCopiesOfThisMachineLeftWhereI
                   static_cast<unsigned>(::getpid()));
     const std::string elsewhere = ".tidemark-0123456789abcdef0123456789abcdef-7ffffffe-1.tmp";
     // In a source, such a name is a user's file like any other: counted and copied.
-    MakeFolders(source + "/user");
     WriteFile(source + "/user/" + dead, "a user's file");
     for (const std::string& name : {dead, std::string(live), elsewhere})
         WriteFile(destination + "/" + name, "left by a copy");

@@ -24,7 +24,6 @@ class PosixWorld {
     FileSystemPort& fs() { return fs_; }
     std::string Path(const std::string& relative) const { return folder_ / relative; }
     void File(const std::string& relative, const std::string& content, FileTime time = kTime) {
-        testing::MakeFolders(std::filesystem::path(Path(relative)).parent_path());
         testing::WriteFile(Path(relative), content);
         testing::SetModified(Path(relative), time);
     }

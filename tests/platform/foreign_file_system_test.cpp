@@ -135,7 +135,7 @@ TEST_F(ExfatTest, NamesThatDifferOnlyInCaseGiveWhatOneFileAtATimeGives) {
     WriteFile(source + "/Readme.txt", "one");
     WriteFile(source + "/README.TXT", "two");
     std::vector<Lines> results;
-    std::vector<std::string> trees;
+    std::vector<std::map<std::string, std::string>> trees;
     for (const int workers : {0, 2}) {
         std::filesystem::remove_all(destination);
         MakeFolders(destination);
@@ -143,12 +143,7 @@ TEST_F(ExfatTest, NamesThatDifferOnlyInCaseGiveWhatOneFileAtATimeGives) {
         const Lines again = Run(SyncStyle::kBackup, workers);
         lines.insert(lines.end(), again.begin(), again.end());
         results.push_back(lines);
-        std::string tree;
-        for (const auto& item : std::filesystem::recursive_directory_iterator(destination)) {
-            tree += item.path().string() + "=" +
-                    (item.is_directory() ? "folder" : ReadFile(item.path())) + "\n";
-        }
-        trees.push_back(tree);
+        trees.push_back(TreeOf(destination));
     }
     EXPECT_EQ(results[1], results[0]);
     EXPECT_EQ(trees[1], trees[0]);

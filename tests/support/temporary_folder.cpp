@@ -73,6 +73,18 @@ long long ModifiedOf(const std::string& path) {
     return static_cast<long long>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
 }
 
+std::map<std::string, std::string> TreeOf(const std::string& root) {
+    std::map<std::string, std::string> tree;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string path = item.path().string();
+        tree[path.substr(root.size())] =
+            item.is_symlink()     ? "link"
+            : item.is_directory() ? "folder"
+                                  : ReadFile(path) + "@" + std::to_string(ModifiedOf(path));
+    }
+    return tree;
+}
+
 int CountItemsStartingWith(const std::string& folder, const std::string& prefix) {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace tidemark::testing {
@@ -27,6 +28,9 @@ void MakeFolders(const std::string& path);
 /// Sets the last-modified time in nanoseconds since 1970 (the link itself for a link).
 void SetModified(const std::string& path, long long nanoseconds);
 long long ModifiedOf(const std::string& path);
+/// Every item below the folder by its path after the folder's ("/a/b.txt"): "folder", "link",
+/// or a file's content and time as "content@nanoseconds". Links are not followed.
+std::map<std::string, std::string> TreeOf(const std::string& root);
 /// Names of the items in a folder that start with the given prefix.
 int CountItemsStartingWith(const std::string& folder, const std::string& prefix);
 

@@ -17,6 +17,7 @@ namespace {
 
 using tidemark::testing::MakeFolders;
 using tidemark::testing::ReadFile;
+using tidemark::testing::TreeOf;
 using tidemark::testing::WriteFile;
 namespace fs = std::filesystem;
 
@@ -75,19 +76,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-/// Every item below the folder: relative path -> content and time.
-std::map<std::string, std::string> TreeOf(const std::string& root) {
-    std::map<std::string, std::string> tree;
-    for (const auto& item : fs::recursive_directory_iterator(root)) {
-        const std::string path = item.path().string();
-        tree[path.substr(root.size())] =
-            item.is_directory()
-                ? "folder"
-                : ReadFile(path) + "@" + std::to_string(tidemark::testing::ModifiedOf(path));
-    }
-    return tree;
 }
 
 class HeadlessRunTest : public MainWindowTest {
@@ -152,7 +140,6 @@ TEST(HeadlessRun, EachOutcomeHasItsExitStatus) {
     tidemark::testing::TemporaryFolder temp;
     const std::string program = InstallProgram(temp / "program");
     MakeFolders(temp / "program/configurations");
-    MakeFolders(temp / "src");
     WriteFile(temp / "src/a.txt", "a");
     ASSERT_EQ(::mkfifo((temp / "src/pipe").c_str(), 0600), 0);
     // System files not ignored: the pipe is a failure of its own.
