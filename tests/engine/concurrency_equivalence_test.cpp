@@ -10,12 +10,11 @@
 #include <map>
 #include <random>
 #include <set>
+#include <type_traits>
 
 #include "engine/run_controller.h"
-#include "platform/posix_file_system.h"
-#include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
-#include "tests/support/temporary_folder.h"
+#include "tests/support/worlds.h"
 
 namespace tidemark::testing {
 namespace {
@@ -23,64 +22,10 @@ namespace {
 using Op = InMemoryFileSystem::Operation;
 using Tree = std::map<std::string, std::string>;
 
-/// A tree in memory: source /src, destination /dst, whose names fold case.
-class MemoryWorld {
-  public:
-    static constexpr int kTrials = 150;
-    MemoryWorld() { fs_.FoldCaseBelow("/dst"); }
-    FileSystemPort& fs() { return fs_; }
-    std::string Path(const std::string& relative) const { return relative; }
-    void Folder(const std::string& relative) { fs_.AddFolder(relative); }
-    void File(const std::string& relative, const std::string& content, FileTime time) {
-        fs_.AddFile(relative, content, time);
-    }
-    void Link(const std::string& relative, const std::string& target) {
-        fs_.AddSymlink(relative, target);
-    }
-    bool Exists(const std::string& relative) const { return fs_.Exists(relative); }
-    void Fail(Op operation, const std::string& relative, Failure failure) {
-        fs_.FailOn(operation, relative, std::move(failure));
-    }
-    void Capacity(std::uint64_t bytes) { fs_.SetCapacity(bytes); }
-    Tree Snapshot(const std::string& relative) const { return fs_.Snapshot(relative); }
-    std::size_t PendingStagedCopies() const { return fs_.PendingStagedCopies(); }
-    std::string Display(std::string line) const { return line; }
-
-  private:
-    InMemoryFileSystem fs_;
-};
-
-/// The same tree on real folders, without the failures and the limit only memory can show.
-class PosixWorld {
-  public:
-    static constexpr int kTrials = 12;
-    FileSystemPort& fs() { return fs_; }
-    std::string Path(const std::string& relative) const { return folder_.path() + relative; }
-    void Folder(const std::string& relative) { MakeFolders(Path(relative)); }
-    void File(const std::string& relative, const std::string& content, FileTime time) {
-        WriteFile(Path(relative), content);
-        SetModified(Path(relative), time);
-    }
-    void Link(const std::string& relative, const std::string& target) {
-        std::filesystem::create_symlink(target, Path(relative));
-    }
-    bool Exists(const std::string& relative) const {
-        return std::filesystem::exists(std::filesystem::symlink_status(Path(relative)));
-    }
-    void Fail(Op, const std::string&, const Failure&) {}
-    void Capacity(std::uint64_t) {}
-    Tree Snapshot(const std::string& relative) const { return TreeOf(Path(relative)); }
-    std::size_t PendingStagedCopies() const { return 0; }
-    std::string Display(std::string line) const {
-        for (std::size_t at; (at = line.find(folder_.path())) != std::string::npos;)
-            line.replace(at, folder_.path().size(), "<root>");
-        return line;
-    }
-
-  private:
-    TemporaryFolder folder_;
-    PosixFileSystem fs_{/*settle_time=*/0};
-};
+/// Failures and a space limit are injected in memory only; real folders run fewer trials.
+using PosixWorld = PosixWorldOf<0>;
+template <typename World>
+constexpr int kTrials = std::is_same_v<World, MemoryWorld> ? 150 : 12;
 
 /// A random source tree, a partial older or newer copy of it with links where some folders
 /// should be, names that differ only in case, failures and a space limit: the same world for
@@ -89,37 +34,38 @@ template <typename World>
 void Build(World& world, unsigned seed) {
     std::mt19937 random(seed);
     auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
-    world.Folder("/src");
-    world.Folder("/dst");
+    world.FoldCaseBelow("dst");  // two names for one destination item
+    world.Folder("src");
+    world.Folder("dst");
     std::vector<std::string> folders = {""};
     std::set<std::string> destination_folders = {""};  // real ones, not links
     for (int i = 0; i < 14; ++i) {
         const std::string parent = folders[random() % folders.size()];
         const std::string folder = parent + (chance(15) ? "/D" : "/d") + std::to_string(i % 11);
-        if (world.Exists("/src" + folder))
+        if (world.Exists("src" + folder))
             continue;
         folders.push_back(folder);
-        world.Folder("/src" + folder);
-        if (!destination_folders.contains(parent) || world.Exists("/dst" + folder)) {
+        world.Folder("src" + folder);
+        if (!destination_folders.contains(parent) || world.Exists("dst" + folder)) {
             continue;
         } else if (chance(10)) {
-            world.Link("/dst" + folder, chance(50) ? "../elsewhere" : ".");
+            world.Link("dst" + folder, chance(50) ? "../elsewhere" : ".");
         } else if (chance(50)) {
-            world.Folder("/dst" + folder);
+            world.Folder("dst" + folder);
             destination_folders.insert(folder);
         }
         if (chance(5))
-            world.Fail(Op::kListFolder, "/src" + folder, AccessDenied());
+            world.Fail(Op::kListFolder, "src" + folder, AccessDenied());
         if (chance(5))
-            world.Fail(Op::kCreateFolder, "/dst" + folder, AccessDenied());
+            world.Fail(Op::kCreateFolder, "dst" + folder, AccessDenied());
     }
     std::uint64_t bytes = 0;
     for (int i = 0; i < 90; ++i) {
         const std::string folder = folders[random() % folders.size()];
         const std::string name = folder + (chance(30) ? "/F" : "/f") + std::to_string(i % 30) +
                                  (chance(20) ? ".tmp" : ".txt");
-        const std::string source = "/src" + name;
-        const std::string destination = "/dst" + name;
+        const std::string source = "src" + name;
+        const std::string destination = "dst" + name;
         const std::string content(1 + random() % 200, 'a' + i % 26);
         world.File(source, content, 1'000'000'000'000'000'000LL + (random() % 3) * 1'000);
         bytes += content.size();
@@ -173,8 +119,8 @@ Outcome RunOnce(const Scenario& scenario, RunConcurrency concurrency) {
     World world;
     Build(world, scenario.seed);
     SyncSettings settings = scenario.settings;
-    settings.source_path = world.Path("/src");
-    settings.destination_path = world.Path("/dst");
+    settings.source_path = world.Path("src");
+    settings.destination_path = world.Path("dst");
     TestRun run(world.fs(), scenario.exclude_list, concurrency);
     int line_count = 0;
     run.view.on_line = [&](const ResultLine&) {
@@ -183,8 +129,8 @@ Outcome RunOnce(const Scenario& scenario, RunConcurrency concurrency) {
     };
     const std::vector<std::string> texts = run.Synchronize(settings);
     Outcome outcome{{},
-                    world.Snapshot("/src"),
-                    world.Snapshot("/dst"),
+                    world.Snapshot("src"),
+                    world.Snapshot("dst"),
                     run.controller.Stats(),
                     world.PendingStagedCopies()};
     for (const std::string& line : texts)
@@ -199,7 +145,7 @@ TYPED_TEST_SUITE(ConcurrencyEquivalence, Worlds);
 
 TYPED_TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
     std::mt19937 random(20261207);
-    for (int trial = 0; trial < TypeParam::kTrials; ++trial) {
+    for (int trial = 0; trial < kTrials<TypeParam>; ++trial) {
         Scenario scenario;
         scenario.seed = static_cast<unsigned>(random());
         SyncSettings& settings = scenario.settings;

@@ -1,93 +1,18 @@
 // One set of expectations for both file systems, so the in-memory one cannot drift from the
 // real one.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 
-#include "platform/posix_file_system.h"
-#include "tests/support/in_memory_file_system.h"
-#include "tests/support/temporary_folder.h"
+#include "tests/support/worlds.h"
 
 namespace tidemark {
 namespace {
 
-using testing::InMemoryFileSystem;
-using testing::TemporaryFolder;
+using testing::MemoryWorld;
+using testing::PosixWorld;
 
-constexpr FileTime kTime = 1'500'000'000'123'456'789;
-
-class PosixWorld {
-  public:
-    FileSystemPort& fs() { return fs_; }
-    std::string Path(const std::string& relative) const { return folder_ / relative; }
-    void File(const std::string& relative, const std::string& content, FileTime time = kTime) {
-        testing::WriteFile(Path(relative), content);
-        testing::SetModified(Path(relative), time);
-    }
-    void Folder(const std::string& relative) { testing::MakeFolders(Path(relative)); }
-    void Link(const std::string& relative, const std::string& target) {
-        ASSERT_EQ(::symlink(target.c_str(), Path(relative).c_str()), 0);
-        testing::SetModified(Path(relative), kTime);
-    }
-    void Fifo(const std::string& relative) { ASSERT_EQ(::mkfifo(Path(relative).c_str(), 0600), 0); }
-    void ReadOnly(const std::string& relative) { ::chmod(Path(relative).c_str(), 0444); }
-    std::optional<std::string> Content(const std::string& relative) const {
-        if (!std::filesystem::is_regular_file(Path(relative)))
-            return std::nullopt;
-        return testing::ReadFile(Path(relative));
-    }
-    FileTime Modified(const std::string& relative) const {
-        return testing::ModifiedOf(Path(relative));
-    }
-    std::optional<std::string> LinkTarget(const std::string& relative) const {
-        if (!std::filesystem::is_symlink(Path(relative)))
-            return std::nullopt;
-        return std::filesystem::read_symlink(Path(relative)).string();
-    }
-    int LeftoverTemporaries(const std::string& relative) const {
-        return testing::CountItemsStartingWith(Path(relative),
-                                               std::string(PosixFileSystem::kTemporaryPrefix));
-    }
-
-  private:
-    TemporaryFolder folder_;
-    PosixFileSystem fs_;
-};
-
-class MemoryWorld {
-  public:
-    FileSystemPort& fs() { return fs_; }
-    std::string Path(const std::string& relative) const { return "/root/" + relative; }
-    void File(const std::string& relative, const std::string& content, FileTime time = kTime) {
-        fs_.AddFile(Path(relative), content, time);
-    }
-    void Folder(const std::string& relative) { fs_.AddFolder(Path(relative)); }
-    void Link(const std::string& relative, const std::string& target) {
-        fs_.AddSymlink(Path(relative), target, kTime);
-    }
-    void Fifo(const std::string& relative) { fs_.AddSpecial(Path(relative)); }
-    void ReadOnly(const std::string& relative) { fs_.SetReadOnly(Path(relative)); }
-    std::optional<std::string> Content(const std::string& relative) const {
-        if (fs_.LinkTargetOf(Path(relative)))
-            return std::nullopt;
-        return fs_.ContentOf(Path(relative));
-    }
-    FileTime Modified(const std::string& relative) const {
-        return fs_.ModifiedOf(Path(relative)).value_or(-1);
-    }
-    std::optional<std::string> LinkTarget(const std::string& relative) const {
-        return fs_.LinkTargetOf(Path(relative));
-    }
-    int LeftoverTemporaries(const std::string&) const { return 0; }
-
-    MemoryWorld() { fs_.AddFolder("/root"); }
-
-  private:
-    InMemoryFileSystem fs_;
-};
+constexpr FileTime kTime = testing::kWorldTime;
 
 template <typename World>
 class FileSystemContract : public ::testing::Test {
