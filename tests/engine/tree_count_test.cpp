@@ -15,13 +15,14 @@ struct Counted {
     std::string thrown;
 };
 
-Counted CountWith(FileSystemPort& fs, int helpers, const std::string& guarded = {}) {
+Counted CountWith(FileSystemPort& fs, int helpers, const std::string& guarded = {},
+                  TreeSurvey* survey = nullptr) {
     Counted counted;
     const SyncSettings settings;
     const ExcludeList exclude_list;
     const Pass pass{fs, settings, exclude_list, "/src", "/dst", guarded, std::nullopt, 1};
     Executor executor(3);
-    TreeCount count(pass, nullptr, &executor, helpers);
+    TreeCount count(pass, survey, &executor, helpers);
     try {
         counted.files = count.Count(
             "/src", [&] { ++counted.steps; },
@@ -94,14 +95,8 @@ TEST(TreeCount, AThrowComesAfterTheUnreadableFoldersMetBeforeIt) {
 TEST(TreeCount, KeepsTheListingsOfTheFoldersThePassWillWalk) {
     InMemoryFileSystem fs;
     MakeTree(fs);
-    const SyncSettings settings;
-    const ExcludeList exclude_list;
-    const Pass pass{fs, settings, exclude_list, "/src", "/dst", "", std::nullopt, 1};
     TreeSurvey survey;
-    Executor executor(3);
-    TreeCount(pass, &survey, &executor, 2)
-        .Count(
-            "/src", [] {}, [](const std::string&, const Failure&) {});
+    CountWith(fs, 2, {}, &survey);
     const int calls = fs.Calls();
     EXPECT_EQ(survey.List(fs, "/src/a3/b2")->files.size(), 3u);
     EXPECT_EQ(fs.Calls(), calls);
