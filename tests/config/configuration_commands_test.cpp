@@ -10,17 +10,10 @@ namespace tidemark {
 namespace {
 
 using testing::InMemoryFileSystem;
+using testing::Settings;
 using Strings = std::vector<std::string>;
 
 const std::string kIndex = "/opt/tidemark/Config.txt";
-
-SyncSettings Settings(int style, const std::string& source) {
-    SyncSettings values;
-    values.style = static_cast<SyncStyle>(style);
-    values.source_path = source;
-    values.destination_path = "/backup";
-    return values;
-}
 
 class Commands : public ::testing::Test {
   protected:

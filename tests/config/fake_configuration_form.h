@@ -8,6 +8,15 @@
 
 namespace tidemark::testing {
 
+/// A configuration of the given style from the source to /backup.
+inline SyncSettings Settings(int style, const std::string& source) {
+    SyncSettings values;
+    values.style = static_cast<SyncStyle>(style);
+    values.source_path = source;
+    values.destination_path = "/backup";
+    return values;
+}
+
 /// The main window's configuration row in memory. Like the real controls, every change made
 /// through the form raises `on_change`, which a test connects to MarkSettingsChanged, and
 /// picking an entry raises `on_pick`, connected to ConfigurationPicked.

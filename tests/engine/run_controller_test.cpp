@@ -181,20 +181,16 @@ TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {
     EXPECT_FALSE(view.running);
 }
 
-TEST_F(RunControllerTest, LocationsAreNormalisedAndWrittenBack) {
-    fs.AddFile("D:\\Work\\Projects\\a.txt");
-    settings.source_path = "D:/Work//Projects";
-    Run();
-    EXPECT_EQ(view.source_box, "D:\\Work\\Projects");
-    EXPECT_EQ(view.destination_box, "E:\\Copy");
-    EXPECT_EQ(view.Texts().front(), "Synchronizing D:\\Work\\Projects --> E:\\Copy");
-}
-
+// Locations are normalised first, and written back into their boxes.
 TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromACompletePath) {
     fs.AddFile("C:\\Data\\a.txt");
     fs.AddFolder("D:\\");
-    settings.destination_path = "D:\\Backup\\2020\\June";
+    settings.source_path = "C:/Data";
+    settings.destination_path = "D:/Backup//2020\\June";
     Run();
+    EXPECT_EQ(view.source_box, "C:\\Data");
+    EXPECT_EQ(view.destination_box, "D:\\Backup\\2020\\June");
+    EXPECT_EQ(view.Texts().front(), "Synchronizing C:\\Data --> D:\\Backup\\2020\\June");
     ASSERT_GE(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[0].text,
               "D:\\Backup\\2020\\June does not exist.  Would you like to create it now?");

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "tests/config/fake_configuration_form.h"
 #include "tests/support/corrupt_text.h"
 #include "tests/ui/main_window_fixture.h"
 
@@ -13,15 +14,8 @@ namespace tidemark::ui::testing {
 namespace {
 
 using tidemark::testing::ReadFile;
+using tidemark::testing::Settings;
 using Strings = std::vector<std::string>;
-
-SyncSettings Settings(int style, const std::string& source) {
-    SyncSettings values;
-    values.style = static_cast<SyncStyle>(style);
-    values.source_path = source;
-    values.destination_path = "/backup";
-    return values;
-}
 
 class ConfigurationRow : public MainWindowTest {
   protected:
