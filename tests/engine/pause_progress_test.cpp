@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "engine/progress.h"
@@ -11,6 +12,22 @@ namespace tidemark::testing {
 namespace {
 
 using PauseStopTest = WindowsRunTest;
+
+/// Holds the walk at its first file until the file system has had `wanted` calls since the
+/// walk began, for at most `rounds` pauses; `calls_ahead` is then how many it had.
+std::function<void(const ResultLine&)> HoldAtFirstFile(InMemoryFileSystem& fs, int wanted,
+                                                       int rounds, std::chrono::milliseconds pause,
+                                                       int& calls_ahead) {
+    return [&fs, wanted, rounds, pause, &calls_ahead, start = 0](const ResultLine& line) mutable {
+        if (line.text.starts_with("Sychronization of "))
+            start = fs.Calls();
+        if (calls_ahead >= 0 || !line.text.starts_with("Creating file "))
+            return;
+        for (int wait = 0; wait < rounds && fs.Calls() < start + wanted; ++wait)
+            std::this_thread::sleep_for(pause);
+        calls_ahead = fs.Calls() - start;
+    };
+}
 
 TEST_F(PauseStopTest, StopFinishesTheFileInHandThenEndsThePassWithItsSummary) {
     fs.AddFile("C:\\Data\\Sub\\deep.txt");
@@ -135,17 +152,8 @@ TEST_F(PauseStopTest, FilesArePreparedAheadButNotWhilePaused) {
     for (int i = 0; i < 300; ++i)
         fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
     // Held at its first file, the walk takes no other; the workers go on ahead of it.
-    int calls_at_start = 0;
     int calls_ahead = -1;
-    view.on_line = [&](const ResultLine& line) {
-        if (line.text.starts_with("Sychronization of "))
-            calls_at_start = fs.Calls();
-        if (!line.text.starts_with("Creating file ") || calls_ahead >= 0)
-            return;
-        for (int wait = 0; wait < 200 && fs.Calls() < calls_at_start + 100; ++wait)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        calls_ahead = fs.Calls() - calls_at_start;
-    };
+    view.on_line = HoldAtFirstFile(fs, 100, 200, std::chrono::milliseconds(10), calls_ahead);
     Run();
     EXPECT_GE(calls_ahead, 100);
 
@@ -199,17 +207,12 @@ TEST(LookAheadBounds, NoMoreFoldersAreReadAheadThanTheBoundAllows) {
         TestRun run(fs, {}, {.workers = 2, .bounds = {.folders = folders}});
         // From the start of the walk to its first file, held there: each file prepared ahead
         // is two calls.
-        int start = 0;
         int calls_ahead = -1;
-        run.view.on_line = [&](const ResultLine& line) {
-            if (line.text.starts_with("Sychronization of "))
-                start = fs.Calls();
-            if (calls_ahead >= 0 || !line.text.starts_with("Creating file "))
-                return;
-            for (int wait = 0; wait < 100 && (folders < 60 || fs.Calls() < start + 40); ++wait)
-                std::this_thread::sleep_for(std::chrono::milliseconds(folders < 60 ? 3 : 20));
-            calls_ahead = fs.Calls() - start;
-        };
+        // Bounded, it is held the whole time; unbounded, until forty calls are made ahead.
+        run.view.on_line =
+            folders < 60
+                ? HoldAtFirstFile(fs, 1'000'000, 100, std::chrono::milliseconds(3), calls_ahead)
+                : HoldAtFirstFile(fs, 40, 100, std::chrono::milliseconds(20), calls_ahead);
         run.Synchronize(Between("/src", "/dst"));
         if (folders < 60) {
             EXPECT_LE(calls_ahead, 4);  // three listings and batches ahead: two files
