@@ -438,11 +438,25 @@ TEST_F(MainWindowTest, AtTheMinimumSizeTheRulesHoldAndNoCaptionIsClipped) {
     EXPECT_GE(output.width(), output.sizeHint().width());
 }
 
-TEST_F(MainWindowTest, GeometryRoundTripsThroughTheStoreAndIsCutToWhatTheWindowCanBe) {
+// Not saving at the close: see the close during a paused run.
+TEST_F(MainWindowTest, CloseSavesOnYesAndStoresTheStateAndAGeometryCutToWhatTheWindowCanBe) {
+    state.usage_counter = 123456;
     Open();
     window->resize(900, 520);
     window->move(40, 60);
+    window->ConfigurationBox().setEditText(QStringLiteral("Nightly"));
+    QTest::mouseClick(&Child<QCheckBox>("chkPreview"), Qt::LeftButton);
+    calls.clear();
     window->close();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "The settings have changed for this configuration.\r\n\r\nWould you like to "
+              "save them before you exit the application?");
+    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kYesNo);
+    EXPECT_EQ(calls, (Strings{"save", "exit", "farewell", "end"}));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(store.values.at("Configuration"), "Nightly");
+    EXPECT_EQ(store.values.at("FilesProcessed"), "123456");
     EXPECT_EQ(store.values.at("ScreenWidth"), std::to_string(900 * 15 + 110));
     EXPECT_EQ(store.values.at("ScreenHeight"), std::to_string(520 * 15 + 390));
     EXPECT_EQ(store.values.at("ScreenTop"), "900");
@@ -469,33 +483,6 @@ TEST_F(MainWindowTest, GeometryRoundTripsThroughTheStoreAndIsCutToWhatTheWindowC
     Open();
     EXPECT_EQ(window->width(), window->minimumWidth());
     EXPECT_GT(window->height(), 0);
-}
-
-TEST_F(MainWindowTest, CloseStoresTheStateAndAsksAboutUnsavedSettings) {
-    state.usage_counter = 123456;
-    for (const MessageAnswer answer : {MessageAnswer::kNo, MessageAnswer::kYes}) {
-        Open();
-        window->ConfigurationBox().setEditText(QStringLiteral("Nightly"));
-        QTest::mouseClick(&Child<QCheckBox>("chkPreview"), Qt::LeftButton);
-        messages.shown.clear();
-        messages.answers = {answer};
-        calls.clear();
-
-        window->close();
-
-        ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0].text,
-                  "The settings have changed for this configuration.\r\n\r\nWould you like to "
-                  "save them before you exit the application?");
-        EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kYesNo);
-        const Strings saved = {"save", "exit", "farewell", "end"};
-        EXPECT_EQ(calls,
-                  answer == MessageAnswer::kYes ? saved : Strings(saved.begin() + 1, saved.end()));
-        EXPECT_FALSE(window->isVisible());
-        EXPECT_EQ(store.values.at("Configuration"), "Nightly");
-        EXPECT_EQ(store.values.at("FilesProcessed"), "123456");
-        EXPECT_TRUE(store.values.contains("ScreenWidth"));
-    }
 }
 
 TEST_F(MainWindowTest, FolderBoxesTrimOnLeavingAndTheirButtonsStartAtTheFolderOrAtHome) {
