@@ -12,6 +12,7 @@
 #include "app/run_log.h"
 #include "app/settings_store.h"
 #include "app/shell_port.h"
+#include "app/sys_info.h"
 
 namespace tidemark::testing {
 
@@ -72,6 +73,23 @@ class TestNumberFormat final : public LocaleNumberFormat {
   private:
     std::string group_;
     std::string decimal_;
+};
+
+/// Programs found on the path by name (none unless installed); starting them is recorded.
+class FakeLauncher final : public ProgramLauncher {
+  public:
+    std::map<std::string, std::string> installed;  // name -> full path
+    bool start_fails = false;
+    std::vector<std::string> started;
+
+    std::string FindOnPath(const std::string& name) override {
+        const auto found = installed.find(name);
+        return found == installed.end() ? "" : found->second;
+    }
+    Status StartDetached(const std::string& program) override {
+        started.push_back(program);
+        return start_fails ? Status(Failure{1008, "Exec format error"}) : Status::Ok();
+    }
 };
 
 /// The run log's files in memory; `failure` makes every append fail.

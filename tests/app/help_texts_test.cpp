@@ -52,24 +52,8 @@ TEST(HelpText, LocaleSeparatorsButAlwaysTheDollarSign) {
     EXPECT_EQ(FormatSuggestedDonation(1234567, testing::TestNumberFormat("", ".")), "$12.35");
 }
 
-class FakeLauncher final : public ProgramLauncher {
-  public:
-    std::map<std::string, std::string> installed;  // name -> full path
-    bool start_fails = false;
-    std::vector<std::string> started;
-
-    std::string FindOnPath(const std::string& name) override {
-        const auto found = installed.find(name);
-        return found == installed.end() ? "" : found->second;
-    }
-    Status StartDetached(const std::string& program) override {
-        started.push_back(program);
-        return start_fails ? Status(Failure{1008, "Exec format error"}) : Status::Ok();
-    }
-};
-
 TEST(StartSysInfo, StartsTheBestViewerFoundOrReportsThatNoneCouldStart) {
-    FakeLauncher launcher;
+    testing::FakeLauncher launcher;
     testing::RecordingRunView messages;
     launcher.installed = {{"kinfocenter", "/usr/bin/kinfocenter"},
                           {"gnome-system-monitor", "/usr/bin/gnome-system-monitor"}};

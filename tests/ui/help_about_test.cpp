@@ -122,12 +122,6 @@ TEST_F(HelpWindowTest, TheStartUpReminderIsModalAndSaysWhenItIsClosedWithoutWait
     EXPECT_EQ(closed, 1);
 }
 
-class NoViewers final : public ProgramLauncher {
-  public:
-    std::string FindOnPath(const std::string&) override { return {}; }
-    Status StartDetached(const std::string&) override { return Failure{1002, "not found"}; }
-};
-
 class AboutWindowTest : public ::testing::Test {
   protected:
     ~AboutWindowTest() override {
@@ -138,7 +132,7 @@ class AboutWindowTest : public ::testing::Test {
 
     RecordingShell shell;
     testing::RecordingRunView messages;
-    NoViewers launcher;
+    testing::FakeLauncher launcher;  // no viewer installed
     testing::FakeClock clock;
     int sleeps = 0;
     std::function<void()> on_sleep;
@@ -152,7 +146,7 @@ class AboutWindowTest : public ::testing::Test {
                    }}};
 };
 
-TEST_F(AboutWindowTest, ShowsTheParticularsUnclipped) {
+TEST_F(AboutWindowTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformation) {
     FrmAbout& window = about.Show();
     QApplication::processEvents();
     EXPECT_FALSE(Child<QLabel>(window, "picIcon").pixmap().isNull());
@@ -170,10 +164,8 @@ TEST_F(AboutWindowTest, ShowsTheParticularsUnclipped) {
         EXPECT_GE(button->width(), button->sizeHint().width());
     // The version this build shows comes from the project's version.
     EXPECT_EQ(AboutInfo{}.version, TIDEMARK_PROJECT_VERSION);
-}
 
-TEST_F(AboutWindowTest, TheLinkOpensTheSiteAndAMissingViewerIsReported) {
-    FrmAbout& window = about.Show();
+    // The link opens the site; a missing viewer is reported; Escape closes.
     QTest::mouseClick(&Child<QLabel>(window, "lblWebsite"), Qt::LeftButton);
     EXPECT_EQ(shell.opened, std::vector<std::string>{kWebSiteAddress});
 
