@@ -6,7 +6,6 @@
 // and on real folders, where the kernel does what it does.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 #include <random>
 #include <set>

@@ -21,7 +21,6 @@ void WriteProgram(const std::string& path, const std::string& script, mode_t mod
 
 TEST(PosixProgramLauncherTest, FindsOnlyExecutableFilesInAbsoluteFolders) {
     TemporaryFolder root;
-    testing::MakeFolders(root / "first");
     testing::MakeFolders(root / "second/kinfocenter");      // a folder is not a program
     WriteProgram(root / "first/hardinfo", "exit 0", 0644);  // not executable
     WriteProgram(root / "second/hardinfo", "exit 0");
