@@ -265,6 +265,13 @@ TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
     EXPECT_EQ(controller.Stats().total_files, 1);
     EXPECT_EQ(WalkLines(), (Lines{"Creating file C:\\Data\\Backup\\a.txt"}));
     EXPECT_FALSE(fs.Exists("C:\\Data\\Backup\\Backup"));
+
+    // A sibling whose name begins with the source's is not inside it.
+    fs.AddFile("C:\\Data\\Copy\\c.txt");
+    fs.AddFolder("C:\\DataCopy");
+    settings.destination_path = "C:\\DataCopy";
+    Run();
+    EXPECT_TRUE(fs.Exists("C:\\DataCopy\\Copy\\c.txt"));
 }
 
 }  // namespace
