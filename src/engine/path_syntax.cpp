@@ -97,17 +97,10 @@ char32_t UpperCodePoint(char32_t c) {
     return c;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+/// Every letter UpperCodePoint maps, and every upper case it gives, is a two-byte character.
+void AppendTwoByteUtf8(std::string& out, char32_t c) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
 }
 
 }  // namespace
@@ -129,7 +122,7 @@ std::string UpperCase(std::string_view text) {
             (static_cast<std::uint8_t>(text[i + 1]) & 0xC0) == 0x80) {
             char32_t c = ((byte & 0x1Fu) << 6) | (static_cast<std::uint8_t>(text[i + 1]) & 0x3Fu);
             if (c >= 0x80) {
-                AppendUtf8(upper, UpperCodePoint(c));
+                AppendTwoByteUtf8(upper, UpperCodePoint(c));
                 i += 2;
                 continue;
             }
