@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/pass.h"
+
 namespace tidemark {
 namespace {
 
@@ -50,6 +52,20 @@ TEST(UpperCase, FoldsLatinGreekAndCyrillicAndKeepsInvalidBytes) {
     EXPECT_EQ(UpperCase("àþ÷ āķĸĺňŉŋŷźžſ"), "ÀÞ÷ ĀĶĸĹŇŉŊŶŹŽſ");
     EXPECT_EQ(UpperCase("αω аяѐџ ѠӀ"), "ΑΩ АЯЀЏ ѠӀ");
     EXPECT_EQ(UpperCase("x€ḁ日z"), "X€ḁ日Z");
+}
+
+TEST(NamesFoldTogether, OnlyNamesThatAreOneInUpperCase) {
+    auto fold = [](std::vector<std::string> names) {
+        std::vector<FileEntry> entries;
+        for (std::string& name : names)
+            entries.push_back(FileEntry{"/src/" + name, std::move(name)});
+        return NamesFoldTogether(entries);
+    };
+    // The ends of the letters, the characters beside them, and letters past ASCII.
+    EXPECT_TRUE(fold({"x", "a.txt", "A.TXT"}));
+    EXPECT_TRUE(fold({"z", "Z"}));
+    EXPECT_TRUE(fold({"éte", "ÉTE"}));
+    EXPECT_FALSE(fold({"`", "@", "{", "[", "a", "b", "éte", "ete"}));
 }
 
 TEST(TrimSpaces, TrimsOnlyTheSpaceCharacter) {
