@@ -154,8 +154,13 @@ PreparedFile LookAhead::TakeFrom(Files& files, std::size_t index) {
         Batch& batch = *files.batch_;
         for (int turns = 0; batch.states[index] == Batch::State::kPreparing; ++turns) {
             if (turns < kTurnsBeforeSleeping) {
+                // Waits for a hand-over without the lock, which the workers need for it.
+                walk_wants_.store(true, std::memory_order_relaxed);
                 lock.Unlock();
-                std::this_thread::yield();
+                for (; walk_wants_.load(std::memory_order_relaxed) && turns < kTurnsBeforeSleeping;
+                     ++turns) {
+                    std::this_thread::yield();
+                }
                 lock.Lock();
                 continue;
             }
@@ -163,6 +168,7 @@ PreparedFile LookAhead::TakeFrom(Files& files, std::size_t index) {
             lock.Wait(file_ready_);
             walk_waiting_ = false;
         }
+        walk_wants_.store(false, std::memory_order_relaxed);
         if (batch.states[index] == Batch::State::kPrepared) {
             // This file and the prepared ones after it, in one go.
             const bool was_full = StagingFull();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -190,6 +191,9 @@ class LookAhead {
     std::uint64_t staged_bytes_ TM_GUARDED_BY(mutex_) = 0;
     int staging_ TM_GUARDED_BY(mutex_) = 0;  // copies being staged ahead right now
     std::uint64_t changes_ TM_GUARDED_BY(mutex_) = 0;
+    /// A hint, read without the lock: the walk waits for a file in preparation, so workers
+    /// hand over each file as soon as it is ready rather than their whole claim at its end.
+    std::atomic<bool> walk_wants_{false};
     std::optional<TaskGroup> tasks_;  // last: its destructor waits for the scout and workers
 };
 

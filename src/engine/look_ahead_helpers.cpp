@@ -177,8 +177,8 @@ std::size_t LookAhead::Prepare(Batch& batch, Chunk& chunk) {
         } catch (...) {
             chunk.failed[i] = true;  // whatever it was happens again in the file's turn
         }
-        if (chunk.staging[i]) {
-            // A copy takes a while: what is ready goes to the walk at once.
+        // A copy takes a while, and the walk may be waiting: what is ready goes to it at once.
+        if (chunk.staging[i] || walk_wants_.load(std::memory_order_relaxed)) {
             MutexLock lock(mutex_);
             Publish(batch, chunk, published, i + 1);
             published = i + 1;
@@ -211,6 +211,7 @@ void LookAhead::Publish(Batch& batch, const Chunk& chunk, std::size_t from, std:
             state = Batch::State::kPrepared;
         }
     }
+    walk_wants_.store(false, std::memory_order_relaxed);
     if (walk_waiting_) {
         file_ready_.notify_all();
     }
