@@ -221,8 +221,10 @@ class FileSystemPort {
 
     /// Removes what copies of this program that died left in the folder: temporary files whose
     /// names show they were made on this machine by a process that no longer runs. For the
-    /// destination folders a real pass writes to; nothing else is ever removed.
-    virtual void RemoveLeftovers(const std::string& /*folder*/) {}
+    /// destination folders a real pass writes to; nothing else is ever removed. `held`, when
+    /// not null, is the folder held open.
+    virtual void RemoveLeftoversIn(const HeldFolder* /*held*/, const std::string& /*folder*/) {}
+    void RemoveLeftovers(const std::string& folder) { RemoveLeftoversIn(nullptr, folder); }
 
     /// Succeeds when the existing file at path could be deleted (read-only files included);
     /// the step a replacement takes before the new copy is put in place. Changes nothing.

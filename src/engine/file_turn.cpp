@@ -86,7 +86,7 @@ std::vector<Failure> Walk::Apply(const FileEntry& file, PreparedFile& prepared,
         return failures;
     }
     if (leftovers_to_remove_ && files.ClaimCleanup()) {
-        pass_.fs.RemoveLeftovers(destination_folder_);
+        pass_.fs.RemoveLeftoversIn(files.place().destination_folder.get(), destination_folder_);
     }
     leftovers_to_remove_ = false;
     Status committed = pass_.fs.CommitCopyIn(files.place().destination_folder.get(),

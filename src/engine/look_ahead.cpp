@@ -176,6 +176,9 @@ PreparedFile LookAhead::TakeFrom(Files& files, std::size_t index) {
             for (; taken < batch.states.size() && batch.states[taken] == Batch::State::kPrepared;
                  ++taken) {
                 batch.states[taken] = Batch::State::kTaken;
+                if (batch.prepared[taken].HoldsCopy()) {
+                    taken_bytes_ += batch.prepared[taken].staged->value().bytes;
+                }
                 Unreserve(batch.prepared[taken]);
             }
             files.taken_ = taken;

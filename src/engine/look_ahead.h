@@ -167,6 +167,8 @@ class LookAhead {
     /// Whether a copy may be staged ahead of the walk now; if so it is counted as staging, and
     /// `clean` tells whether this one first removes what dead copies left in the folder.
     bool MayStageAhead(Batch& batch, bool& clean) TM_EXCLUDES(mutex_);
+    /// Whether the last reading of the destination's free space leaves room to stage ahead.
+    bool RoomToStage() const TM_REQUIRES(mutex_);
 
     const Pass& pass_;
     TreeSurvey& survey_;
@@ -191,6 +193,10 @@ class LookAhead {
     std::uint64_t staged_bytes_ TM_GUARDED_BY(mutex_) = 0;
     int staging_ TM_GUARDED_BY(mutex_) = 0;  // copies being staged ahead right now
     std::uint64_t changes_ TM_GUARDED_BY(mutex_) = 0;
+    /// The destination's free space at the last reading (the most where it cannot be told),
+    /// and the bytes of copies staged ahead that the walk took since.
+    std::optional<std::uint64_t> free_space_ TM_GUARDED_BY(mutex_);
+    std::uint64_t taken_bytes_ TM_GUARDED_BY(mutex_) = 0;
     /// A hint, read without the lock: the walk waits for a file in preparation, so workers
     /// hand over each file as soon as it is ready rather than their whole claim at its end.
     std::atomic<bool> walk_wants_{false};
@@ -206,9 +212,8 @@ struct LookAhead::Batch {
     std::string destination;
     bool prepare_ahead = true;  // false: the walk prepares them, once the folder exists
     bool names_fold_together = false;
-    bool cleaned = false;  // what dead copies left in the destination folder was removed
-    bool free_space_read = false;
-    std::optional<std::uint64_t> free_space;  // in the destination, when first staged in
+    bool cleaned = false;          // what dead copies left in the destination folder was removed
+    bool free_space_read = false;  // when first staged in
     bool abandoned = false;
     std::vector<State> states;
     std::vector<PreparedFile> prepared;

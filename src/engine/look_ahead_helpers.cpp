@@ -1,6 +1,7 @@
 // The look-ahead's own side: the scout, which lists and queues folders in the walk's order,
 // and the workers, which prepare the queued files.
 #include <algorithm>
+#include <limits>
 
 #include "engine/look_ahead.h"
 
@@ -169,7 +170,8 @@ std::size_t LookAhead::Prepare(Batch& batch, Chunk& chunk) {
             bool clean = false;
             chunk.staging[i] = NeedsCopy(pass_, prepared) && MayStageAhead(batch, clean);
             if (clean) {
-                pass_.fs.RemoveLeftovers(batch.destination);  // off the walk's thread
+                pass_.fs.RemoveLeftoversIn(batch.place.destination_folder.get(),
+                                           batch.destination);  // off the walk's thread
             }
             if (chunk.staging[i]) {
                 Stage(pass_, batch.place, file, prepared);
@@ -219,23 +221,29 @@ void LookAhead::Publish(Batch& batch, const Chunk& chunk, std::size_t from, std:
 
 bool LookAhead::MayStageAhead(Batch& batch, bool& clean) {
     MutexLock lock(mutex_);
-    if (!batch.free_space_read) {
-        // Read once a folder: the copies staged ahead since are counted in staged_bytes_.
+    // Read again once the walk took copies worth half the spare room, or in each new folder
+    // while there was too little: a reading counts none of the copies put in place since.
+    if (!free_space_ || taken_bytes_ >= bounds_.spare_space / 2 ||
+        (!RoomToStage() && !batch.free_space_read)) {
         batch.free_space_read = true;
+        taken_bytes_ = 0;
         lock.Unlock();
         const std::optional<std::uint64_t> free = pass_.fs.FreeSpace(batch.destination);
         lock.Lock();
-        batch.free_space = free;
+        free_space_ = free.value_or(std::numeric_limits<std::uint64_t>::max());
     }
-    // A copy staged ahead must not take the room the walk's own copies need.
-    if (space_short_ || held_ ||
-        (batch.free_space && *batch.free_space < bounds_.spare_space + staged_bytes_)) {
+    if (space_short_ || held_ || !RoomToStage()) {
         return false;
     }
     ++staging_;
     clean = !batch.cleaned && !batch.place.new_destination;
     batch.cleaned = true;
     return true;
+}
+
+bool LookAhead::RoomToStage() const {
+    // A copy staged ahead must not take the room the walk's own copies need.
+    return *free_space_ >= bounds_.spare_space + staged_bytes_;
 }
 
 }  // namespace tidemark

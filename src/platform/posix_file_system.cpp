@@ -332,12 +332,17 @@ Result<FolderListing> PosixFileSystem::ListOpenFolder(int fd, const std::string&
     return listing;
 }
 
-void PosixFileSystem::RemoveLeftovers(const std::string& folder) {
-    const Result<int> opened = OpenFolder(folder, O_RDONLY);
-    if (!opened) {
+void PosixFileSystem::RemoveLeftoversIn(const HeldFolder* held, const std::string& folder) {
+    int opened = -1;
+    if (held != nullptr) {
+        opened = ::openat(HeldFd(held), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else if (const Result<int> by_path = OpenFolder(folder, O_RDONLY)) {
+        opened = *by_path;
+    }
+    if (opened < 0) {
         return;
     }
-    const FileDescriptor fd(*opened);
+    const FileDescriptor fd(opened);
     alignas(DirectoryRecord) char buffer[8 * 1024];
     long filled = 0;
     while ((filled = ::syscall(SYS_getdents64, fd.get(), buffer, sizeof buffer)) > 0) {

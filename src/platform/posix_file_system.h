@@ -49,7 +49,7 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     Status CommitCopyIn(const HeldFolder* folder, const StagedCopy& staged,
                         bool overwrite) override;
     void DiscardCopy(const StagedCopy& staged) override;
-    void RemoveLeftovers(const std::string& folder) override;
+    void RemoveLeftoversIn(const HeldFolder* held, const std::string& folder) override;
     Status CheckDeletableIn(const HeldFolder* folder, const std::string& path) override;
     Status CreateFolder(const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
