@@ -67,7 +67,7 @@ struct FolderListing {
     /// The listed folder, still open where the file system offers that; may be null.
     std::shared_ptr<const HeldFolder> folder;
     /// The folder's state as it was listed, where the file system can tell any later change
-    /// from it; for ListFolderAgain.
+    /// from it; for ListFolderAgainIn.
     std::optional<FolderState> state;
     /// The listed folder's identity, where the file system can tell it.
     std::optional<FolderIdentity> identity;
@@ -136,9 +136,11 @@ class FileSystemPort {
 
     /// ListFolder for a folder that this file system listed before as `earlier`: gives
     /// `earlier` back, with the folder held again, when the folder's state shows that nothing
-    /// in it changed since; lists it again otherwise.
-    virtual Result<FolderListing> ListFolderAgain(const std::string& path,
-                                                  FolderListing /*earlier*/) {
+    /// in it changed since; lists it again otherwise. `parent`, when not null, is the folder
+    /// that holds it, held open.
+    virtual Result<FolderListing> ListFolderAgainIn(const HeldFolder* /*parent*/,
+                                                    const std::string& path,
+                                                    FolderListing /*earlier*/) {
         return ListFolder(path);
     }
 
@@ -169,9 +171,14 @@ class FileSystemPort {
     }
 
     /// Keeps the folder at path open for FindFileIn and StageCopyIn; nullptr where that gains
-    /// nothing or the folder cannot be opened.
-    virtual std::shared_ptr<const HeldFolder> HoldFolder(const std::string& /*path*/) {
+    /// nothing or the folder cannot be opened. `parent`, when not null, is the folder that
+    /// holds it, held open.
+    virtual std::shared_ptr<const HeldFolder> HoldFolderIn(const HeldFolder* /*parent*/,
+                                                           const std::string& /*path*/) {
         return nullptr;
+    }
+    std::shared_ptr<const HeldFolder> HoldFolder(const std::string& path) {
+        return HoldFolderIn(nullptr, path);
     }
 
     /// The bytes a copy may still take in the folder's file system; nullopt where it cannot be

@@ -148,8 +148,9 @@ class LookAhead {
 
     // The scout and the workers (look_ahead_helpers.cpp).
     void Scout() TM_EXCLUDES(mutex_);
-    void ScoutFolder(const std::string& folder, int depth,
-                     const std::shared_ptr<const HeldFolder>& staging) TM_EXCLUDES(mutex_);
+    /// Lists and queues `folder` and its tree; `parent` is where its parent's files go.
+    void ScoutFolder(const std::string& folder, int depth, const FolderPlace& parent)
+        TM_EXCLUDES(mutex_);
     /// Waits until there is room to queue a listing (`files` 0) or a batch of `files` files;
     /// false once the look-ahead stops.
     bool WaitForRoom(MutexLock& lock, std::size_t files) TM_REQUIRES(mutex_);

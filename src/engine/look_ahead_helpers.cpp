@@ -56,7 +56,7 @@ void LookAhead::Queue(Queued queued) {
 
 void LookAhead::Scout() {
     try {
-        ScoutFolder(pass_.source_root, 0, nullptr);
+        ScoutFolder(pass_.source_root, 0, FolderPlace{});
     } catch (...) {
         // Whatever went wrong here happens to the walk too, in its turn, where it is reported.
     }
@@ -67,8 +67,7 @@ void LookAhead::Scout() {
     file_ready_.notify_all();
 }
 
-void LookAhead::ScoutFolder(const std::string& folder, int depth,
-                            const std::shared_ptr<const HeldFolder>& staging) {
+void LookAhead::ScoutFolder(const std::string& folder, int depth, const FolderPlace& parent) {
     if (pass_.Excludes(folder)) {
         return;  // skipped whole: the root; below it SubFoldersOf tells
     }
@@ -78,26 +77,31 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth,
             lock.Wait(room_ready_);
         }
     }
-    auto listing = std::make_shared<Result<FolderListing>>(survey_.List(pass_.fs, folder));
+    auto listing = std::make_shared<Result<FolderListing>>(
+        survey_.List(pass_.fs, folder, parent.source_folder.get()));
     if (listing->ok() && depth >= kMostHeldLevels) {
         listing->value().folder.reset();
     }
     const std::string destination = pass_.DestinationOf(folder);
     std::shared_ptr<const HeldFolder> held =
-        depth < kMostHeldLevels ? pass_.fs.HoldFolder(destination) : nullptr;
+        depth < kMostHeldLevels
+            ? pass_.fs.HoldFolderIn(parent.destination_folder.get(), destination)
+            : nullptr;
     Queue(Queued{0, folder, Visit{listing, held}, nullptr});
     if (!listing->ok() || pass_.IsDestinationRoot(listing->value())) {
         return;
     }
     const FolderListing& listed = listing->value();
-    const bool exists = held != nullptr || pass_.fs.FolderExists(destination);
+    const bool exists =
+        held != nullptr || pass_.fs.FolderExistsIn(parent.destination_folder.get(), destination);
     // Copies into folders the walk has yet to create are staged in the nearest folder above
     // them that exists, within the levels that may be held.
     const std::shared_ptr<const HeldFolder> stage_in =
-        depth < kMostHeldLevels ? (held ? held : staging) : nullptr;
+        depth < kMostHeldLevels ? (held ? held : parent.staging_folder) : nullptr;
+    const FolderPlace here{listed.folder, stage_in, !exists, held};
     for (const SubFolderStep& step : SubFoldersOf(pass_, listed, survey_.guarded)) {
         if (!step.skipped_whole) {
-            ScoutFolder(step.folder->path, depth + 1, stage_in);
+            ScoutFolder(step.folder->path, depth + 1, here);
         }
     }
     if (listed.files.empty()) {

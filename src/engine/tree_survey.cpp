@@ -68,7 +68,8 @@ void TreeSurvey::Keep(const std::string& folder, const FolderListing& listing) n
     }
 }
 
-Result<FolderListing> TreeSurvey::List(FileSystemPort& fs, const std::string& folder) {
+Result<FolderListing> TreeSurvey::List(FileSystemPort& fs, const std::string& folder,
+                                       const HeldFolder* parent) {
     std::optional<Kept> kept;
     {
         MutexLock lock(mutex_);
@@ -80,7 +81,7 @@ Result<FolderListing> TreeSurvey::List(FileSystemPort& fs, const std::string& fo
     if (!kept) {
         return fs.ListFolder(folder);
     }
-    return fs.ListFolderAgain(folder, Expand(*kept, folder, fs.Syntax()));
+    return fs.ListFolderAgainIn(parent, folder, Expand(*kept, folder, fs.Syntax()));
 }
 
 }  // namespace tidemark

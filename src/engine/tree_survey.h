@@ -28,8 +28,9 @@ class TreeSurvey {
     void Keep(const std::string& folder, const FolderListing& listing) noexcept TM_EXCLUDES(mutex_);
 
     /// Lists `folder`: from the listing kept for it, which is used up, when the folder did not
-    /// change since; afresh otherwise.
-    Result<FolderListing> List(FileSystemPort& fs, const std::string& folder) TM_EXCLUDES(mutex_);
+    /// change since; afresh otherwise. `parent`: the folder that holds it, held open, or null.
+    Result<FolderListing> List(FileSystemPort& fs, const std::string& folder,
+                               const HeldFolder* parent = nullptr) TM_EXCLUDES(mutex_);
 
     /// Source folders found to be the destination root by their identity. Set once the count
     /// is over, before anything reads it.

@@ -244,6 +244,20 @@ Result<int> PosixFileSystem::OpenFolder(const std::string& path, int flags) cons
     return fd;
 }
 
+Result<int> PosixFileSystem::OpenFolderIn(const HeldFolder* parent, const std::string& path,
+                                          int flags) const {
+    if (parent == nullptr) {
+        return OpenFolder(path, flags);
+    }
+    // One level below a folder reached without links: a link in its place is not a folder.
+    const int fd =
+        ::openat(HeldFd(parent), NameIn(path), flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return LastError();
+    }
+    return fd;
+}
+
 AnchoredPath PosixFileSystem::AtIn(const HeldFolder* folder, const std::string& path) const {
     return folder != nullptr ? AnchoredPath(HeldFd(folder), NameIn(path)) : At(path);
 }
@@ -256,10 +270,11 @@ Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
     return ListOpenFolder(*fd, path);
 }
 
-Result<FolderListing> PosixFileSystem::ListFolderAgain(const std::string& path,
-                                                       FolderListing earlier) {
+Result<FolderListing> PosixFileSystem::ListFolderAgainIn(const HeldFolder* parent,
+                                                         const std::string& path,
+                                                         FolderListing earlier) {
     // Held only to reach its items, the folder needs no descriptor that can read it.
-    const Result<int> opened = OpenFolder(path, O_PATH);
+    const Result<int> opened = OpenFolderIn(parent, path, O_PATH);
     if (!opened) {
         return opened.failure();
     }
@@ -356,8 +371,9 @@ void PosixFileSystem::RemoveLeftoversIn(const HeldFolder* held, const std::strin
     }
 }
 
-std::shared_ptr<const HeldFolder> PosixFileSystem::HoldFolder(const std::string& path) {
-    const Result<int> fd = OpenFolder(path, O_PATH);
+std::shared_ptr<const HeldFolder> PosixFileSystem::HoldFolderIn(const HeldFolder* parent,
+                                                                const std::string& path) {
+    const Result<int> fd = OpenFolderIn(parent, path, O_PATH);
     return fd ? std::make_shared<PosixHeldFolder>(*fd, path) : nullptr;
 }
 

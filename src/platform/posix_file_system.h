@@ -23,7 +23,7 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     static constexpr std::string_view kTemporaryPrefix = TemporaryName::kPrefix;
 
     /// How long before a listing a folder must last have changed for the listing to be given
-    /// again by ListFolderAgain: longer than the coarsest file times kept on disk (two seconds
+    /// again by ListFolderAgainIn: longer than the coarsest file times kept on disk (two seconds
     /// on FAT), so that a change after the listing cannot leave the folder's times as they were.
     static constexpr FileTime kSettleTime = 2'000'000'000;
 
@@ -35,8 +35,10 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     bool FolderExistsIn(const HeldFolder* folder, const std::string& path) override;
     std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
-    Result<FolderListing> ListFolderAgain(const std::string& path, FolderListing earlier) override;
-    std::shared_ptr<const HeldFolder> HoldFolder(const std::string& path) override;
+    Result<FolderListing> ListFolderAgainIn(const HeldFolder* parent, const std::string& path,
+                                            FolderListing earlier) override;
+    std::shared_ptr<const HeldFolder> HoldFolderIn(const HeldFolder* parent,
+                                                   const std::string& path) override;
     std::optional<std::uint64_t> FreeSpace(const std::string& folder) override;
     FileTime TimeStep(const std::string& folder) override;
     void ReleaseReplaced() override { replaced_files_.Drain(); }
@@ -65,6 +67,8 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     AnchoredPath AtIn(const HeldFolder* folder, const std::string& path) const;
     /// The folder at path opened with `flags` (O_RDONLY or O_PATH), or why it cannot be.
     Result<int> OpenFolder(const std::string& path, int flags) const;
+    /// The same, opened from `parent` (the folder that holds it, held open) when not null.
+    Result<int> OpenFolderIn(const HeldFolder* parent, const std::string& path, int flags) const;
     /// Lists the open folder, which the listing then holds.
     Result<FolderListing> ListOpenFolder(int fd, const std::string& path);
     /// A new temporary name beside the destination, or in the staging folder when one is

@@ -378,8 +378,9 @@ Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
     return listing;
 }
 
-Result<FolderListing> InMemoryFileSystem::ListFolderAgain(const std::string& path,
-                                                          FolderListing earlier) {
+Result<FolderListing> InMemoryFileSystem::ListFolderAgainIn(const HeldFolder*,
+                                                            const std::string& path,
+                                                            FolderListing earlier) {
     std::lock_guard lock(mutex_);
     if (auto failure = InjectedFailure(Operation::kListFolder, path))
         return *failure;

@@ -72,7 +72,8 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     const PathSyntax& Syntax() const override { return syntax_; }
     bool FolderExistsIn(const HeldFolder* folder, const std::string& path) override;
     Result<FolderListing> ListFolder(const std::string& path) override;
-    Result<FolderListing> ListFolderAgain(const std::string& path, FolderListing earlier) override;
+    Result<FolderListing> ListFolderAgainIn(const HeldFolder*, const std::string& path,
+                                            FolderListing earlier) override;
     std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
     Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* folder,
                                                  const std::string& path) override;
