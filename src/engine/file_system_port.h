@@ -131,8 +131,13 @@ class FileSystemPort {
     }
 
     /// The sub-folders and files directly inside the folder. Fails when the folder is missing,
-    /// is not a folder or cannot be read.
-    virtual Result<FolderListing> ListFolder(const std::string& path) = 0;
+    /// is not a folder or cannot be read. `parent`, when not null, is the folder that holds
+    /// it, held open.
+    virtual Result<FolderListing> ListFolderIn(const HeldFolder* parent,
+                                               const std::string& path) = 0;
+    Result<FolderListing> ListFolder(const std::string& path) {
+        return ListFolderIn(nullptr, path);
+    }
 
     /// ListFolder for a folder that this file system listed before as `earlier`: gives
     /// `earlier` back, with the folder held again, when the folder's state shows that nothing

@@ -43,8 +43,6 @@ class LookAhead {
         /// Copies are staged ahead only while the destination keeps this much free beside them.
         std::uint64_t spare_space = 64u << 20;
     };
-    /// How many levels of a branch hold their folders open; deeper ones are reached by path.
-    static constexpr int kMostHeldLevels = 32;
 
     /// Starts the scout and `workers` workers on `executor`, unless `workers` is 0; `held`: as
     /// Hold(true) from the start.

@@ -38,6 +38,9 @@ struct Pass {
     }
 };
 
+/// How many levels of a branch hold their folders open; deeper ones are reached by path.
+inline constexpr int kMostHeldLevels = 32;
+
 /// One sub-folder as the walk meets it.
 struct SubFolderStep {
     const FileEntry* folder;

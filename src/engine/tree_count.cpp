@@ -15,7 +15,7 @@ std::int64_t TreeCount::Count(const std::string& root, const FolderReached& fold
                               const Unreadable& unreadable) {
     {
         MutexLock lock(mutex_);
-        waiting_.push_back(Task{root, {}, !pass_.Excludes(root)});
+        waiting_.push_back(Task{root, {}, !pass_.Excludes(root), nullptr});
     }
     {
         // Waited for on the way out too, should reporting a step throw: the helpers finish the
@@ -90,9 +90,8 @@ void TreeCount::ListOne(const Task& task) {
     std::optional<Result<FolderListing>> listing;
     std::vector<SubFolderStep> steps;
     try {
-        listing.emplace(pass_.fs.ListFolder(task.folder));
+        listing.emplace(pass_.fs.ListFolderIn(task.parent.get(), task.folder));
         if (listing->ok()) {
-            listing->value().folder.reset();  // a count holds no folder open
             steps = SubFoldersOf(pass_, listing->value(), {});
         }
     } catch (...) {
@@ -119,9 +118,15 @@ void TreeCount::ListOne(const Task& task) {
         return;
     }
     files_ += static_cast<std::int64_t>(listing->value().files.size());
+    // The folder stays open while its sub-folders wait, which are opened from it.
+    std::shared_ptr<const HeldFolder> held;
+    if (task.position.size() < kMostHeldLevels) {
+        held = listing->value().folder;
+    }
     // Pushed last to first, so that the first sub-folder is listed next.
     for (std::size_t i = steps.size(); i-- > 0;) {
-        Task sub{steps[i].folder->path, task.position, task.walked && !steps[i].skipped_whole};
+        Task sub{steps[i].folder->path, task.position, task.walked && !steps[i].skipped_whole,
+                 held};
         sub.position.push_back(static_cast<std::uint32_t>(i));
         waiting_.push_back(std::move(sub));
         ++reached_;

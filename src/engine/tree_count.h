@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,7 @@ class TreeCount {
         std::string folder;
         std::vector<std::uint32_t> position;
         bool walked;  // the pass will walk it: neither it nor a folder above it is skipped
+        std::shared_ptr<const HeldFolder> parent;  // held open, within the held levels
     };
     struct UnreadableFolder {
         std::vector<std::uint32_t> position;

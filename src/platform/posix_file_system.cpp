@@ -262,8 +262,9 @@ AnchoredPath PosixFileSystem::AtIn(const HeldFolder* folder, const std::string& 
     return folder != nullptr ? AnchoredPath(HeldFd(folder), NameIn(path)) : At(path);
 }
 
-Result<FolderListing> PosixFileSystem::ListFolder(const std::string& path) {
-    const Result<int> fd = OpenFolder(path, O_RDONLY);
+Result<FolderListing> PosixFileSystem::ListFolderIn(const HeldFolder* parent,
+                                                    const std::string& path) {
+    const Result<int> fd = OpenFolderIn(parent, path, O_RDONLY);
     if (!fd) {
         return fd.failure();
     }

@@ -34,7 +34,7 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     std::unique_ptr<RootAnchor> AnchorRoots(const std::vector<std::string>& roots) override;
     bool FolderExistsIn(const HeldFolder* folder, const std::string& path) override;
     std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
-    Result<FolderListing> ListFolder(const std::string& path) override;
+    Result<FolderListing> ListFolderIn(const HeldFolder* parent, const std::string& path) override;
     Result<FolderListing> ListFolderAgainIn(const HeldFolder* parent, const std::string& path,
                                             FolderListing earlier) override;
     std::shared_ptr<const HeldFolder> HoldFolderIn(const HeldFolder* parent,

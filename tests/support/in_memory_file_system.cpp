@@ -354,7 +354,7 @@ bool InMemoryFileSystem::FolderExistsIn(const HeldFolder*, const std::string& pa
     return node != nullptr && node->kind == EntryKind::kFolder;
 }
 
-Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
+Result<FolderListing> InMemoryFileSystem::ListFolderIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
     ++calls_;
     ThrowIfDue(path);

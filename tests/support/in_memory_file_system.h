@@ -71,7 +71,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     // FileSystemPort
     const PathSyntax& Syntax() const override { return syntax_; }
     bool FolderExistsIn(const HeldFolder* folder, const std::string& path) override;
-    Result<FolderListing> ListFolder(const std::string& path) override;
+    Result<FolderListing> ListFolderIn(const HeldFolder*, const std::string& path) override;
     Result<FolderListing> ListFolderAgainIn(const HeldFolder*, const std::string& path,
                                             FolderListing earlier) override;
     std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
