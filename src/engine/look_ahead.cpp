@@ -96,10 +96,15 @@ LookAhead::Files LookAhead::FilesOf(const std::string& folder, const Visit& visi
         MutexLock lock(mutex_);
         if (std::optional<Queued> queued = Await(lock, true, folder)) {
             Batch& batch = *queued->batch;
-            if (batch.prepare_ahead && batch.place.new_destination == new_destination &&
+            // Files prepared for a folder the walk has made since were looked for there, which
+            // serves where nothing was found (see Files::LookedInNewFolder); files prepared
+            // without a look for a folder that exists do not serve.
+            if (batch.prepare_ahead && !(batch.place.new_destination && !new_destination) &&
                 batch.files().size() == listing.files.size()) {
                 files.batch_ = queued->batch;
                 files.place_ = batch.place;
+                files.looked_in_new_folder_ = new_destination && !batch.place.new_destination;
+                files.place_.new_destination = new_destination;
                 if (!files.place_.destination_folder) {
                     files.place_.destination_folder = visit.destination_folder;
                 }

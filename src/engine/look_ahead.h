@@ -74,6 +74,10 @@ class LookAhead {
         const FolderPlace& place() const { return place_; }
         /// Whether the files were prepared ahead of the walk, rather than in their turn.
         bool PreparedAhead() const { return batch_ != nullptr; }
+        /// Whether they were looked for in a folder the walk made after the look-ahead looked:
+        /// a decision from a look that found nothing is the one made without a look; others
+        /// are made again in turn.
+        bool LookedInNewFolder() const { return looked_in_new_folder_; }
         /// Whether two of the files' names are one in upper case: on a destination that folds
         /// case, they reach one item.
         bool NamesFoldTogether() const;
@@ -87,6 +91,7 @@ class LookAhead {
         std::shared_ptr<Batch> batch_;  // null when nothing was prepared ahead
         const std::vector<FileEntry>* files_ = nullptr;
         FolderPlace place_;
+        bool looked_in_new_folder_ = false;
         std::size_t next_ = 0;   // the index taken next
         std::size_t taken_ = 0;  // the batch's files before this one are the walk's
     };

@@ -42,7 +42,8 @@ class Walk {
     void ProcessFile(const FileEntry& file, PreparedFile prepared, LookAhead::Files& files);
     /// Looks at the destination again, and decides again, where the walk may have put another
     /// file in its place since it was prepared (see confirm_).
-    void Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place);
+    void Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place,
+                 bool looked_in_new_folder);
     /// Decides again from a fresh look; a staged copy that is no longer due is thrown away.
     void LookAgain(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place);
     /// Puts the copy in place; answers what failed, in order.
