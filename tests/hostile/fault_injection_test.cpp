@@ -55,23 +55,19 @@ Outcome Pass(const Variant* variant, const Fault& fault, int workers = 0) {
     InMemoryFileSystem fs;
     fs.AddFolder("/src");
     fs.AddFolder("/dst");
-    for (const auto& [path, content, time] :
-         std::vector<std::tuple<const char*, const char*, FileTime>>{
-             {"/src/older.txt", "new older", kNew},
-             {"/dst/older.txt", "old older", kOld},
-             {"/src/newer.txt", "new newer", kNew},
-             {"/dst/newer.txt", "newer in destination", kNew + 1'000'000'000},
-             {"/src/equal.txt", "equal", kNew},
-             {"/dst/equal.txt", "equal", kNew},
-             {"/src/missing.txt", "missing", kNew},
-             {"/src/.hidden", "hidden", kNew},
-             {"/src/sub/c.txt", "new c", kNew},
-             {"/dst/sub/c.txt", "old c", kOld},
-             {"/src/sub/deeper/d.txt", "d", kNew},
-             {"/src/sub2/e.txt", "e", kNew},
-             {"/src/sub2/f.txt", "f", kNew},
-             {"/dst/extra.txt", "only in the destination", kOld}})
-        fs.AddFile(path, content, time);
+    const auto add = [&fs](const std::string& root, FileTime time, const char* file) {
+        const std::string text = file;
+        fs.AddFile(root + text.substr(0, text.find('=')), text.substr(text.find('=') + 1), time);
+    };
+    for (const char* file : {"older.txt=new older", "newer.txt=new newer", "equal.txt=equal",
+                             "missing.txt=missing", ".hidden=hidden", "sub/c.txt=new c",
+                             "sub/deeper/d.txt=d", "sub2/e.txt=e", "sub2/f.txt=f"})
+        add("/src/", kNew, file);
+    for (const char* file :
+         {"older.txt=old older", "sub/c.txt=old c", "extra.txt=only in the destination"})
+        add("/dst/", kOld, file);
+    add("/dst/", kNew, "equal.txt=equal");
+    add("/dst/", kNew + 1'000'000'000, "newer.txt=newer in destination");
     fs.AddSymlink("/src/link", "older.txt", kNew);
     fs.SetReadOnly("/dst/older.txt");
     if (fault)
@@ -133,20 +129,15 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurnAndTheDestinationFillsUp)
     for (const auto& entry : before.destination)
         paths.insert("/dst/" + entry.first);
     std::vector<std::pair<std::string, Fault>> faults;
-    for (const auto& [operation, name] :
-         std::vector<std::pair<Op, std::string>>{{Op::kListFolder, "listing"},
-                                                 {Op::kFindFile, "looking up"},
-                                                 {Op::kCopyFile, "staging a copy"},
-                                                 {Op::kCommitCopy, "putting a copy in place"},
-                                                 {Op::kCheckDeletable, "the delete"},
-                                                 {Op::kCreateFolder, "creating a folder"}}) {
+    const Op operations[] = {Op::kListFolder, Op::kFindFile,       Op::kCopyFile,
+                             Op::kCommitCopy, Op::kCheckDeletable, Op::kCreateFolder};
+    for (const Op operation : operations) {
         for (const std::string& path : paths) {
             for (const Failure& failure : {AccessDenied(), FailureFromErrno(EIO)}) {
                 faults.emplace_back(
-                    name + " fails on " + path + " with " + std::to_string(failure.number),
-                    [op = operation, path, failure](InMemoryFileSystem& fs) {
-                        fs.FailOn(op, path, failure);
-                    });
+                    "operation " + std::to_string(static_cast<int>(operation)) + " fails on " +
+                        path + " with " + std::to_string(failure.number),
+                    [=](InMemoryFileSystem& fs) { fs.FailOn(operation, path, failure); });
             }
         }
     }
