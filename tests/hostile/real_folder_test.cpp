@@ -176,18 +176,17 @@ TEST_F(RealFolderTest, ContentTimesModesAwkwardNamesAndHolesAreCopiedAndReplaced
 
 TEST_F(RealFolderTest, PathsFarBeyondTheSystemLimitAreWalkedCopiedAndReplaced) {
     // 600 levels of 8-byte names: 5,400 bytes below the roots, with a file every 150 levels.
+    // Made from inside, one level at a time, as no path to them may be given whole.
+    const std::filesystem::path start = std::filesystem::current_path();
+    std::filesystem::current_path(source);
     std::string relative;
-    int at = ::open(source.c_str(), O_PATH | O_DIRECTORY);
     for (int depth = 1; depth <= 600; ++depth, relative += "/deep-dir") {
-        ASSERT_EQ(::mkdirat(at, "deep-dir", 0755), 0);
-        const int next = ::openat(at, "deep-dir", O_PATH | O_DIRECTORY);
-        ::close(at);
-        at = next;
-        const int file = depth % 150 == 0 ? ::openat(at, "file.txt", O_WRONLY | O_CREAT, 0640) : -1;
-        ASSERT_TRUE(file < 0 || ::write(file, "deep", 4) == 4);
-        ::close(file);
+        std::filesystem::create_directory("deep-dir");
+        std::filesystem::current_path("deep-dir");
+        if (depth % 150 == 0)
+            WriteFile("file.txt", "deep");
     }
-    ::close(at);
+    std::filesystem::current_path(start);
     Pass();
     ExpectLines({"Creating file " + destination + relative + "/file.txt",
                  " --> Total folders created: 600"});

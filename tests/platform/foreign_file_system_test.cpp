@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "engine/run_controller.h"
@@ -26,40 +24,31 @@ bool Shell(const std::string& command) {
 }
 
 /// A file system mounted at a folder for as long as the object lives: exFAT from an image on a
-/// loop device, or a small tmpfs. `why_not` says why there is none.
+/// loop device (by the kernel or through FUSE), or a small tmpfs. `why_not` says why there is
+/// none.
 struct Mount {
     std::string path;
     std::string why_not;
-    std::string loop_device;
 
     Mount(const TemporaryFolder& folder, const std::string& type, const std::string& size)
         : path(folder / type) {
         MakeFolders(path);
-        const std::string image = path + ".img";
-        if (::geteuid() != 0) {
+        const std::string exfat = "truncate -s " + size + " " + path + ".img && mkfs.exfat " +
+                                  path + ".img && device=$(losetup -f --show " + path +
+                                  ".img) && { mount -t exfat $device " + path +
+                                  " || mount.exfat-fuse $device " + path + "; }";
+        if (::geteuid() != 0)
             why_not = "mounting needs root";
-        } else if (type == "tmpfs") {
-            if (!Shell("mount -t tmpfs -o size=" + size + " tmpfs " + path))
-                why_not = "tmpfs cannot be mounted here";
-        } else if (!Shell("truncate -s " + size + " " + image + " && mkfs.exfat " + image)) {
-            why_not = "mkfs.exfat is missing or failed";
-        } else if (FILE* losetup = ::popen(("losetup -f --show " + image).c_str(), "r")) {
-            char device[64] = {};
-            if (std::fgets(device, sizeof device, losetup) != nullptr)
-                loop_device = std::string(device, std::strcspn(device, "\n"));
-            ::pclose(losetup);
-            if (loop_device.empty())
-                why_not = "no loop device";
-            else if (!Shell("mount -t exfat " + loop_device + " " + path) &&
-                     !Shell("mount.exfat-fuse " + loop_device + " " + path))
-                why_not = "neither the kernel nor FUSE mounts exFAT here";
-        }
+        else if (!Shell(type == "tmpfs" ? "mount -t tmpfs -o size=" + size + " tmpfs " + path
+                                        : exfat))
+            why_not =
+                "no " + type +
+                " here (for exFAT: mkfs.exfat, a loop device, and exFAT in the kernel or FUSE)";
     }
     ~Mount() {
         if (why_not.empty())
             Shell("umount " + path);
-        if (!loop_device.empty())
-            Shell("losetup -d " + loop_device);
+        Shell("losetup -j " + path + ".img -O NAME -n | xargs -r losetup -d");
     }
 };
 
