@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <set>
 #include <thread>
 
 #include "bench/split_mix64.h"
@@ -32,14 +31,6 @@ int FromEnvironment(const char* name, int fallback) {
     return value != nullptr && *value != '\0' ? std::atoi(value) : fallback;
 }
 
-std::string Content(std::uint64_t seed, std::int64_t size) {
-    SplitMix64 random(seed);
-    std::string content(static_cast<std::size_t>(size), '\0');
-    for (char& byte : content)
-        byte = static_cast<char>(random.Next());
-    return content;
-}
-
 /// A file of the source: its path, seed, size and time; the destination's versions differ.
 struct Item {
     std::string relative;
@@ -49,7 +40,11 @@ struct Item {
 };
 
 void Put(const std::string& root, const Item& item, mode_t mode = 0644) {
-    WriteFile(root + "/" + item.relative, Content(item.seed, item.size));
+    SplitMix64 random(item.seed);
+    std::string content(static_cast<std::size_t>(item.size), '\0');
+    for (char& byte : content)
+        byte = static_cast<char>(random.Next());
+    WriteFile(root + "/" + item.relative, content);
     ::chmod((root + "/" + item.relative).c_str(), mode);
     SetModified(root + "/" + item.relative, item.modified);
 }
@@ -101,7 +96,7 @@ TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {
                          (small ? 4 << 20 : 24 << 20) + plan.Below(1 << 20), kBaseTime + i});
     for (const Item& item : items)
         Put(source, item);
-    const TreeSnapshot source_state = SnapshotTree(source).value();
+    const TreeSnapshot source_state = SnapshotTree(source);
 
     /// A destination as an earlier pass or the user left it: each file missing, older, newer
     /// or equal, some read-only, and files of its own.
@@ -141,60 +136,39 @@ TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {
         SplitMix64 random(seed * 1'000'003 + static_cast<std::uint64_t>(trial));
         const bool backup = trial % 2 == 1;
         build_previous(random);
-        const TreeSnapshot previous = SnapshotTree(destination).value();
+        const TreeSnapshot previous = SnapshotTree(destination);
         int status = 0;
-        const auto pass =
+        const auto [pid, killed] =
             Pass(source, destination, backup, random.Uniform() * seconds[backup], status);
-        const pid_t pid = pass.first;
-        const bool killed = pass.second;
         ++tally.cases;
         kills += killed ? 1 : 0;
         if (!killed && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
             ++tally.crashes;
 
-        // Each file: its previous version, or the one due; once finished, the one due.
-        auto check = [&](bool finished, const std::string& when) {
-            const TreeSnapshot now = SnapshotTree(destination).value();
-            std::set<std::string> paths;
-            for (const TreeSnapshot* snapshot : {&previous, &now})
-                for (const auto& [path, item] : *snapshot)
-                    paths.insert(path);
-            for (const std::string& path : paths) {
-                auto find = [&](const TreeSnapshot& tree) -> const ItemState* {
-                    const auto found = tree.find(path);
-                    return found == tree.end() ? nullptr : &found->second;
-                };
-                const ItemState* before = find(previous);
-                const ItemState* after = find(now);
-                const ItemState* from_source = find(source_state);
-                const std::string name = path.substr(path.rfind('/') + 1);
-                if (before == nullptr && after != nullptr && TemporaryName::MakerOf(name) != 0) {
-                    EXPECT_FALSE(finished) << when << ": " << path << " was not removed";
-                    EXPECT_EQ(TemporaryName::MakerOf(name), static_cast<std::uint64_t>(pid))
-                        << when << ": " << path << " is not named for the killed process";
-                    continue;
-                }
-                if ((after != nullptr && after->kind == ItemState::Kind::kFolder) ||
-                    (before != nullptr && before->kind == ItemState::Kind::kFolder))
-                    continue;
-                ++tally.files_compared;
-                const bool newer = from_source != nullptr &&
-                                   (before == nullptr || backup ||
-                                    SourceIsNewer(from_source->modified, before->modified, 1));
-                const ItemState* due = newer ? from_source : before;
-                const bool holds_due =
-                    after != nullptr && due != nullptr && after->SameVersion(*due);
-                const bool holds_previous =
-                    after != nullptr && before != nullptr && after->SameVersion(*before);
-                if (holds_due ||
-                    (!finished && (holds_previous || (after == nullptr && before == nullptr))))
-                    continue;
-                ADD_FAILURE() << "trial " << trial << " " << when << ": " << path << " holds "
-                              << (after != nullptr ? Describe(*after) : "nothing");
-                tally.bytes_lost += before != nullptr && !holds_previous ? before->size
-                                    : after != nullptr                   ? after->size
-                                                                         : 0;
-            }
+        // Each file: its previous version, or the one due; once finished, the one due. Only a
+        // killed pass leaves temporary files, named for it.
+        auto check = [&, pid = pid](bool finished, const std::string& when) {
+            TreeSnapshot now = SnapshotTree(destination);
+            std::erase_if(now, [&](const auto& entry) {
+                const std::string name = entry.first.substr(entry.first.rfind('/') + 1);
+                const std::uint64_t maker = TemporaryName::MakerOf(name);
+                if (previous.contains(entry.first) || maker == 0)
+                    return false;
+                EXPECT_FALSE(finished) << when << ": " << entry.first << " was not removed";
+                EXPECT_EQ(maker, static_cast<std::uint64_t>(pid)) << when << ": " << entry.first;
+                return true;
+            });
+            const auto due = [&](const std::string&, const ItemState* from_source,
+                                 const ItemState* before) {
+                return from_source != nullptr &&
+                               (before == nullptr || backup ||
+                                SourceIsNewer(from_source->modified, before->modified, 1))
+                           ? from_source
+                           : before;
+            };
+            for (const std::string& problem :
+                 CheckDestination(source_state, previous, now, due, !finished, tally))
+                ADD_FAILURE() << "trial " << trial << " " << when << ": " << problem;
         };
         check(!killed, "after the kill");
         Pass(source, destination, backup, 300, status);
@@ -202,7 +176,7 @@ TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {
             ++(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? tally.hangs : tally.crashes);
         check(true, "after the completing pass");
     }
-    ReportLossTable({tally});
+    ReportLossTable(tally);
     EXPECT_TRUE(tally.Clean());
     // Kills that come after the pass has ended test nothing; most must land inside it.
     EXPECT_GE(kills * 2, trials);

@@ -38,31 +38,26 @@ TEST(PosixProgramLauncherTest, FindsOnlyExecutableFilesInAbsoluteFolders) {
     std::filesystem::current_path(previous);
 }
 
-TEST(PosixProgramLauncherTest, StartsWithoutWaitingAndLeavesNoChild) {
+TEST(PosixProgramLauncherTest, StartsWithoutWaitingLeavesNoChildAndReportsWhatCannotStart) {
     TemporaryFolder root;
     // The program waits for the test to let it go, so returning proves nobody waited for it.
     const std::string gate = root / "gate";
     ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
     WriteProgram(root / "viewer",
                  "echo started > '" + root / "started" + "'\nread line < '" + gate + "'");
+    WriteProgram(root / "broken", "");
+    testing::WriteFile(root / "broken",
+                       "\x7f"
+                       "ELF garbage");
 
     PosixProgramLauncher launcher(root.path());
     ASSERT_TRUE(launcher.StartDetached(launcher.FindOnPath("viewer")).ok());
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);  // not our child: nothing to reap
     EXPECT_EQ(errno, ECHILD);
-
     // Opening the gate for writing blocks until the program opens it for reading.
     testing::WriteFile(gate, "go\n");
     EXPECT_EQ(testing::ReadFile(root / "started"), "started\n");
-}
 
-TEST(PosixProgramLauncherTest, ReportsAProgramThatCannotStart) {
-    TemporaryFolder root;
-    WriteProgram(root / "broken", "");
-    testing::WriteFile(root / "broken",
-                       "\x7f"
-                       "ELF garbage");
-    PosixProgramLauncher launcher(root.path());
     EXPECT_FALSE(launcher.StartDetached(root / "broken").ok());
     const Status missing = launcher.StartDetached(root / "nothing-here");
     ASSERT_FALSE(missing.ok());
