@@ -245,7 +245,9 @@ class FileSystemPort {
     Status CheckDeletable(const std::string& path) { return CheckDeletableIn(nullptr, path); }
 
     /// Creates exactly one folder level. Fails when it exists or its parent is missing.
-    virtual Status CreateFolder(const std::string& path) = 0;
+    /// `parent`, when not null, is its parent held open.
+    virtual Status CreateFolderIn(const HeldFolder* parent, const std::string& path) = 0;
+    Status CreateFolder(const std::string& path) { return CreateFolderIn(nullptr, path); }
 
     /// The folder's own location with every link, "." and ".." resolved and no trailing
     /// separator, so that two spellings of one folder give the same text; nullopt when the

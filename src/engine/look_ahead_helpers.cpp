@@ -83,8 +83,10 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth, const FolderPl
         listing->value().folder.reset();
     }
     const std::string destination = pass_.DestinationOf(folder);
+    // Below a folder that did not exist, nothing is looked for; should the walk have made
+    // them meanwhile, it makes them new, as the scout takes them to be.
     std::shared_ptr<const HeldFolder> held =
-        depth < kMostHeldLevels
+        depth < kMostHeldLevels && !parent.new_destination
             ? pass_.fs.HoldFolderIn(parent.destination_folder.get(), destination)
             : nullptr;
     Queue(Queued{0, folder, Visit{listing, held}, nullptr});
@@ -93,7 +95,8 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth, const FolderPl
     }
     const FolderListing& listed = listing->value();
     const bool exists =
-        held != nullptr || pass_.fs.FolderExistsIn(parent.destination_folder.get(), destination);
+        held != nullptr || (!parent.new_destination &&
+                            pass_.fs.FolderExistsIn(parent.destination_folder.get(), destination));
     // Copies into folders the walk has yet to create are staged in the nearest folder above
     // them that exists, within the levels that may be held.
     const std::shared_ptr<const HeldFolder> stage_in =
@@ -110,7 +113,8 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth, const FolderPl
     auto batch = std::make_shared<Batch>();
     batch->listing = listing;
     batch->place = FolderPlace{listed.folder, exists ? held : stage_in, !exists, held};
-    batch->names_fold_together = NamesFoldTogether(listed.files);
+    // Only decisions made from a look can go stale that way (see Walk::Confirm).
+    batch->names_fold_together = exists && NamesFoldTogether(listed.files);
     batch->destination = destination;
     batch->prepare_ahead = exists || stage_in != nullptr || pass_.settings.IsPreview();
     batch->states.assign(listed.files.size(), Batch::State::kWaiting);

@@ -67,7 +67,9 @@ void Walk::ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination
                    !pass_.fs.FolderExistsIn(visit.destination_folder.get(), step.destination)) {
             log_.AddResult("Creating Folder " + step.destination, step.destination);
             if (!pass_.settings.IsPreview()) {
-                if (Status made = pass_.fs.CreateFolder(step.destination); !made) {
+                if (Status made =
+                        pass_.fs.CreateFolderIn(visit.destination_folder.get(), step.destination);
+                    !made) {
                     // Nothing can go into a folder that could not be made (a file or a link
                     // may stand in its place): its tree is left out, its siblings are not.
                     const Failure& failure = made.failure();

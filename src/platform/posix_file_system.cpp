@@ -690,8 +690,8 @@ Status PosixFileSystem::CheckDeletableIn(const HeldFolder* folder, const std::st
     return Status::Ok();
 }
 
-Status PosixFileSystem::CreateFolder(const std::string& path) {
-    const AnchoredPath at = At(path);
+Status PosixFileSystem::CreateFolderIn(const HeldFolder* parent, const std::string& path) {
+    const AnchoredPath at = AtIn(parent, path);
     if (!at.ok()) {
         return FailureFromErrno(at.error());
     }

@@ -53,7 +53,7 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
     void DiscardCopy(const StagedCopy& staged) override;
     void RemoveLeftoversIn(const HeldFolder* held, const std::string& folder) override;
     Status CheckDeletableIn(const HeldFolder* folder, const std::string& path) override;
-    Status CreateFolder(const std::string& path) override;
+    Status CreateFolderIn(const HeldFolder* parent, const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
 
     Result<std::string> ReadTextFile(const std::string& path) override;

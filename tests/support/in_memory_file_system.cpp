@@ -485,7 +485,7 @@ Status InMemoryFileSystem::CheckDeletableIn(const HeldFolder*, const std::string
     return Status::Ok();
 }
 
-Status InMemoryFileSystem::CreateFolder(const std::string& path) {
+Status InMemoryFileSystem::CreateFolderIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
     if (auto failure = InjectedFailure(Operation::kCreateFolder, path))
         return *failure;

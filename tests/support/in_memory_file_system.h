@@ -88,7 +88,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     /// Staged copies neither committed nor discarded yet.
     std::size_t PendingStagedCopies() const;
     Status CheckDeletableIn(const HeldFolder* folder, const std::string& path) override;
-    Status CreateFolder(const std::string& path) override;
+    Status CreateFolderIn(const HeldFolder*, const std::string& path) override;
     std::optional<std::string> ResolveFolder(const std::string& path) override;
 
     // TextFilePort
