@@ -27,7 +27,8 @@ std::int64_t Walk::CountSkipped(const std::string& folder) {
         });
 }
 
-void Walk::ProcessFolder(const std::string& folder, bool new_destination, int depth) {
+void Walk::ProcessFolder(const std::string& folder, bool new_destination, int depth,
+                         std::shared_ptr<const HeldFolder> made) {
     if (pass_.Excludes(folder)) {
         const std::int64_t files = CountSkipped(folder);
         log_.AddResult("Skipping " + std::to_string(files) + " files in folder " + folder +
@@ -38,7 +39,10 @@ void Walk::ProcessFolder(const std::string& folder, bool new_destination, int de
         return;
     }
     // One listing serves both loops; a folder that cannot be listed is reported by each.
-    const LookAhead::Visit visit = look_ahead_.Listing(folder, depth);
+    LookAhead::Visit visit = look_ahead_.Listing(folder, depth);
+    if (!visit.destination_folder) {
+        visit.destination_folder = std::move(made);
+    }
     const Result<FolderListing>& listing = *visit.listing;
     if (!listing.ok()) {
         const Failure& failure = listing.failure();
@@ -60,6 +64,7 @@ void Walk::ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination
     const bool look = !new_destination || NamesFoldTogether(listing.sub_folders);
     for (const SubFolderStep& step : SubFoldersOf(pass_, listing, look_ahead_.Guarded())) {
         bool created = false;
+        std::shared_ptr<const HeldFolder> made;
         if (step.excluded_destination) {
             log_.AddResult("Excluding folder " + step.destination, step.destination);
             Count(stats_.excluded_folders);
@@ -82,11 +87,14 @@ void Walk::ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination
                     }
                     continue;
                 }
+                if (depth + 1 < kMostHeldLevels) {
+                    made = pass_.fs.HoldFolderIn(visit.destination_folder.get(), step.destination);
+                }
             }
             Count(stats_.created_folders);
             created = true;
         }
-        ProcessFolder(step.folder->path, created, depth + 1);
+        ProcessFolder(step.folder->path, created, depth + 1, std::move(made));
         if (progress_.PollPauseStop()) {
             return;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -32,8 +33,10 @@ class Walk {
 
     /// Handles one source folder and its whole tree; skips it whole when the exclude list
     /// matches its source path. Returns early once the user asked to stop. `new_destination`:
-    /// the folder's destination was made by this pass (or, in a preview, found missing).
-    void ProcessFolder(const std::string& folder, bool new_destination = false, int depth = 0);
+    /// the folder's destination was made by this pass (or, in a preview, found missing);
+    /// `made`: that folder held open, when the walk just made it.
+    void ProcessFolder(const std::string& folder, bool new_destination = false, int depth = 0,
+                       std::shared_ptr<const HeldFolder> made = nullptr);
 
   private:
     void ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination, int depth);
