@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/help_texts.h"
 #include "app/reminders.h"
 #include "app/run_log.h"
 #include "app/settings_store.h"
@@ -60,19 +59,6 @@ class TestCalendar final : public LocalCalendar {
         }
         return LocalDateTime{std::chrono::year{year} / month / day, hour, minute, 0};
     }
-};
-
-/// Numbers as an English locale writes them, or with the separators given.
-class TestNumberFormat final : public LocaleNumberFormat {
-  public:
-    explicit TestNumberFormat(std::string group = ",", std::string decimal = ".")
-        : group_(std::move(group)), decimal_(std::move(decimal)) {}
-    std::string GroupSeparator() const override { return group_; }
-    std::string DecimalSeparator() const override { return decimal_; }
-
-  private:
-    std::string group_;
-    std::string decimal_;
 };
 
 /// Programs found on the path by name (none unless installed); starting them is recorded.

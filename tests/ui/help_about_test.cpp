@@ -7,8 +7,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <string>
-#include <vector>
 
 #include "app/help_texts.h"
 #include "platform/qt/qt_locale_text.h"
@@ -31,10 +29,7 @@ void Settle() {
     QApplication::processEvents();
 }
 
-template <typename T>
-T& Child(QWidget& window, const char* name) {
-    return tidemark::testing::FindControl<T>(window, name);
-}
+using tidemark::testing::FindControl;
 
 int Px(double twips) {
     return static_cast<int>(twips / kTwipsPerPixel + 0.5);
@@ -54,22 +49,36 @@ class HelpWindowTest : public ::testing::Test {
     HelpWindow help{texts, english, shell, "https://example.org/give"};
 };
 
-TEST_F(HelpWindowTest, AnOpenWindowKeepsTheFiguresItOpenedWithUntilClosed) {
+TEST_F(HelpWindowTest, AnOpenWindowKeepsItsFiguresUntilClosedAndTheReminderIsModal) {
     FrmHelp& first = help.Show(123456);
     QString expected = QString::fromStdString(ComposeHelpText(texts, 123456, english));
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    EXPECT_EQ(Child<QPlainTextEdit>(first, "txtHelp").toPlainText(), expected);
-    QTest::mouseClick(&Child<QPushButton>(first, "cmdDonate"), Qt::LeftButton);
+    EXPECT_EQ(FindControl<QPlainTextEdit>(first, "txtHelp").toPlainText(), expected);
+    QTest::mouseClick(&FindControl<QPushButton>(first, "cmdDonate"), Qt::LeftButton);
     EXPECT_EQ(shell.opened, std::vector<std::string>{"https://example.org/give"});
 
     // Runs went on meanwhile; the Help link only brings the open window back.
     EXPECT_EQ(&help.Show(1234567), &first);
     EXPECT_TRUE(first.HelpText().contains(QStringLiteral("123,456 files.")));
 
-    QTest::mouseClick(&Child<QPushButton>(first, "cmdClose"), Qt::LeftButton);
+    QTest::mouseClick(&FindControl<QPushButton>(first, "cmdClose"), Qt::LeftButton);
     Settle();
     EXPECT_EQ(help.Window(), nullptr);
     EXPECT_TRUE(help.Show(1234567).HelpText().contains(QStringLiteral("1,234,567 files.")));
+    help.Window()->close();
+    Settle();
+
+    // The start-up reminder is modal and says when it is closed, without waiting for it.
+    int closed = 0;
+    help.ShowReminder(1234567, [&] { ++closed; });
+    FrmHelp* reminder = help.Window();
+    ASSERT_NE(reminder, nullptr);
+    EXPECT_TRUE(reminder->isModal());
+    EXPECT_TRUE(reminder->isVisible());
+    EXPECT_TRUE(reminder->HelpText().contains(QStringLiteral("1,234,567 files.")));
+    EXPECT_EQ(closed, 0);
+    QTest::keyClick(reminder, Qt::Key_Escape);
+    EXPECT_EQ(closed, 1);
 }
 
 TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedAtAnyFontSize) {
@@ -80,9 +89,9 @@ TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedA
         font.setPointSizeF(normal.pointSizeF() * scale);
         QApplication::setFont(font);
         FrmHelp& window = help.Show(0);
-        const QPushButton& donate = Child<QPushButton>(window, "cmdDonate");
-        const QPushButton& close = Child<QPushButton>(window, "cmdClose");
-        const QLabel& title = Child<QLabel>(window, "lblTitle");
+        const QPushButton& donate = FindControl<QPushButton>(window, "cmdDonate");
+        const QPushButton& close = FindControl<QPushButton>(window, "cmdClose");
+        const QLabel& title = FindControl<QLabel>(window, "lblTitle");
         // Asked for 2000 × 1000 twips outer, the window snaps to 3000 × 2000 or more.
         window.resize(Px(2000 - kFrameWidth), Px(1000 - kFrameHeight));
         QApplication::processEvents();
@@ -97,7 +106,7 @@ TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedA
         // Larger: the text stretches, the buttons stay centred below it, the title stays put.
         window.resize(900, 700);
         QApplication::processEvents();
-        const QRect text = Child<QPlainTextEdit>(window, "txtHelp").geometry();
+        const QRect text = FindControl<QPlainTextEdit>(window, "txtHelp").geometry();
         EXPECT_EQ(window.width() - (text.x() + text.width()), Px(250 - 60 - kFrameWidth));
         EXPECT_LT(text.bottom(), donate.y());
         EXPECT_LE(donate.geometry().bottom(), window.height());
@@ -107,19 +116,6 @@ TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedA
         Settle();
     }
     QApplication::setFont(normal);
-}
-
-TEST_F(HelpWindowTest, TheStartUpReminderIsModalAndSaysWhenItIsClosedWithoutWaiting) {
-    int closed = 0;
-    help.ShowReminder(1234567, [&] { ++closed; });
-    FrmHelp* window = help.Window();
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->isModal());
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->HelpText().contains(QStringLiteral("1,234,567 files.")));
-    EXPECT_EQ(closed, 0);
-    QTest::keyClick(window, Qt::Key_Escape);
-    EXPECT_EQ(closed, 1);
 }
 
 class AboutWindowTest : public ::testing::Test {
@@ -149,9 +145,9 @@ class AboutWindowTest : public ::testing::Test {
 TEST_F(AboutWindowTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformation) {
     FrmAbout& window = about.Show();
     QApplication::processEvents();
-    EXPECT_FALSE(Child<QLabel>(window, "picIcon").pixmap().isNull());
-    EXPECT_EQ(Child<QLabel>(window, "lblVersion").text(), QStringLiteral("Version 1.0.0"));
-    EXPECT_EQ(Child<QLabel>(window, "lblDescription").text().toStdString(), HelpIntroText());
+    EXPECT_FALSE(FindControl<QLabel>(window, "picIcon").pixmap().isNull());
+    EXPECT_EQ(FindControl<QLabel>(window, "lblVersion").text(), QStringLiteral("Version 1.0.0"));
+    EXPECT_EQ(FindControl<QLabel>(window, "lblDescription").text().toStdString(), HelpIntroText());
     for (QLabel* label : window.findChildren<QLabel*>()) {
         const std::string name = label->objectName().toStdString();
         if (label->wordWrap()) {
@@ -166,10 +162,10 @@ TEST_F(AboutWindowTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformati
     EXPECT_EQ(AboutInfo{}.version, TIDEMARK_PROJECT_VERSION);
 
     // The link opens the site; a missing viewer is reported; Escape closes.
-    QTest::mouseClick(&Child<QLabel>(window, "lblWebsite"), Qt::LeftButton);
+    QTest::mouseClick(&FindControl<QLabel>(window, "lblWebsite"), Qt::LeftButton);
     EXPECT_EQ(shell.opened, std::vector<std::string>{kWebSiteAddress});
 
-    QTest::mouseClick(&Child<QPushButton>(window, "cmdSysInfo"), Qt::LeftButton);
+    QTest::mouseClick(&FindControl<QPushButton>(window, "cmdSysInfo"), Qt::LeftButton);
     EXPECT_EQ(messages.messages.size(), 1u);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(&about.Show(), &window);  // one window
@@ -190,7 +186,7 @@ TEST_F(AboutWindowTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageI
         ASSERT_NE(box, nullptr);
         // About's OK, as the accessibility bus presses it while the box is open; what that
         // schedules for deletion goes before the box's loop runs on.
-        Child<QPushButton>(*window, "cmdOK").click();
+        FindControl<QPushButton>(*window, "cmdOK").click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ASSERT_NE(window, nullptr);
         EXPECT_FALSE(window->isVisible());
@@ -199,30 +195,29 @@ TEST_F(AboutWindowTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageI
         window->close();
         QTest::keyClick(box, Qt::Key_Escape);
     });
-    Child<QPushButton>(*window, "cmdSysInfo").click();
+    FindControl<QPushButton>(*window, "cmdSysInfo").click();
     EXPECT_EQ(box, nullptr);
     Settle();
     EXPECT_EQ(window, nullptr);
 }
 
-TEST_F(AboutWindowTest, TheFarewellKeepsTheWindowUpForTwoSecondsThenClosesIt) {
+// Rounds of 100 ms; inside an event loop, as in the close sequence, the open window is used
+// and the farewell ends when the user closes it.
+TEST_F(AboutWindowTest, TheFarewellKeepsTheWindowUpForTwoSecondsOrUntilTheUserClosesIt) {
     int rounds_visible = 0;
     on_sleep = [&] { rounds_visible += about.Window() && about.Window()->isVisible(); };
     const double start = clock.seconds;
     about.Farewell(2);
-    EXPECT_EQ(sleeps, 20);  // rounds of 100 ms
     EXPECT_EQ(rounds_visible, 20);
     EXPECT_NEAR(clock.seconds - start, 2.0, 1e-9);
     EXPECT_FALSE(about.Window() && about.Window()->isVisible());
-}
 
-TEST_F(AboutWindowTest, TheFarewellUsesTheOpenWindowAndEndsWhenTheUserClosesIt) {
+    sleeps = 0;
     QPointer<FrmAbout> open(&about.Show());
     on_sleep = [&] {
         if (sleeps == 5)
             QTest::keyClick(open.data(), Qt::Key_Escape);
     };
-    // Inside an event loop, as in the close sequence.
     QEventLoop loop;
     QTimer::singleShot(0, [&] {
         about.Farewell(2);
