@@ -35,11 +35,13 @@ int Px(double twips) {
     return static_cast<int>(twips / kTwipsPerPixel + 0.5);
 }
 
-class HelpWindowTest : public ::testing::Test {
+class HelpAboutTest : public ::testing::Test {
   protected:
-    ~HelpWindowTest() override {
-        if (FrmHelp* window = help.Window())
-            window->close();
+    ~HelpAboutTest() override {
+        for (QWidget* window : std::initializer_list<QWidget*>{help.Window(), about.Window()}) {
+            if (window != nullptr)
+                window->close();
+        }
         Settle();
     }
 
@@ -47,9 +49,22 @@ class HelpWindowTest : public ::testing::Test {
     QtLocaleText english{QLocale(QLocale::English, QLocale::UnitedStates)};
     RecordingShell shell;
     HelpWindow help{texts, english, shell, "https://example.org/give"};
+    testing::RecordingRunView messages;
+    testing::FakeLauncher launcher;  // no viewer installed
+    testing::FakeClock clock;
+    int sleeps = 0;
+    std::function<void()> on_sleep;
+    AboutWindow about{
+        AboutInfo{HelpIntroText(), "1.0.0"},
+        AboutPorts{shell, messages, launcher, clock, [this](std::chrono::milliseconds duration) {
+                       ++sleeps;
+                       clock.seconds += duration.count() / 1000.0;
+                       if (on_sleep)
+                           on_sleep();
+                   }}};
 };
 
-TEST_F(HelpWindowTest, AnOpenWindowKeepsItsFiguresUntilClosedAndTheReminderIsModal) {
+TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosedAndTheReminderIsModal) {
     FrmHelp& first = help.Show(123456);
     QString expected = QString::fromStdString(ComposeHelpText(texts, 123456, english));
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -81,7 +96,7 @@ TEST_F(HelpWindowTest, AnOpenWindowKeepsItsFiguresUntilClosedAndTheReminderIsMod
     EXPECT_EQ(closed, 1);
 }
 
-TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedAtAnyFontSize) {
+TEST_F(HelpAboutTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedAtAnyFontSize) {
     const QFont normal = QApplication::font();
     for (const double scale : {1.0, 2.0}) {
         SCOPED_TRACE(scale);
@@ -118,31 +133,7 @@ TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedA
     QApplication::setFont(normal);
 }
 
-class AboutWindowTest : public ::testing::Test {
-  protected:
-    ~AboutWindowTest() override {
-        if (FrmAbout* window = about.Window())
-            window->close();
-        Settle();
-    }
-
-    RecordingShell shell;
-    testing::RecordingRunView messages;
-    testing::FakeLauncher launcher;  // no viewer installed
-    testing::FakeClock clock;
-    int sleeps = 0;
-    std::function<void()> on_sleep;
-    AboutWindow about{
-        AboutInfo{HelpIntroText(), "1.0.0"},
-        AboutPorts{shell, messages, launcher, clock, [this](std::chrono::milliseconds duration) {
-                       ++sleeps;
-                       clock.seconds += duration.count() / 1000.0;
-                       if (on_sleep)
-                           on_sleep();
-                   }}};
-};
-
-TEST_F(AboutWindowTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformation) {
+TEST_F(HelpAboutTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformation) {
     FrmAbout& window = about.Show();
     QApplication::processEvents();
     EXPECT_FALSE(FindControl<QLabel>(window, "picIcon").pixmap().isNull());
@@ -173,7 +164,7 @@ TEST_F(AboutWindowTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformati
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(AboutWindowTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageIsAnswered) {
+TEST_F(HelpAboutTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageIsAnswered) {
     // A real message box, owned by the active window, which is About.
     QtMessageBox boxes;
     AboutWindow about_with_boxes{AboutInfo{HelpIntroText(), "1.0.0"},
@@ -203,7 +194,7 @@ TEST_F(AboutWindowTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageI
 
 // Rounds of 100 ms; inside an event loop, as in the close sequence, the open window is used
 // and the farewell ends when the user closes it.
-TEST_F(AboutWindowTest, TheFarewellKeepsTheWindowUpForTwoSecondsOrUntilTheUserClosesIt) {
+TEST_F(HelpAboutTest, TheFarewellKeepsTheWindowUpForTwoSecondsOrUntilTheUserClosesIt) {
     int rounds_visible = 0;
     on_sleep = [&] { rounds_visible += about.Window() && about.Window()->isVisible(); };
     const double start = clock.seconds;

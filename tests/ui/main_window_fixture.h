@@ -104,16 +104,15 @@ class MainWindowTest : public ::testing::Test {
     /// program connects them.
     FrmSynchronize& Open(bool with_commands = false, bool show = true) {
         MainWindowHooks hooks;
-        auto record = [this](const char* what) { return [this, what] { calls.push_back(what); }; };
+        for (const auto& [hook, name] : {std::pair{&MainWindowHooks::exit_reminder, "exit"},
+                                         {&MainWindowHooks::farewell, "farewell"},
+                                         {&MainWindowHooks::end_program, "end"},
+                                         {&MainWindowHooks::save_configuration, "save"}})
+            hooks.*hook = [this, name] { calls.push_back(name); };
         hooks.start_up_reminder = [this] {
             calls.push_back("reminder");
             visible_at_reminder = window->isVisible();
         };
-        hooks.exit_reminder = record("exit");
-        hooks.farewell = record("farewell");
-        hooks.end_program = record("end");
-        hooks.save_configuration = record("save");
-        hooks.show_help = record("help");
         MainWindowPorts ports{fs,       clock,  format, store,          shell,
                               messages, picker, state,  program_folder, home_folder};
         ports.files = &fs;
