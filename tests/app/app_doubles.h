@@ -15,20 +15,18 @@
 
 namespace tidemark::testing {
 
-/// A settings store in memory; `writable` false makes every write fail.
+/// A settings store in memory.
 class MemorySettingsStore final : public SettingsStore {
   public:
     std::map<std::string, std::string> values;
-    bool writable = true;
 
     std::string Read(const std::string& key, const std::string& fallback = {}) override {
         const auto found = values.find(key);
         return found == values.end() ? fallback : found->second;
     }
     bool Write(const std::string& key, const std::string& value) override {
-        if (writable)
-            values[key] = value;
-        return writable;
+        values[key] = value;
+        return true;
     }
 };
 
