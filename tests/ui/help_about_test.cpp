@@ -1,27 +1,19 @@
-#include <gtest/gtest.h>
-
-#include <QApplication>
+// The Help and About windows: what they show, their layout, and the farewell.
 #include <QEventLoop>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 #include "app/help_texts.h"
 #include "platform/qt/qt_locale_text.h"
-#include "tests/app/app_doubles.h"
-#include "tests/support/recording_run_view.h"
-#include "tests/ui/find_control.h"
+#include "tests/ui/main_window_fixture.h"
 #include "ui/frm_about.h"
 #include "ui/frm_help.h"
 #include "ui/main_window_layout.h"
 #include "ui/qt_message_box.h"
 
-namespace tidemark::ui {
+namespace tidemark::ui::testing {
 namespace {
-
-using tidemark::testing::RecordingShell;
 
 // Lets the deferred deletions of closed windows happen.
 void Settle() {
@@ -37,6 +29,7 @@ int Px(double twips) {
 
 class HelpAboutTest : public ::testing::Test {
   protected:
+    HelpAboutTest() { App(); }
     ~HelpAboutTest() override {
         for (QWidget* window : std::initializer_list<QWidget*>{help.Window(), about.Window()}) {
             if (window != nullptr)
@@ -49,9 +42,9 @@ class HelpAboutTest : public ::testing::Test {
     QtLocaleText english{QLocale(QLocale::English, QLocale::UnitedStates)};
     RecordingShell shell;
     HelpWindow help{texts, english, shell, "https://example.org/give"};
-    testing::RecordingRunView messages;
-    testing::FakeLauncher launcher;  // no viewer installed
-    testing::FakeClock clock;
+    tidemark::testing::RecordingRunView messages;
+    tidemark::testing::FakeLauncher launcher;  // no viewer installed
+    tidemark::testing::FakeClock clock;
     int sleeps = 0;
     std::function<void()> on_sleep;
     AboutWindow about{
@@ -220,12 +213,4 @@ TEST_F(HelpAboutTest, TheFarewellKeepsTheWindowUpForTwoSecondsOrUntilTheUserClos
 }
 
 }  // namespace
-}  // namespace tidemark::ui
-
-// The windows need an application object that outlives every test and ends before the
-// program's exit handlers run.
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+}  // namespace tidemark::ui::testing
