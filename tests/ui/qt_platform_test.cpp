@@ -99,6 +99,7 @@ TEST(QtLocaleText, DatesAndNumbersFollowTheLocale) {
     EXPECT_EQ(english.OneDecimal(0.05), "0.1");
     const std::string date = english.DateTime(kNoon);
     EXPECT_NE(date.find("9/13/20"), std::string::npos) << date;
+    EXPECT_NE(date.find("12:26:40"), std::string::npos) << date;
     EXPECT_EQ(date.find("UTC"), std::string::npos) << date;
     const auto back = english.ParseLocaleDateTime(date);
     ASSERT_TRUE(back);
