@@ -494,12 +494,13 @@ TEST_F(MainWindowTest, CloseSavesOnYesAndStoresTheStateAndAGeometryCutToWhatTheW
     EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kYesNo);
     EXPECT_EQ(calls, (Strings{"save", "exit", "farewell", "end"}));
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(store.values.at("Configuration"), "Nightly");
-    EXPECT_EQ(store.values.at("FilesProcessed"), "123456");
-    EXPECT_EQ(store.values.at("ScreenWidth"), std::to_string(900 * 15 + 110));
-    EXPECT_EQ(store.values.at("ScreenHeight"), std::to_string(520 * 15 + 390));
-    EXPECT_EQ(store.values.at("ScreenTop"), "900");
-    EXPECT_EQ(store.values.at("ScreenLeft"), "600");
+    // The outer size in twips: 900 × 520 pixels and the frame.
+    EXPECT_EQ(store.values, (std::map<std::string, std::string>{{"Configuration", "Nightly"},
+                                                                {"FilesProcessed", "123456"},
+                                                                {"ScreenWidth", "13610"},
+                                                                {"ScreenHeight", "8190"},
+                                                                {"ScreenTop", "900"},
+                                                                {"ScreenLeft", "600"}}));
     Open();
     EXPECT_EQ(window->size(), QSize(900, 520));
     EXPECT_EQ(window->pos(), QPoint(40, 60));
