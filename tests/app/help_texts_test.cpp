@@ -33,9 +33,11 @@ TEST(HelpText, TheUsageFiguresAreFilledIn) {
         {123456789012, "123,456,789,012 files.\r\nSuggested Donation: $1,234,567.89."},
     };
     for (const auto& [files, shown] : figures) {
-        // The figures close the donation section at the top, before the banner.
+        // The figures close the donation section at the top, after the suggestion, before the
+        // banner.
         const std::string text = ComposeHelpText(BuildHelpTexts(), files, kEnglish);
-        const std::size_t at = text.find(std::string("Total Files Processed: ") + shown + "\r\n");
+        const std::size_t at = text.find(
+            std::string("usage info (to date):\r\n\r\nTotal Files Processed: ") + shown + "\r\n");
         EXPECT_LT(at, text.find("Tidemark HELP")) << shown;
         EXPECT_EQ(text.find("NUM_FILES_PROCESSED"), std::string::npos);
         EXPECT_EQ(text.find("DONATION_RECOMMENDATION"), std::string::npos);

@@ -15,13 +15,13 @@
 namespace tidemark::ui::testing {
 namespace {
 
+using tidemark::testing::FindControl;
+
 // Lets the deferred deletions of closed windows happen.
 void Settle() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QApplication::processEvents();
 }
-
-using tidemark::testing::FindControl;
 
 int Px(double twips) {
     return static_cast<int>(twips / kTwipsPerPixel + 0.5);
