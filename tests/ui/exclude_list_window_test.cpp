@@ -25,10 +25,15 @@ class ExcludeListWindow : public ::testing::Test {
     T& Control(const char* name) {
         return tidemark::testing::FindControl<T>(*window, name);
     }
-    /// Types at the end of the text box.
+    /// Types at the end of the text box, a key at a time; "\n" presses Return.
     void Type(const std::string& text) {
         Box().moveCursor(QTextCursor::End);
-        Box().insertPlainText(QString::fromStdString(text));
+        for (const char key : text) {
+            if (key == '\n')
+                QTest::keyClick(&Box(), Qt::Key_Return);
+            else
+                QTest::keyClick(&Box(), key);
+        }
     }
 
     TemporaryFolder program;
