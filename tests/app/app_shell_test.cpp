@@ -54,24 +54,17 @@ TEST(StartUp, ReadsTheStoreAndTheExcludeListAndWritesNothing) {
 }
 
 TEST(WindowGeometry, EachValueIsTakenOnlyWhenItIsANumberAndWhatIsWrittenReadsBack) {
-    const std::pair<std::string, std::optional<float>> values[] = {
-        {"14700", 14700.0f},
-        {" 9000.5 ", 9000.5f},
-        {"-1.5e3", -1500.0f},
-        {"abc", {}},
-        {"1e300", {}},
-        {"12px", {}},
-        {"nan", {}},
-        {"", {}},
-        {"0x1A", {}},
-        {"12\r\n34", {}},
-        {std::string(64, '\0'), {}},
-    };
+    const std::pair<const char*, std::optional<float>> values[] = {
+        {"14700", 14700.0f}, {" 9000.5 ", 9000.5f}, {"-1.5e3", -1500.0f}, {"abc", {}},
+        {"1e300", {}},       {"12px", {}},          {"nan", {}},          {"", {}},
+        {"0x1A", {}},        {"12\r\n34", {}}};
     MemorySettingsStore store;
     for (const auto& [text, number] : values) {
         store.values["ScreenTop"] = text;
         EXPECT_EQ(ReadWindowGeometry(store).top, number) << '"' << text << '"';
     }
+    store.values["ScreenTop"] = std::string(64, '\0');
+    EXPECT_FALSE(ReadWindowGeometry(store).top);
     WriteWindowGeometry(store, 9800.0f, 7395.0f, 1234.5f, 0.1f);
     EXPECT_EQ(store.values.at("ScreenWidth"), "9800");
     const StoredGeometry geometry = ReadWindowGeometry(store);
