@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/help_texts.h"
 #include "app/reminders.h"
 #include "app/run_log.h"
 #include "app/settings_store.h"
@@ -16,20 +15,18 @@
 
 namespace tidemark::testing {
 
-/// A settings store in memory; `writable` false makes every write fail.
+/// A settings store in memory.
 class MemorySettingsStore final : public SettingsStore {
   public:
     std::map<std::string, std::string> values;
-    bool writable = true;
 
     std::string Read(const std::string& key, const std::string& fallback = {}) override {
         const auto found = values.find(key);
         return found == values.end() ? fallback : found->second;
     }
     bool Write(const std::string& key, const std::string& value) override {
-        if (writable)
-            values[key] = value;
-        return writable;
+        values[key] = value;
+        return true;
     }
 };
 
@@ -60,19 +57,6 @@ class TestCalendar final : public LocalCalendar {
         }
         return LocalDateTime{std::chrono::year{year} / month / day, hour, minute, 0};
     }
-};
-
-/// Numbers as an English locale writes them, or with the separators given.
-class TestNumberFormat final : public LocaleNumberFormat {
-  public:
-    explicit TestNumberFormat(std::string group = ",", std::string decimal = ".")
-        : group_(std::move(group)), decimal_(std::move(decimal)) {}
-    std::string GroupSeparator() const override { return group_; }
-    std::string DecimalSeparator() const override { return decimal_; }
-
-  private:
-    std::string group_;
-    std::string decimal_;
 };
 
 /// Programs found on the path by name (none unless installed); starting them is recorded.

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <map>
-#include <string>
 
 #include "app/sys_info.h"
 #include "tests/app/app_doubles.h"
@@ -13,7 +11,19 @@
 namespace tidemark {
 namespace {
 
-const testing::TestNumberFormat kEnglish;
+// Numbers as an English locale writes them, or with the separators given.
+class TestNumberFormat final : public LocaleNumberFormat {
+  public:
+    explicit TestNumberFormat(std::string group = ",", std::string decimal = ".")
+        : group_(std::move(group)), decimal_(std::move(decimal)) {}
+    std::string GroupSeparator() const override { return group_; }
+    std::string DecimalSeparator() const override { return decimal_; }
+
+  private:
+    std::string group_, decimal_;
+};
+
+const TestNumberFormat kEnglish;
 
 TEST(HelpText, TheUsageFiguresAreFilledIn) {
     const std::pair<double, const char*> figures[] = {
@@ -23,17 +33,20 @@ TEST(HelpText, TheUsageFiguresAreFilledIn) {
         {123456789012, "123,456,789,012 files.\r\nSuggested Donation: $1,234,567.89."},
     };
     for (const auto& [files, shown] : figures) {
-        // The figures close the donation section at the top, before the banner.
+        // The figures close the donation section at the top, after the suggestion, before the
+        // banner.
         const std::string text = ComposeHelpText(BuildHelpTexts(), files, kEnglish);
-        const std::size_t at = text.find(std::string("Total Files Processed: ") + shown + "\r\n");
+        const std::size_t at = text.find(
+            std::string("usage info (to date):\r\n\r\nTotal Files Processed: ") + shown + "\r\n");
         EXPECT_LT(at, text.find("Tidemark HELP")) << shown;
         EXPECT_EQ(text.find("NUM_FILES_PROCESSED"), std::string::npos);
         EXPECT_EQ(text.find("DONATION_RECOMMENDATION"), std::string::npos);
     }
 }
 
-TEST(HelpText, HalvesRoundAwayFromZero) {
-    // Half a cent each; rounding half to even would give $0.00, $0.02 and $0.02.
+// Half a cent each rounds away from zero (half to even would give $0.00, $0.02 and $0.02);
+// separators follow the locale, the dollar sign stays.
+TEST(HelpText, HalvesRoundAwayFromZeroWithTheLocalesSeparators) {
     EXPECT_EQ(FormatSuggestedDonation(500, kEnglish), "$0.01");
     EXPECT_EQ(FormatSuggestedDonation(1500, kEnglish), "$0.02");
     EXPECT_EQ(FormatSuggestedDonation(2500, kEnglish), "$0.03");
@@ -41,15 +54,10 @@ TEST(HelpText, HalvesRoundAwayFromZero) {
     EXPECT_EQ(FormatFileCount(2.5, kEnglish), "3");
     EXPECT_EQ(FormatFileCount(999999.5, kEnglish), "1,000,000");
     EXPECT_EQ(FormatFileCount(std::numeric_limits<double>::infinity(), kEnglish), "0");
-}
-
-TEST(HelpText, LocaleSeparatorsButAlwaysTheDollarSign) {
-    EXPECT_EQ(FormatFileCount(1234567, testing::TestNumberFormat(".", ",")), "1.234.567");
-    EXPECT_EQ(FormatSuggestedDonation(123456789012, testing::TestNumberFormat(".", ",")),
-              "$1.234.567,89");
-    EXPECT_EQ(FormatFileCount(1234567, testing::TestNumberFormat("\u202f", ",")),
-              "1\u202f234\u202f567");
-    EXPECT_EQ(FormatSuggestedDonation(1234567, testing::TestNumberFormat("", ".")), "$12.35");
+    EXPECT_EQ(FormatFileCount(1234567, TestNumberFormat(".", ",")), "1.234.567");
+    EXPECT_EQ(FormatSuggestedDonation(123456789012, TestNumberFormat(".", ",")), "$1.234.567,89");
+    EXPECT_EQ(FormatFileCount(1234567, TestNumberFormat("\u202f", ",")), "1\u202f234\u202f567");
+    EXPECT_EQ(FormatSuggestedDonation(1234567, TestNumberFormat("", ".")), "$12.35");
 }
 
 TEST(StartSysInfo, StartsTheBestViewerFoundOrReportsThatNoneCouldStart) {

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "tests/app/app_doubles.h"
 
 namespace tidemark {
@@ -82,19 +79,29 @@ TEST_F(Reminders, FirstRunMustBeExactlyYesAndAnUnreadableDateMakesBothDue) {
     }
 }
 
-TEST(StoredValues, DatesAndCountersReadBackWhatIsWritten) {
+// Values damaged as a store file can damage them read as missing.
+TEST(StoredValues, DatesAndCountersReadBackWhatIsWrittenAndNothingElse) {
     testing::TestCalendar calendar;
     EXPECT_EQ(ParseStoredDate(" 2024-03-01 07:08 ", calendar), At(2024y / March / 1, 7, 8));
     EXPECT_EQ(ParseStoredDate("2024-03-01", calendar), At(2024y / March / 1, 0));
     EXPECT_EQ(ParseStoredDate("01.03.2024 07:08", calendar), At(2024y / March / 1, 7, 8));
-    EXPECT_EQ(ParseStoredDate("2024-03-01T07:08:09Z", calendar), std::nullopt);
     for (const LocalDateTime& date : {kZeroDate, LocalDateTime{2099y / December / 31, 23, 59, 58}})
         EXPECT_EQ(ParseStoredDate(StoredDateText(date), calendar), date);
-
+    std::vector<std::string> damaged = {"12abc", "inf", "nan",      "1e999",
+                                        "1,5",   "+-3", "2026-06-", "20x4-03-01"};
+    for (const char* date : {"2024-03-01T07:08:09Z", "2026-13-01T00:00:00", "2026-06-01T24:00:00"})
+        damaged.emplace_back(date);
+    damaged.emplace_back(1 << 20, '9');
+    damaged.emplace_back("\xff\xfe\x32\0\x30\0", 6);
+    damaged.emplace_back();
+    for (int i = 0; i < 4096; ++i)
+        damaged.back() += static_cast<char>((i * 131 + 7) & 0xff);
     testing::MemorySettingsStore store;
-    for (const char* bad : {"12abc", "inf", "1,5", "+-3"}) {
+    for (const std::string& bad : damaged) {
+        SCOPED_TRACE(::testing::PrintToString(bad.substr(0, 40)));
+        EXPECT_EQ(ParseStoredDate(bad, calendar), std::nullopt);
         store.values["FilesProcessed"] = bad;
-        EXPECT_EQ(ReadUsageCounter(store), 0.0) << bad;
+        EXPECT_EQ(ReadUsageCounter(store), 0.0);
     }
     for (const double counter : {250.0, 9007199254740993.0, 0.1 + 0.2}) {
         ASSERT_TRUE(StoreUsageCounter(store, counter));

@@ -1,11 +1,10 @@
-// The headless driver end to end: its exit codes, and rsync as an oracle for what it copies.
+// The headless driver end to end: its options, exit codes, lines and messages.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 
-#include "bench/tree_command.h"
 #include "tests/support/temporary_folder.h"
 
 namespace tidemark::testing {
@@ -49,27 +48,6 @@ TEST(BenchDriver, RunsWithItsOptionsPrintsLinesAndMessagesApartAndRefusesBadArgu
                     .starts_with((folder / "new") +
                                  " does not exist.  Would you like to create it now? [Yes]\n"));
     EXPECT_EQ(ReadFile(folder / "new/keep.txt"), "k");
-}
-
-TEST(BenchDriver, RsyncFindsNothingLeftToCopyAfterASafeModeRun) {
-    if (Shell("command -v rsync >/dev/null").exit_code != 0)
-        GTEST_SKIP() << "rsync is not installed";
-    TemporaryFolder folder;
-    bench::TreeOptions tree;
-    tree.files = 1500;
-    tree.folders = 120;
-    tree.hidden_fraction = 0.05;
-    tree.link_fraction = 0.03;
-    ASSERT_TRUE(bench::MakeTree(folder / "src", tree));
-    ASSERT_EQ(Shell(kBench + " run --style safe --ignore-hidden 0 " + (folder / "src") + " " +
-                    (folder / "dst") + " >/dev/null 2>&1")
-                  .exit_code,
-              0);
-    // Contents, times, modes and link targets; folders' own times aside.
-    EXPECT_EQ(Shell("rsync -a -n -i --checksum " + (folder / "src/") + " " + (folder / "dst/") +
-                    " | grep -v '^\\.d' ")
-                  .text,
-              "");
 }
 
 }  // namespace

@@ -1,29 +1,21 @@
-#include <gtest/gtest.h>
-
-#include <QApplication>
+// The Help and About windows: what they show, their layout, and the farewell.
 #include <QEventLoop>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
-#include <string>
-#include <vector>
 
 #include "app/help_texts.h"
 #include "platform/qt/qt_locale_text.h"
-#include "tests/app/app_doubles.h"
-#include "tests/support/recording_run_view.h"
-#include "tests/ui/find_control.h"
+#include "tests/ui/main_window_fixture.h"
 #include "ui/frm_about.h"
 #include "ui/frm_help.h"
 #include "ui/main_window_layout.h"
 #include "ui/qt_message_box.h"
 
-namespace tidemark::ui {
+namespace tidemark::ui::testing {
 namespace {
 
-using tidemark::testing::RecordingShell;
+using tidemark::testing::FindControl;
 
 // Lets the deferred deletions of closed windows happen.
 void Settle() {
@@ -31,20 +23,18 @@ void Settle() {
     QApplication::processEvents();
 }
 
-template <typename T>
-T& Child(QWidget& window, const char* name) {
-    return tidemark::testing::FindControl<T>(window, name);
-}
-
 int Px(double twips) {
     return static_cast<int>(twips / kTwipsPerPixel + 0.5);
 }
 
-class HelpWindowTest : public ::testing::Test {
+class HelpAboutTest : public ::testing::Test {
   protected:
-    ~HelpWindowTest() override {
-        if (FrmHelp* window = help.Window())
-            window->close();
+    HelpAboutTest() { App(); }
+    ~HelpAboutTest() override {
+        for (QWidget* window : std::initializer_list<QWidget*>{help.Window(), about.Window()}) {
+            if (window != nullptr)
+                window->close();
+        }
         Settle();
     }
 
@@ -52,27 +42,54 @@ class HelpWindowTest : public ::testing::Test {
     QtLocaleText english{QLocale(QLocale::English, QLocale::UnitedStates)};
     RecordingShell shell;
     HelpWindow help{texts, english, shell, "https://example.org/give"};
+    tidemark::testing::RecordingRunView messages;
+    tidemark::testing::FakeLauncher launcher;  // no viewer installed
+    tidemark::testing::FakeClock clock;
+    int sleeps = 0;
+    std::function<void()> on_sleep;
+    AboutWindow about{
+        AboutInfo{HelpIntroText(), "1.0.0"},
+        AboutPorts{shell, messages, launcher, clock, [this](std::chrono::milliseconds duration) {
+                       ++sleeps;
+                       clock.seconds += duration.count() / 1000.0;
+                       if (on_sleep)
+                           on_sleep();
+                   }}};
 };
 
-TEST_F(HelpWindowTest, AnOpenWindowKeepsTheFiguresItOpenedWithUntilClosed) {
+TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosedAndTheReminderIsModal) {
     FrmHelp& first = help.Show(123456);
     QString expected = QString::fromStdString(ComposeHelpText(texts, 123456, english));
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    EXPECT_EQ(Child<QPlainTextEdit>(first, "txtHelp").toPlainText(), expected);
-    QTest::mouseClick(&Child<QPushButton>(first, "cmdDonate"), Qt::LeftButton);
+    EXPECT_EQ(FindControl<QPlainTextEdit>(first, "txtHelp").toPlainText(), expected);
+    QTest::mouseClick(&FindControl<QPushButton>(first, "cmdDonate"), Qt::LeftButton);
     EXPECT_EQ(shell.opened, std::vector<std::string>{"https://example.org/give"});
 
     // Runs went on meanwhile; the Help link only brings the open window back.
     EXPECT_EQ(&help.Show(1234567), &first);
     EXPECT_TRUE(first.HelpText().contains(QStringLiteral("123,456 files.")));
 
-    QTest::mouseClick(&Child<QPushButton>(first, "cmdClose"), Qt::LeftButton);
+    QTest::mouseClick(&FindControl<QPushButton>(first, "cmdClose"), Qt::LeftButton);
     Settle();
     EXPECT_EQ(help.Window(), nullptr);
     EXPECT_TRUE(help.Show(1234567).HelpText().contains(QStringLiteral("1,234,567 files.")));
+    help.Window()->close();
+    Settle();
+
+    // The start-up reminder is modal and says when it is closed, without waiting for it.
+    int closed = 0;
+    help.ShowReminder(1234567, [&] { ++closed; });
+    FrmHelp* reminder = help.Window();
+    ASSERT_NE(reminder, nullptr);
+    EXPECT_TRUE(reminder->isModal());
+    EXPECT_TRUE(reminder->isVisible());
+    EXPECT_TRUE(reminder->HelpText().contains(QStringLiteral("1,234,567 files.")));
+    EXPECT_EQ(closed, 0);
+    QTest::keyClick(reminder, Qt::Key_Escape);
+    EXPECT_EQ(closed, 1);
 }
 
-TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedAtAnyFontSize) {
+TEST_F(HelpAboutTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedAtAnyFontSize) {
     const QFont normal = QApplication::font();
     for (const double scale : {1.0, 2.0}) {
         SCOPED_TRACE(scale);
@@ -80,9 +97,9 @@ TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedA
         font.setPointSizeF(normal.pointSizeF() * scale);
         QApplication::setFont(font);
         FrmHelp& window = help.Show(0);
-        const QPushButton& donate = Child<QPushButton>(window, "cmdDonate");
-        const QPushButton& close = Child<QPushButton>(window, "cmdClose");
-        const QLabel& title = Child<QLabel>(window, "lblTitle");
+        const QPushButton& donate = FindControl<QPushButton>(window, "cmdDonate");
+        const QPushButton& close = FindControl<QPushButton>(window, "cmdClose");
+        const QLabel& title = FindControl<QLabel>(window, "lblTitle");
         // Asked for 2000 × 1000 twips outer, the window snaps to 3000 × 2000 or more.
         window.resize(Px(2000 - kFrameWidth), Px(1000 - kFrameHeight));
         QApplication::processEvents();
@@ -97,7 +114,7 @@ TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedA
         // Larger: the text stretches, the buttons stay centred below it, the title stays put.
         window.resize(900, 700);
         QApplication::processEvents();
-        const QRect text = Child<QPlainTextEdit>(window, "txtHelp").geometry();
+        const QRect text = FindControl<QPlainTextEdit>(window, "txtHelp").geometry();
         EXPECT_EQ(window.width() - (text.x() + text.width()), Px(250 - 60 - kFrameWidth));
         EXPECT_LT(text.bottom(), donate.y());
         EXPECT_LE(donate.geometry().bottom(), window.height());
@@ -109,49 +126,12 @@ TEST_F(HelpWindowTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedA
     QApplication::setFont(normal);
 }
 
-TEST_F(HelpWindowTest, TheStartUpReminderIsModalAndSaysWhenItIsClosedWithoutWaiting) {
-    int closed = 0;
-    help.ShowReminder(1234567, [&] { ++closed; });
-    FrmHelp* window = help.Window();
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->isModal());
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->HelpText().contains(QStringLiteral("1,234,567 files.")));
-    EXPECT_EQ(closed, 0);
-    QTest::keyClick(window, Qt::Key_Escape);
-    EXPECT_EQ(closed, 1);
-}
-
-class AboutWindowTest : public ::testing::Test {
-  protected:
-    ~AboutWindowTest() override {
-        if (FrmAbout* window = about.Window())
-            window->close();
-        Settle();
-    }
-
-    RecordingShell shell;
-    testing::RecordingRunView messages;
-    testing::FakeLauncher launcher;  // no viewer installed
-    testing::FakeClock clock;
-    int sleeps = 0;
-    std::function<void()> on_sleep;
-    AboutWindow about{
-        AboutInfo{HelpIntroText(), "1.0.0"},
-        AboutPorts{shell, messages, launcher, clock, [this](std::chrono::milliseconds duration) {
-                       ++sleeps;
-                       clock.seconds += duration.count() / 1000.0;
-                       if (on_sleep)
-                           on_sleep();
-                   }}};
-};
-
-TEST_F(AboutWindowTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformation) {
+TEST_F(HelpAboutTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformation) {
     FrmAbout& window = about.Show();
     QApplication::processEvents();
-    EXPECT_FALSE(Child<QLabel>(window, "picIcon").pixmap().isNull());
-    EXPECT_EQ(Child<QLabel>(window, "lblVersion").text(), QStringLiteral("Version 1.0.0"));
-    EXPECT_EQ(Child<QLabel>(window, "lblDescription").text().toStdString(), HelpIntroText());
+    EXPECT_FALSE(FindControl<QLabel>(window, "picIcon").pixmap().isNull());
+    EXPECT_EQ(FindControl<QLabel>(window, "lblVersion").text(), QStringLiteral("Version 1.0.0"));
+    EXPECT_EQ(FindControl<QLabel>(window, "lblDescription").text().toStdString(), HelpIntroText());
     for (QLabel* label : window.findChildren<QLabel*>()) {
         const std::string name = label->objectName().toStdString();
         if (label->wordWrap()) {
@@ -166,10 +146,10 @@ TEST_F(AboutWindowTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformati
     EXPECT_EQ(AboutInfo{}.version, TIDEMARK_PROJECT_VERSION);
 
     // The link opens the site; a missing viewer is reported; Escape closes.
-    QTest::mouseClick(&Child<QLabel>(window, "lblWebsite"), Qt::LeftButton);
+    QTest::mouseClick(&FindControl<QLabel>(window, "lblWebsite"), Qt::LeftButton);
     EXPECT_EQ(shell.opened, std::vector<std::string>{kWebSiteAddress});
 
-    QTest::mouseClick(&Child<QPushButton>(window, "cmdSysInfo"), Qt::LeftButton);
+    QTest::mouseClick(&FindControl<QPushButton>(window, "cmdSysInfo"), Qt::LeftButton);
     EXPECT_EQ(messages.messages.size(), 1u);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(&about.Show(), &window);  // one window
@@ -177,7 +157,7 @@ TEST_F(AboutWindowTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformati
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(AboutWindowTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageIsAnswered) {
+TEST_F(HelpAboutTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageIsAnswered) {
     // A real message box, owned by the active window, which is About.
     QtMessageBox boxes;
     AboutWindow about_with_boxes{AboutInfo{HelpIntroText(), "1.0.0"},
@@ -190,7 +170,7 @@ TEST_F(AboutWindowTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageI
         ASSERT_NE(box, nullptr);
         // About's OK, as the accessibility bus presses it while the box is open; what that
         // schedules for deletion goes before the box's loop runs on.
-        Child<QPushButton>(*window, "cmdOK").click();
+        FindControl<QPushButton>(*window, "cmdOK").click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ASSERT_NE(window, nullptr);
         EXPECT_FALSE(window->isVisible());
@@ -199,30 +179,29 @@ TEST_F(AboutWindowTest, OkWhileItsSystemInfoMessageIsOpenClosesItOnceTheMessageI
         window->close();
         QTest::keyClick(box, Qt::Key_Escape);
     });
-    Child<QPushButton>(*window, "cmdSysInfo").click();
+    FindControl<QPushButton>(*window, "cmdSysInfo").click();
     EXPECT_EQ(box, nullptr);
     Settle();
     EXPECT_EQ(window, nullptr);
 }
 
-TEST_F(AboutWindowTest, TheFarewellKeepsTheWindowUpForTwoSecondsThenClosesIt) {
+// Rounds of 100 ms; inside an event loop, as in the close sequence, the open window is used
+// and the farewell ends when the user closes it.
+TEST_F(HelpAboutTest, TheFarewellKeepsTheWindowUpForTwoSecondsOrUntilTheUserClosesIt) {
     int rounds_visible = 0;
     on_sleep = [&] { rounds_visible += about.Window() && about.Window()->isVisible(); };
     const double start = clock.seconds;
     about.Farewell(2);
-    EXPECT_EQ(sleeps, 20);  // rounds of 100 ms
     EXPECT_EQ(rounds_visible, 20);
     EXPECT_NEAR(clock.seconds - start, 2.0, 1e-9);
     EXPECT_FALSE(about.Window() && about.Window()->isVisible());
-}
 
-TEST_F(AboutWindowTest, TheFarewellUsesTheOpenWindowAndEndsWhenTheUserClosesIt) {
+    sleeps = 0;
     QPointer<FrmAbout> open(&about.Show());
     on_sleep = [&] {
         if (sleeps == 5)
             QTest::keyClick(open.data(), Qt::Key_Escape);
     };
-    // Inside an event loop, as in the close sequence.
     QEventLoop loop;
     QTimer::singleShot(0, [&] {
         about.Farewell(2);
@@ -234,12 +213,4 @@ TEST_F(AboutWindowTest, TheFarewellUsesTheOpenWindowAndEndsWhenTheUserClosesIt) 
 }
 
 }  // namespace
-}  // namespace tidemark::ui
-
-// The windows need an application object that outlives every test and ends before the
-// program's exit handlers run.
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+}  // namespace tidemark::ui::testing

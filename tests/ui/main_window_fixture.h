@@ -2,19 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QPushButton>
+#include <QTest>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "app/application_state.h"
 #include "app/folder_picker_port.h"
-#include "app/shell_port.h"
 #include "config/configuration_commands.h"
 #include "engine/clock.h"
-#include "engine/messages.h"
 #include "platform/posix_file_system.h"
 #include "platform/posix_log_files.h"
 #include "tests/app/app_doubles.h"
@@ -31,7 +29,14 @@ using tidemark::testing::MemorySettingsStore;
 using tidemark::testing::RecordingShell;
 using tidemark::testing::TemporaryFolder;
 
-QApplication& App();
+inline QApplication& App() {
+    static int argc = 1;
+    static char name[] = "tidemark-ui-tests";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: Qt's own globals may be gone by the time static objects are.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
 
 /// Message boxes answered from a script: the answers given in order, then Yes or OK. Each
 /// question is recorded with the number of results lines the window showed at that moment.
@@ -47,10 +52,21 @@ class ScriptedMessages final : public MessagePort {
     std::vector<Shown> shown;
     /// Called as each box shows, before it is answered.
     std::function<void(const std::string&)> on_show;
-    std::function<int()> count_lines;
+    std::function<int()> count_lines = [] { return -1; };
 
     MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
-                              MessageIcon icon) override;
+                              MessageIcon icon) override {
+        shown.push_back(Shown{text, buttons, icon, count_lines()});
+        if (on_show)
+            on_show(text);
+        MessageAnswer answer =
+            buttons == MessageButtons::kOk ? MessageAnswer::kOk : MessageAnswer::kYes;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+        return answer;
+    }
 };
 
 class ScriptedPicker final : public FolderPickerPort {
@@ -76,16 +92,61 @@ class SteppingClock final : public Clock {
 /// A fresh main window over real temporary folders and a fresh settings store.
 class MainWindowTest : public ::testing::Test {
   protected:
-    MainWindowTest();
+    MainWindowTest() {
+        App();
+        tidemark::testing::MakeFolders(program_folder);
+        tidemark::testing::MakeFolders(home_folder);
+        state.donation_address = kDonationAddress;
+    }
 
-    /// Creates and loads the window; the hooks record what they are asked for. With
-    /// `with_commands` the configuration commands are connected as the program connects them.
-    FrmSynchronize& Open(bool with_commands = false, bool show = true);
-    /// Source and destination folders in the temporary folder, set into the window.
-    void UseFolders(const std::string& source, const std::string& destination);
-    void Click(const char* button);
-    std::vector<std::string> Lines() const;
-
+    /// Creates and loads the window; the hooks record what they are asked for ("reminder",
+    /// "exit", ...). With `with_commands` the configuration commands are connected as the
+    /// program connects them.
+    FrmSynchronize& Open(bool with_commands = false, bool show = true) {
+        MainWindowHooks hooks;
+        for (const auto& [hook, name] : {std::pair{&MainWindowHooks::exit_reminder, "exit"},
+                                         {&MainWindowHooks::farewell, "farewell"},
+                                         {&MainWindowHooks::end_program, "end"},
+                                         {&MainWindowHooks::save_configuration, "save"}})
+            hooks.*hook = [this, name] { calls.push_back(name); };
+        hooks.start_up_reminder = [this] {
+            calls.push_back("reminder");
+            visible_at_reminder = window->isVisible();
+        };
+        MainWindowPorts ports{fs,       clock,  format, store,          shell,
+                              messages, picker, state,  program_folder, home_folder};
+        ports.files = &fs;
+        ports.run_log = &run_log;
+        window = std::make_unique<FrmSynchronize>(std::move(ports), std::move(hooks));
+        if (with_commands) {
+            form = std::make_unique<MainWindowConfigurationForm>(*window);
+            commands = std::make_unique<ConfigurationCommands>(config, *form, messages);
+            ConnectConfigurationCommands(*window, *commands);
+        }
+        messages.count_lines = [this] { return static_cast<int>(Lines().size()); };
+        window->Load();
+        if (show)
+            window->show();
+        return *window;
+    }
+    /// Source and destination folders set into the window, which stays unmarked.
+    void UseFolders(const std::string& source, const std::string& destination) {
+        SyncSettings settings = window->CurrentSettings();
+        settings.source_path = source;
+        settings.destination_path = destination;
+        window->ApplySettings(settings);
+        window->ClearSettingsChanged();
+    }
+    void Click(const char* button) {
+        QTest::mouseClick(&Child<QPushButton>(button), Qt::LeftButton);
+    }
+    std::vector<std::string> Lines() {
+        QAbstractItemModel& model = *Child<QAbstractItemView>("lstResults").model();
+        std::vector<std::string> lines;
+        for (int row = 0; row < model.rowCount(); ++row)
+            lines.push_back(model.index(row, 0).data().toString().toStdString());
+        return lines;
+    }
     template <typename T>
     T& Child(const char* name) {
         return tidemark::testing::FindControl<T>(*window, name);
@@ -100,9 +161,8 @@ class MainWindowTest : public ::testing::Test {
     ScriptedMessages messages;
     ScriptedPicker picker;
     ApplicationState state;
-    std::string program_folder;
-    std::string home_folder;
-    /// Hook calls in order: "reminder", "exit", "farewell", "end", "save", "help"...
+    std::string program_folder = temp / "program";
+    std::string home_folder = temp / "home";
     std::vector<std::string> calls;
     bool visible_at_reminder = true;
     ConfigurationStore config{fs, fs, messages, program_folder};
