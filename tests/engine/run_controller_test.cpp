@@ -168,7 +168,7 @@ TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {
     fs.AddFile("C:\\Data\\Sub\\a.txt");
     fs.AddFile("C:\\Data\\b.txt");
     // From the second listing: after the count, the walk and whatever looks ahead.
-    fs.ThrowOnListing("C:\\Data\\Sub", 2);
+    fs.ThrowOn(InMemoryFileSystem::Operation::kListFolder, "C:\\Data\\Sub", 2);
     settings.reverse_sync = CheckState::kChecked;
     settings.preview_only = CheckState::kChecked;
     Run();

@@ -76,7 +76,7 @@ TEST(TreeCount, SameTotalStepsAndUnreadableFoldersInDepthFirstOrderWhateverTheHe
 TEST(TreeCount, AThrowComesAfterTheUnreadableFoldersMetBeforeIt) {
     InMemoryFileSystem tree;
     MakeTree(tree);
-    tree.ThrowOnListing("/src/a2/b3");
+    tree.ThrowOn(InMemoryFileSystem::Operation::kListFolder, "/src/a2/b3");
     tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a0/b4", AccessDenied());
     tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a2/b2", AccessDenied());
     tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a2/b4", AccessDenied());

@@ -257,15 +257,19 @@ void InMemoryFileSystem::FailOn(Operation operation, const std::string& path, Fa
     faults_.emplace_back(operation, *KeyOf(path), std::move(failure));
 }
 
-void InMemoryFileSystem::ThrowOnListing(const std::string& path, int first) {
+void InMemoryFileSystem::ThrowOn(Operation operation, const std::string& path, int first,
+                                 bool once) {
     std::lock_guard lock(mutex_);
+    throwing_operation_ = operation;
     throwing_key_ = *KeyOf(path);
-    listings_to_throw_ = first;
+    calls_to_throw_ = first;
+    throw_once_ = once;
 }
 
-void InMemoryFileSystem::ThrowIfDue(const std::string& path) {
-    if (listings_to_throw_ > 0 && KeyOf(path) == throwing_key_ && --listings_to_throw_ == 0) {
-        listings_to_throw_ = 1;  // and every listing after it
+void InMemoryFileSystem::ThrowIfDue(Operation operation, const std::string& path) {
+    if (calls_to_throw_ > 0 && operation == throwing_operation_ && KeyOf(path) == throwing_key_ &&
+        --calls_to_throw_ == 0) {
+        calls_to_throw_ = throw_once_ ? 0 : 1;  // or every call after it
         throw std::bad_alloc();
     }
 }
@@ -357,7 +361,7 @@ bool InMemoryFileSystem::FolderExistsIn(const HeldFolder*, const std::string& pa
 Result<FolderListing> InMemoryFileSystem::ListFolder(const std::string& path) {
     std::lock_guard lock(mutex_);
     ++calls_;
-    ThrowIfDue(path);
+    ThrowIfDue(Operation::kListFolder, path);
     if (auto failure = InjectedFailure(Operation::kListFolder, path))
         return *failure;
     const Node* folder = Find(path);
@@ -386,7 +390,7 @@ Result<FolderListing> InMemoryFileSystem::ListFolderAgain(const std::string& pat
     const Node* folder = Find(path);
     if (folder != nullptr && folder->kind == EntryKind::kFolder && earlier.state &&
         earlier.state->changed == static_cast<FileTime>(folder->version)) {
-        ThrowIfDue(path);
+        ThrowIfDue(Operation::kListFolder, path);
         return earlier;
     }
     return ListFolder(path);
@@ -396,6 +400,7 @@ Result<std::optional<FileStatus>> InMemoryFileSystem::FindFileIn(const HeldFolde
                                                                  const std::string& path) {
     std::lock_guard lock(mutex_);
     ++calls_;
+    ThrowIfDue(Operation::kFindFile, path);
     if (auto failure = InjectedFailure(Operation::kFindFile, path))
         return *failure;
     const Node* node = Find(path);
