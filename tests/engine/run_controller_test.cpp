@@ -226,22 +226,6 @@ TEST_F(RunControllerTest, ReversePassRunsWithoutConfirmationAndItsCountIsReturne
     EXPECT_EQ(controller.Stats().copied_files, 2);
 }
 
-TEST_F(RunControllerTest, StopInTheFirstPassPreventsTheReversePass) {
-    fs.AddFile("C:\\Data\\a.txt");
-    fs.AddFile("C:\\Data\\b.txt");
-    settings.reverse_sync = CheckState::kChecked;
-    view.on_line = [&](const ResultLine& line) {
-        if (line.text == "Creating file E:\\Copy\\a.txt")
-            controller.StopClicked();
-    };
-    Run();
-    const Lines texts = view.Texts();
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Done!"), 1);
-    EXPECT_EQ(texts.front(), "Synchronizing C:\\Data --> E:\\Copy");
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Synchronizing E:\\Copy --> C:\\Data"), 0);
-    EXPECT_FALSE(fs.Exists("E:\\Copy\\b.txt"));
-}
-
 TEST_F(RunControllerTest, PreviewWithAMissingDestinationCreatesNothing) {
     fs.AddFile("C:\\Data\\Sub\\a.txt");
     settings.destination_path = "E:\\New";
