@@ -123,13 +123,6 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
           "Skipping 1 files in folder C:\\Data\\old.bakery due to custom Exclude List!",
           "Creating Folder E:\\Copy\\cache", "Excluding file C:\\Data\\cache\\inside.txt",
           "Excluding file C:\\Data\\report.bak", "Creating file E:\\Copy\\ok.txt"}},
-        {"a greyed exclude option counts as off",
-         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             fs.AddFile("C:\\Data\\a.bak");
-             UseExcludeList(s, list, {".bak"});
-             s.use_exclude_list = CheckState::kGreyed;
-         },
-         {"Creating file E:\\Copy\\a.bak"}},
         {"hidden and system files are ignored on request",
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList&) {
              fs.AddFile("C:\\Data\\h.txt", "", 0, kHiddenAttribute);
