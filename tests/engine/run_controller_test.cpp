@@ -15,7 +15,10 @@ TEST_F(RunControllerTest, CompletePassWritesItsLinesInOrderWithThePathsTheyName)
     fs.AddFile("C:\\Data\\a.txt", "a", kOld);
     fs.AddFile("C:\\Data\\Photos\\2019\\p.jpg", "p", kOld);
     fs.AddFile("C:\\Data\\Photos\\q.jpg", "q", kOld);
+    bool running = true;  // while every line is written
+    view.on_line = [&](const ResultLine&) { running = running && view.running; };
     EXPECT_EQ(Run(), 3);
+    EXPECT_TRUE(running);
     EXPECT_EQ(view.Texts(), (Lines{
                                 "Synchronizing C:\\Data --> E:\\Copy",
                                 "Sychronization of 3 files started at @1600000000!",
