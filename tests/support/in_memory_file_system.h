@@ -113,6 +113,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     std::string ParentKey(const std::string& key) const;
     std::string NameOf(const std::string& key) const;
     const Node* Find(const std::string& path) const;
+    bool IsFolderKey(const std::string& key) const;
     Node& Insert(const std::string& path, EntryKind kind);
     std::optional<Failure> InjectedFailure(Operation operation, const std::string& path) const;
     void ThrowIfDue(Operation operation, const std::string& path);
