@@ -76,24 +76,13 @@ void Build(World& world, unsigned seed) {
             world.File(destination, old, 1'000'000'000'000'000'000LL + (random() % 3) * 1'000);
             bytes += old.size();
         }
-        switch (random() % 12) {
-            case 0:
-                world.Fail(Op::kCopyFile, source, AccessDenied());
-                break;
-            case 1:
-                world.Fail(Op::kCommitCopy, destination, NoSpace());
-                break;
-            case 2:
-                world.Fail(Op::kFindFile, destination, AccessDenied());
-                break;
-            case 3:
-                world.Fail(Op::kCheckDeletable, destination, AccessDenied());
-                break;
-            case 4:
-                world.Fail(Op::kFindFile, source, NoSuchFile());
-                break;
-            default:
-                break;
+        if (const unsigned fault = random() % 12; fault < 5) {
+            const Op operations[] = {Op::kCopyFile, Op::kCommitCopy, Op::kFindFile,
+                                     Op::kCheckDeletable, Op::kFindFile};
+            world.Fail(operations[fault], fault == 0 || fault == 4 ? source : destination,
+                       fault == 1   ? NoSpace()
+                       : fault == 4 ? NoSuchFile()
+                                    : AccessDenied());
         }
     }
     if (chance(30)) {
