@@ -85,10 +85,13 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
              fs.AddFile("C:\\Data\\Temp\\a.tmp");
              fs.AddFile("C:\\Data\\Temp\\Inner\\b.tmp");
+             fs.AddFile("C:\\Data\\Temp\\Locked\\c.tmp");
+             fs.FailOn(Op::kListFolder, "C:\\Data\\Temp\\Locked", AccessDenied());
              fs.AddFile("C:\\Data\\keep.txt");
              UseExcludeList(s, list, {"", "   ", "\\TEMP"});
          },
          {"Excluding folder E:\\Copy\\Temp",
+          "Object C:\\Data\\Temp\\Locked could not be processed.  Permission denied",
           "Skipping 2 files in folder C:\\Data\\Temp due to custom Exclude List!",
           "Creating file E:\\Copy\\keep.txt"},
          {" --> Total files processed during synchronization: 3", " --> Total folders excluded: 1",
