@@ -52,6 +52,7 @@ TEST_F(PauseStopTest, StopFinishesTheFileInHandThenEndsTheRunWithItsSummary) {
                       [](const std::string& text) { return text.starts_with("Synchronizing "); }),
         1);
     EXPECT_EQ(SummaryLines().front(), " --> Total files processed during synchronization: 2");
+    EXPECT_EQ(view.progress_values.back(), 2);  // of 3: a stopped pass's bar is not filled
 }
 
 TEST_F(PauseStopTest, PauseWaitsAtTheNextPollUntilContinueOrStop) {
