@@ -1,16 +1,9 @@
 #include "config/configuration_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <filesystem>
-
-#include "config/configuration_commands.h"
-#include "platform/posix_file_system.h"
-#include "tests/config/fake_configuration_form.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
-#include "tests/support/temporary_folder.h"
 
 namespace tidemark {
 namespace {
@@ -95,20 +88,17 @@ TEST_F(StoreInMemory, SavingKeepsTheListOrderAndListsEachNameOnce) {
     ASSERT_TRUE(store.SaveConfigurations({"Work", "Home"}, "   ", Example()).ok());
     EXPECT_EQ(ChangesSince(before), (Strings{"write " + kIndex}));
     EXPECT_EQ(Index(), "\r\nWork\r\nHome");
-}
 
-TEST_F(StoreInMemory, AFailedWriteIsReportedAndStopsTheSave) {
-    fs.AddFile(kIndex, "\r\nWork");
-    fs.FailOn(InMemoryFileSystem::Operation::kWriteTextFile, kFolder + "Home.txt",
+    // A configuration that cannot be written is reported and is not listed.
+    fs.FailOn(InMemoryFileSystem::Operation::kWriteTextFile, kFolder + "Laptop.txt",
               testing::NoSpace());
-    ASSERT_FALSE(store.SaveConfigurations({"Work"}, "Home", Example()).ok());
+    ASSERT_FALSE(store.SaveConfigurations({"Work"}, "Laptop", Example()).ok());
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "The file " + kFolder +
-                                             "Home.txt could not be saved:\r\n\r\n" +
+                                             "Laptop.txt could not be saved:\r\n\r\n" +
                                              testing::NoSpace().description);
     EXPECT_EQ(messages.messages[0].icon, MessageIcon::kCritical);
-    // The index does not list a configuration that has no file.
-    EXPECT_EQ(Index(), "\r\nWork");
+    EXPECT_EQ(Index(), "\r\nWork\r\nHome");
 }
 
 TEST_F(StoreInMemory, RestoreOffersUnindexedFilesByNameWithoutTxt) {
@@ -120,26 +110,6 @@ TEST_F(StoreInMemory, RestoreOffersUnindexedFilesByNameWithoutTxt) {
     const std::size_t before = fs.Changes().size();
     EXPECT_EQ(store.RestoreConfigurations().value(), (Strings{"Work", "notes.doc", "A.TXT", "a"}));
     EXPECT_EQ(fs.Changes().size(), before);
-}
-
-// Saving through real files: see also the window's configuration row tests.
-TEST(StoreOnDisk, AVanishedFolderFailsTheSaveAndLeavesTheIndexAlone) {
-    testing::TemporaryFolder program;
-    PosixFileSystem fs;
-    testing::RecordingRunView messages;
-    ConfigurationStore store(fs, fs, messages, program.path());
-    ASSERT_TRUE(store.EnsureConfigurationFolder().ok());
-    ASSERT_TRUE(store.SaveConfigurations({}, "Home", Example()).ok());
-    EXPECT_EQ(testing::ReadFile(program / "configurations/Home.txt"), GetConfigText(Example()));
-
-    std::filesystem::remove_all(program / "configurations");
-    EXPECT_FALSE(store.RestoreConfigurations().ok());
-    ASSERT_FALSE(store.SaveConfigurations({"Home"}, "Home", Example()).ok());
-    ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_NE(messages.messages[0].text.find(program / "configurations"), std::string::npos);
-    EXPECT_NE(messages.messages[1].text.find("No such file or directory"), std::string::npos);
-    EXPECT_EQ(testing::ReadFile(program / "Config.txt"), "\r\nHome");
-    EXPECT_EQ(testing::CountItemsStartingWith(program.path(), ".tidemark-"), 0);
 }
 
 }  // namespace

@@ -6,9 +6,12 @@
 // and on real folders, where the kernel does what it does.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
+#include <thread>
 #include <type_traits>
 
 #include "engine/run_controller.h"
@@ -73,24 +76,13 @@ void Build(World& world, unsigned seed) {
             world.File(destination, old, 1'000'000'000'000'000'000LL + (random() % 3) * 1'000);
             bytes += old.size();
         }
-        switch (random() % 12) {
-            case 0:
-                world.Fail(Op::kCopyFile, source, AccessDenied());
-                break;
-            case 1:
-                world.Fail(Op::kCommitCopy, destination, NoSpace());
-                break;
-            case 2:
-                world.Fail(Op::kFindFile, destination, AccessDenied());
-                break;
-            case 3:
-                world.Fail(Op::kCheckDeletable, destination, AccessDenied());
-                break;
-            case 4:
-                world.Fail(Op::kFindFile, source, NoSuchFile());
-                break;
-            default:
-                break;
+        if (const unsigned fault = random() % 12; fault < 5) {
+            const Op operations[] = {Op::kCopyFile, Op::kCommitCopy, Op::kFindFile,
+                                     Op::kCheckDeletable, Op::kFindFile};
+            world.Fail(operations[fault], fault == 0 || fault == 4 ? source : destination,
+                       fault == 1   ? NoSpace()
+                       : fault == 4 ? NoSuchFile()
+                                    : AccessDenied());
         }
     }
     if (chance(30)) {
@@ -111,6 +103,7 @@ struct Outcome {
     Tree destination;
     SyncStats stats;
     std::size_t pending_staged = 0;
+    int calls = 0;
 };
 
 template <typename World>
@@ -174,6 +167,90 @@ TYPED_TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
             ASSERT_EQ(concurrent.pending_staged, 0u);
         }
         ASSERT_EQ(sequential.pending_staged, 0u);
+    }
+}
+
+/// A pass in memory from /src to /dst with `workers` workers staging whatever the space left.
+/// The walk waits at its first file, /dst/0/z, until `staged` copies are staged ahead.
+Outcome RunInMemory(const std::function<void(InMemoryFileSystem&, bool ahead)>& build,
+                    SyncStyle style, int workers, std::size_t staged = 0) {
+    InMemoryFileSystem fs;
+    build(fs, workers > 0);
+    SyncSettings settings = Between("/src", "/dst");
+    settings.style = style;
+    TestRun run(fs, {}, {.workers = workers, .bounds = {.spare_space = 0}});
+    run.view.on_line = [&](const ResultLine& line) {
+        for (int i = 0; i < 1000 && line.text == "Creating file /dst/0/z" && workers > 0 &&
+                        fs.PendingStagedCopies() < staged;
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
+    std::vector<std::string> lines = run.Synchronize(settings);
+    return {lines,
+            fs.Snapshot("/src"),
+            fs.Snapshot("/dst"),
+            run.controller.Stats(),
+            fs.PendingStagedCopies(),
+            fs.Calls()};
+}
+
+TEST(LookAheadInMemory, ShortSpaceAndAThrowOnAWorkerGiveWhatOneFileAtATimeGives) {
+    struct Case {
+        const char* what;
+        SyncStyle style;
+        std::size_t staged;  // before the walk goes on
+        std::function<void(InMemoryFileSystem&, bool)> build;
+    };
+    const Case cases[] = {
+        // Staged ahead: a/f1, a/f3 (a/f2 found no room) and b/g. When a/f2's own copy finds
+        // none either, all three copies give their room back, a/f3's taken by the walk too.
+        {"space runs short", SyncStyle::kBackup, 3,
+         [](InMemoryFileSystem& fs, bool) {
+             fs.AddFile("/src/0/z");
+             for (const char* name : {"a/f1", "a/f2", "a/f3", "b/g"}) {
+                 const std::string content(name[3] == '2' ? 30 : 1, name[3]);
+                 fs.AddFile("/src/" + std::string(name), content);
+                 fs.AddFile("/dst/" + std::string(name), std::string(content.size(), '-'));
+             }
+             fs.SetCapacity(2 * 33 + 30);  // source and destination, and one copy of a/f2
+         }},
+        // The worker's look-up of a/x throws; the walk makes it again, and it works.
+        {"a look-up throws once on the worker", SyncStyle::kSafeMode, 1,
+         [](InMemoryFileSystem& fs, bool ahead) {
+             fs.AddFile("/src/0/z");
+             fs.AddFile("/src/a/x", "x");
+             fs.AddFile("/src/a/y", "y");
+             fs.AddFolder("/dst/a");
+             if (ahead)
+                 fs.ThrowOn(Op::kFindFile, "/dst/a/x", 1, true);
+         }},
+        // Each file is looked at and copied once, whoever prepares it; none in a new folder.
+        {"many files", SyncStyle::kNormal, 0,
+         [](InMemoryFileSystem& fs, bool) {
+             for (int i = 0; i < 200; ++i)
+                 fs.AddFile("/src/" + std::to_string(i % 3) + "/f" + std::to_string(i), "data");
+             fs.AddFolder("/dst/0");
+             fs.AddFolder("/dst/1");  // and /dst/2 is made by the pass
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome sequential = RunInMemory(c.build, c.style, 0);
+        for (const int workers : {1, 2}) {
+            const Outcome ahead = RunInMemory(c.build, c.style, workers, c.staged);
+            EXPECT_EQ(ahead.lines, sequential.lines);
+            EXPECT_EQ(ahead.destination, sequential.destination);
+            EXPECT_EQ(ahead.stats, sequential.stats);
+            EXPECT_EQ(ahead.pending_staged, 0u);
+            if (c.staged == 0) {
+                EXPECT_EQ(ahead.calls, sequential.calls);
+            }
+        }
+        EXPECT_EQ(sequential.stats.other_errors, 0);
+        if (c.staged == 0) {
+            // Four listings, a look-up for each file whose folder was there, a copy for each.
+            EXPECT_EQ(sequential.calls, 4 + 134 + 200);
+        }
     }
 }
 

@@ -7,37 +7,29 @@
 namespace tidemark {
 namespace {
 
-TEST(FixBackslash, WindowsCollapsesEveryRunOfSlashesAndBackslashes) {
+TEST(PathSyntax, SlashesCollapseAndTheSourceRootMakesWayForTheDestinationRoot) {
     const PathSyntax windows = PathSyntax::Windows();
+    const PathSyntax posix = PathSyntax::Posix();
     EXPECT_EQ(FixBackslash("C:/a//b\\\\\\c/", windows), "C:\\a\\b\\c\\");
     EXPECT_EQ(FixBackslash("\\\\server\\share", windows), "\\server\\share");
-    EXPECT_EQ(FixBackslash("D:/Work//Projects", windows), "D:\\Work\\Projects");
-    EXPECT_EQ(FixBackslash(" C:\\Data ", windows), " C:\\Data ");
-}
-
-TEST(FixBackslash, PosixCollapsesSlashesAndKeepsBackslashes) {
-    const PathSyntax posix = PathSyntax::Posix();
     EXPECT_EQ(FixBackslash("//home//me///x/", posix), "/home/me/x/");
     EXPECT_EQ(FixBackslash("/a\\\\b", posix), "/a\\\\b");
-}
-
-TEST(DestinationPathOf, RemovesTheSourceRootAndPutsTheDestinationRootInFront) {
-    const PathSyntax windows = PathSyntax::Windows();
-    EXPECT_EQ(DestinationPathOf("C:\\Data\\Photos\\2019", "C:\\Data", "E:\\Copy", windows),
-              "E:\\Copy\\Photos\\2019");
-    EXPECT_EQ(DestinationPathOf("c:\\data\\x.txt", "C:\\Data\\", "E:\\Copy\\", windows),
-              "E:\\Copy\\x.txt");
-    // The root itself, and a path too short to hold it.
-    EXPECT_EQ(DestinationPathOf("C:\\DATA", "C:\\Data", "E:\\Copy", windows), "E:\\Copy\\");
-    EXPECT_EQ(DestinationPathOf("C:\\Dat", "C:\\Data", "E:\\Copy", windows), "E:\\Copy\\C:\\Dat");
-}
-
-TEST(DestinationPathOf, PosixRemovesOnlyTheLeadingRootAndKeepsCase) {
-    const PathSyntax posix = PathSyntax::Posix();
-    EXPECT_EQ(DestinationPathOf("/s/a/s/b", "/s", "/d", posix), "/d/a/s/b");
-    // Another case is another folder on Linux: the root is not removed.
-    EXPECT_EQ(DestinationPathOf("/S/a", "/s", "/d", posix), "/d/S/a");
-    EXPECT_EQ(DestinationPathOf("/s/a", "/s/", "/d/", posix), "/d/a");
+    struct Case {
+        const char *path, *source, *destination;
+        const PathSyntax& syntax;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"C:\\Data\\Photos\\2019", "C:\\Data", "E:\\Copy", windows, "E:\\Copy\\Photos\\2019"},
+        {"c:\\data\\x.txt", "C:\\Data\\", "E:\\Copy\\", windows, "E:\\Copy\\x.txt"},
+        {"C:\\DATA", "C:\\Data", "E:\\Copy", windows, "E:\\Copy\\"},
+        {"C:\\Dat", "C:\\Data", "E:\\Copy", windows, "E:\\Copy\\C:\\Dat"},  // too short
+        {"/s/a/s/b", "/s", "/d", posix, "/d/a/s/b"},
+        {"/S/a", "/s", "/d", posix, "/d/S/a"},  // another case is another folder
+        {"/s/a", "/s/", "/d/", posix, "/d/a"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DestinationPathOf(c.path, c.source, c.destination, c.syntax), c.expected);
 }
 
 TEST(UpperCase, FoldsLatinGreekAndCyrillicAndKeepsInvalidBytes) {
@@ -61,17 +53,10 @@ TEST(NamesFoldTogether, OnlyNamesThatAreOneInUpperCase) {
             entries.push_back(FileEntry{"/src/" + name, std::move(name)});
         return NamesFoldTogether(entries);
     };
-    // The ends of the letters, the characters beside them, and letters past ASCII.
     EXPECT_TRUE(fold({"x", "a.txt", "A.TXT"}));
     EXPECT_TRUE(fold({"z", "Z"}));
     EXPECT_TRUE(fold({"éte", "ÉTE"}));
     EXPECT_FALSE(fold({"`", "@", "{", "[", "a", "b", "éte", "ete"}));
-}
-
-TEST(TrimSpaces, TrimsOnlyTheSpaceCharacter) {
-    EXPECT_EQ(TrimSpaces("  a b  "), "a b");
-    EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
-    EXPECT_EQ(TrimSpaces("   "), "");
 }
 
 }  // namespace

@@ -19,24 +19,21 @@ class WindowsRunTest : public ::testing::Test {
 
   protected:
     WindowsRunTest() {
-        settings.source_path = "C:\\Data";
-        settings.destination_path = "E:\\Copy";
         fs.AddFolder("C:\\Data");
         fs.AddFolder("E:\\Copy");
     }
 
     std::int32_t Run() { return controller.SynchronizeNow(settings, view.Stages()); }
-
     std::vector<std::string> WalkLines() const { return testing::WalkLines(view.Texts()); }
     std::vector<std::string> SummaryLines() const { return testing::SummaryLines(view.Texts()); }
 
     InMemoryFileSystem fs{PathSyntax::Windows()};
-    RecordingRunView view;
-    FakeClock clock;
-    FakeTextFormat format;
-    ExcludeList exclude_list;
-    RunController controller{fs, view, view, clock, format, exclude_list};
-    SyncSettings settings;
+    TestRun run{fs};
+    RecordingRunView& view = run.view;
+    FakeClock& clock = run.clock;
+    ExcludeList& exclude_list = run.exclude_list;
+    RunController& controller = run.controller;
+    SyncSettings settings = Between("C:\\Data", "E:\\Copy");
 };
 
 using Lines = std::vector<std::string>;

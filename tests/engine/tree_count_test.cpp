@@ -50,44 +50,33 @@ void MakeTree(InMemoryFileSystem& fs) {
 }
 
 TEST(TreeCount, SameTotalStepsAndUnreadableFoldersInDepthFirstOrderWhateverTheHelpers) {
-    InMemoryFileSystem fs;
-    MakeTree(fs);
-    // Failures added out of depth-first order, at both levels.
-    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a4/b1", AccessDenied());
-    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a1", NoSuchFile());
-    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a3/b4", AccessDenied());
-    fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a3/b0", AccessDenied());
-    const std::vector<std::string> in_order = {
-        "/src/a1: No such file or directory", "/src/a3/b0: Permission denied",
-        "/src/a3/b4: Permission denied", "/src/a4/b1: Permission denied"};
-    for (int helpers : {0, 1, 3}) {
-        for (int round = 0; round < 20; ++round) {
-            const Counted counted = CountWith(fs, helpers, "/src/a5");
-            SCOPED_TRACE("helpers " + std::to_string(helpers));
-            // 1 root file, 4 readable top folders with 1 file, 17 readable b folders of 3.
-            EXPECT_EQ(counted.files, 1 + 4 + 17 * 3);
-            // Every sub-folder reached is a step, unreadable ones too; a5 is left out.
-            EXPECT_EQ(counted.steps, 5 + 4 * 5);
-            EXPECT_EQ(counted.unreadable, in_order);
+    using Op = InMemoryFileSystem::Operation;
+    for (const bool throws : {false, true}) {
+        InMemoryFileSystem fs;
+        MakeTree(fs);
+        // Failures added out of depth-first order, at both levels.
+        for (const char* folder : {"/src/a4/b1", "/src/a1", "/src/a3/b4", "/src/a3/b0"})
+            fs.FailOn(Op::kListFolder, folder, folder[6] == '1' ? NoSuchFile() : AccessDenied());
+        std::vector<std::string> in_order = {
+            "/src/a1: No such file or directory", "/src/a3/b0: Permission denied",
+            "/src/a3/b4: Permission denied", "/src/a4/b1: Permission denied"};
+        if (throws) {  // those met before the throw, no more
+            fs.ThrowOn(Op::kListFolder, "/src/a3/b2");
+            in_order.resize(2);
         }
-    }
-}
-
-TEST(TreeCount, AThrowComesAfterTheUnreadableFoldersMetBeforeIt) {
-    InMemoryFileSystem tree;
-    MakeTree(tree);
-    tree.ThrowOnListing("/src/a2/b3");
-    tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a0/b4", AccessDenied());
-    tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a2/b2", AccessDenied());
-    tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a2/b4", AccessDenied());
-    tree.FailOn(InMemoryFileSystem::Operation::kListFolder, "/src/a5", AccessDenied());
-    for (int helpers : {0, 2}) {
-        for (int round = 0; round < 20; ++round) {
-            const Counted counted = CountWith(tree, helpers);
-            EXPECT_EQ(counted.thrown, "std::bad_alloc");
-            EXPECT_EQ(counted.unreadable,
-                      (std::vector<std::string>{"/src/a0/b4: Permission denied",
-                                                "/src/a2/b2: Permission denied"}));
+        for (int helpers : {0, 1, 3}) {
+            for (int round = 0; round < 20; ++round) {
+                SCOPED_TRACE("helpers " + std::to_string(helpers));
+                const Counted counted = CountWith(fs, helpers, "/src/a5");
+                EXPECT_EQ(counted.unreadable, in_order);
+                EXPECT_EQ(counted.thrown, throws ? "std::bad_alloc" : "");
+                if (!throws) {
+                    // 1 root file, 4 readable top folders with 1 file, 17 readable b of 3.
+                    EXPECT_EQ(counted.files, 1 + 4 + 17 * 3);
+                    // Every sub-folder reached is a step, unreadable ones too; not a5's.
+                    EXPECT_EQ(counted.steps, 5 + 4 * 5);
+                }
+            }
         }
     }
 }

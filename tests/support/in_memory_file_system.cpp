@@ -79,6 +79,11 @@ std::string InMemoryFileSystem::NameOf(const std::string& path) const {
     return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
 }
 
+bool InMemoryFileSystem::IsFolderKey(const std::string& key) const {
+    const auto found = nodes_.find(key);
+    return found != nodes_.end() && found->second.kind == EntryKind::kFolder;
+}
+
 const InMemoryFileSystem::Node* InMemoryFileSystem::Find(const std::string& path) const {
     const auto key = KeyOf(path);
     if (!key)
@@ -196,9 +201,8 @@ const InMemoryFileSystem::TimePrecision* InMemoryFileSystem::PrecisionAt(
 
 FileTime InMemoryFileSystem::StoredTime(const std::string& key, FileTime time) const {
     const TimePrecision* precision = PrecisionAt(key);
-    if (precision == nullptr) {
+    if (precision == nullptr)
         return time;
-    }
     FileTime cut = time - time % precision->step;
     if (time % precision->step < 0) {
         cut -= precision->step;
@@ -226,11 +230,9 @@ std::uint64_t InMemoryFileSystem::UsedBytes() const {
 
 std::optional<std::uint64_t> InMemoryFileSystem::FreeSpace(const std::string&) {
     std::lock_guard lock(mutex_);
-    if (!capacity_) {
+    if (!capacity_)
         return std::nullopt;
-    }
-    const std::uint64_t used = UsedBytes();
-    return used < *capacity_ ? *capacity_ - used : 0;
+    return std::max(*capacity_, UsedBytes()) - UsedBytes();
 }
 
 std::optional<FolderIdentity> InMemoryFileSystem::IdentityOf(const std::string& folder) {
@@ -257,15 +259,19 @@ void InMemoryFileSystem::FailOn(Operation operation, const std::string& path, Fa
     faults_.emplace_back(operation, *KeyOf(path), std::move(failure));
 }
 
-void InMemoryFileSystem::ThrowOnListing(const std::string& path, int first) {
+void InMemoryFileSystem::ThrowOn(Operation operation, const std::string& path, int first,
+                                 bool once) {
     std::lock_guard lock(mutex_);
+    throwing_operation_ = operation;
     throwing_key_ = *KeyOf(path);
-    listings_to_throw_ = first;
+    calls_to_throw_ = first;
+    throw_once_ = once;
 }
 
-void InMemoryFileSystem::ThrowIfDue(const std::string& path) {
-    if (listings_to_throw_ > 0 && KeyOf(path) == throwing_key_ && --listings_to_throw_ == 0) {
-        listings_to_throw_ = 1;  // and every listing after it
+void InMemoryFileSystem::ThrowIfDue(Operation operation, const std::string& path) {
+    if (calls_to_throw_ > 0 && operation == throwing_operation_ && KeyOf(path) == throwing_key_ &&
+        --calls_to_throw_ == 0) {
+        calls_to_throw_ = throw_once_ ? 0 : 1;  // or every call after it
         throw std::bad_alloc();
     }
 }
@@ -350,14 +356,14 @@ int InMemoryFileSystem::AttributesOf(const Node& node) const {
 
 bool InMemoryFileSystem::FolderExistsIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
-    const Node* node = Find(path);
-    return node != nullptr && node->kind == EntryKind::kFolder;
+    const auto key = KeyOf(path);
+    return key && IsFolderKey(*key);
 }
 
 Result<FolderListing> InMemoryFileSystem::ListFolderIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
     ++calls_;
-    ThrowIfDue(path);
+    ThrowIfDue(Operation::kListFolder, path);
     if (auto failure = InjectedFailure(Operation::kListFolder, path))
         return *failure;
     const Node* folder = Find(path);
@@ -387,7 +393,7 @@ Result<FolderListing> InMemoryFileSystem::ListFolderAgainIn(const HeldFolder*,
     const Node* folder = Find(path);
     if (folder != nullptr && folder->kind == EntryKind::kFolder && earlier.state &&
         earlier.state->changed == static_cast<FileTime>(folder->version)) {
-        ThrowIfDue(path);
+        ThrowIfDue(Operation::kListFolder, path);
         return earlier;
     }
     return ListFolder(path);
@@ -397,6 +403,7 @@ Result<std::optional<FileStatus>> InMemoryFileSystem::FindFileIn(const HeldFolde
                                                                  const std::string& path) {
     std::lock_guard lock(mutex_);
     ++calls_;
+    ThrowIfDue(Operation::kFindFile, path);
     if (auto failure = InjectedFailure(Operation::kFindFile, path))
         return *failure;
     const Node* node = Find(path);
@@ -424,8 +431,7 @@ Result<StagedCopy> InMemoryFileSystem::StageCopyIn(const HeldFolder*, const Held
     const auto key = KeyOf(destination);
     if (!key)
         return NoSuchFile();
-    const auto parent = nodes_.find(ParentKey(*key));
-    if (parent == nodes_.end() || parent->second.kind != EntryKind::kFolder)
+    if (!IsFolderKey(ParentKey(*key)))
         return NoSuchFile();
     if (capacity_ && UsedBytes() + from->content.size() > *capacity_) {
         return NoSpace();
@@ -445,8 +451,7 @@ Status InMemoryFileSystem::CommitCopyIn(const HeldFolder*, const StagedCopy& sta
     if (copy == staged_.end())
         return NoSuchFile();
     const auto key = KeyOf(staged.destination);
-    const auto parent = nodes_.find(ParentKey(*key));
-    if (parent == nodes_.end() || parent->second.kind != EntryKind::kFolder)
+    if (!IsFolderKey(ParentKey(*key)))
         return NoSuchFile();
     if (const Node* existing = Find(staged.destination)) {
         if (existing->kind == EntryKind::kFolder)
@@ -494,14 +499,10 @@ Status InMemoryFileSystem::CreateFolderIn(const HeldFolder*, const std::string& 
         return NoSuchFile();
     if (nodes_.contains(*key))
         return FailureFromErrno(EEXIST);
-    const std::string parent = ParentKey(*key);
-    if (parent.empty()) {
+    if (ParentKey(*key).empty())
         return FailureFromErrno(EEXIST);  // a drive or the root is always there
-    }
-    const auto parent_node = nodes_.find(parent);
-    if (parent_node == nodes_.end() || parent_node->second.kind != EntryKind::kFolder) {
+    if (!IsFolderKey(ParentKey(*key)))
         return NoSuchFile();
-    }
     Insert(path, EntryKind::kFolder);
     changes_.push_back("mkdir " + path);
     return Status::Ok();
@@ -517,9 +518,7 @@ std::string InMemoryFileSystem::SpelledPath(const std::string& key) const {
 std::optional<std::string> InMemoryFileSystem::ResolveFolder(const std::string& path) {
     std::lock_guard lock(mutex_);
     const auto key = KeyOf(path);
-    if (!key || !FolderExistsIn(nullptr, path))
-        return std::nullopt;
-    return SpelledPath(*key);
+    return key && IsFolderKey(*key) ? std::optional(SpelledPath(*key)) : std::nullopt;
 }
 
 Result<std::string> InMemoryFileSystem::ReadTextFile(const std::string& path) {

@@ -41,9 +41,9 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
 
     /// Makes every later call of the operation on this path fail with the given failure.
     void FailOn(Operation operation, const std::string& path, Failure failure);
-    /// Throws std::bad_alloc from the `first`-th listing of the folder on, as a listing that
-    /// runs out of memory does.
-    void ThrowOnListing(const std::string& path, int first = 1);
+    /// Throws std::bad_alloc from the `first`-th listing (or look-up) of the path on, as a call
+    /// that runs out of memory does; with `once`, from that call only.
+    void ThrowOn(Operation operation, const std::string& path, int first = 1, bool once = false);
     /// Fails the first copy whose data would bring the stored bytes over this total.
     void SetCapacity(std::uint64_t bytes) { capacity_ = bytes; }
     /// Names below `root` (a folder) compare without regard to letter case, as on FAT and
@@ -114,9 +114,10 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     std::string ParentKey(const std::string& key) const;
     std::string NameOf(const std::string& key) const;
     const Node* Find(const std::string& path) const;
+    bool IsFolderKey(const std::string& key) const;
     Node& Insert(const std::string& path, EntryKind kind);
     std::optional<Failure> InjectedFailure(Operation operation, const std::string& path) const;
-    void ThrowIfDue(const std::string& path);
+    void ThrowIfDue(Operation operation, const std::string& path);
     std::string SpelledPath(const std::string& key) const;
     int AttributesOf(const Node& node) const;
     void RemoveKey(const std::string& key);
@@ -127,8 +128,10 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     PathSyntax syntax_;
     std::map<std::string, Node> nodes_;
     std::vector<std::tuple<Operation, std::string, Failure>> faults_;
+    Operation throwing_operation_ = Operation::kListFolder;
     std::string throwing_key_;
-    int listings_to_throw_ = 0;
+    int calls_to_throw_ = 0;
+    bool throw_once_ = false;
     std::vector<std::string> changes_;
     std::optional<std::uint64_t> capacity_;
     struct TimePrecision {

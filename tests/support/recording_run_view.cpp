@@ -45,7 +45,6 @@ void RecordingRunView::AddLine(const ResultLine& line) {
 }
 
 void RecordingRunView::ProcessEvents() {
-    ++process_events_calls;
     if (on_events)
         on_events();
 }

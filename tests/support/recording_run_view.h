@@ -41,7 +41,6 @@ class RecordingRunView final : public RunReport, public RunHost {
     std::int64_t progress_maximum = 0;
     bool calculating_note_visible = false;
     bool running = false;
-    int process_events_calls = 0;
     int repaints = 0;
     int sleeps = 0;
 
