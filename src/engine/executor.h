@@ -17,8 +17,9 @@ class Executor {
   public:
     /// Threads that prepare files ahead of the walk: the cores, at least 2, at most 8.
     static int DefaultWorkers();
-    /// The pool for those workers, the look-ahead's scout and a few closers.
-    static int DefaultThreads() { return 2 * DefaultWorkers() + 4; }
+    /// The pool for those workers, the look-ahead's scout and up to eight closers, which mostly
+    /// wait for the device.
+    static int DefaultThreads() { return DefaultWorkers() + 1 + 8; }
 
     /// `thread_start`, when not null, runs first on every thread of the pool.
     explicit Executor(int threads = DefaultThreads(), void (*thread_start)() = nullptr);

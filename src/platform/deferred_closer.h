@@ -29,7 +29,7 @@ class DeferredCloser {
 
   private:
     static constexpr std::size_t kMostWaiting = 64;
-    static constexpr int kMostClosers = 4;
+    static constexpr int kMostClosers = 8;
 
     /// Closes what is waiting until nothing is.
     void CloseWaiting() TM_EXCLUDES(mutex_);
