@@ -275,11 +275,11 @@ int CompareCommand(int argc, char** argv) {
         if (has_window)
             made.contenders.push_back(windowed(style));
         if (!baseline.empty()) {
-            made.contenders.push_back(Contender{"old headless",
-                                                {old_bench, "run", "--style", style,
-                                                 "--ignore-hidden", "0", "--ignore-system", "0",
-                                                 source},
-                                                ""});
+            made.contenders.push_back(
+                Contender{"old headless",
+                          {old_bench, "run", "--style", style, "--ignore-hidden", "0",
+                           "--ignore-system", "0", source},
+                          ""});
             if (has_window && fs::exists(old_window))
                 made.contenders.push_back(
                     Contender{"old window", {old_window, "--style", style, source}, ""});

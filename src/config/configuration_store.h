@@ -7,8 +7,8 @@
 
 #include "engine/failure.h"
 #include "engine/file_system_port.h"
-#include "engine/run_types.h"
 #include "engine/messages.h"
+#include "engine/run_types.h"
 
 namespace tidemark {
 
