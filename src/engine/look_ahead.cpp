@@ -70,19 +70,26 @@ std::optional<LookAhead::Queued> LookAhead::Await(MutexLock& lock, bool batch,
     }
 }
 
-LookAhead::Visit LookAhead::Listing(const std::string& folder, int depth) {
+LookAhead::Visit LookAhead::Listing(const std::string& folder, int depth,
+                                    std::shared_ptr<const HeldFolder> made) {
     if (running_) {
         MutexLock lock(mutex_);
         if (std::optional<Queued> queued = Await(lock, false, folder)) {
-            return queued->visit;
+            Visit visit = queued->visit;
+            if (!visit.destination_folder) {
+                visit.destination_folder = std::move(made);  // made after the scout looked
+            }
+            return visit;
         }
     }
     auto listing = std::make_shared<Result<FolderListing>>(survey_.List(pass_.fs, folder));
     if (listing->ok() && depth >= kMostHeldLevels) {
         listing->value().folder.reset();
     }
-    return Visit{listing, depth < kMostHeldLevels ? pass_.fs.HoldFolder(pass_.DestinationOf(folder))
-                                                  : nullptr};
+    if (!made && depth < kMostHeldLevels) {
+        made = pass_.fs.HoldFolder(pass_.DestinationOf(folder));
+    }
+    return Visit{listing, std::move(made)};
 }
 
 LookAhead::Files LookAhead::FilesOf(const std::string& folder, const Visit& visit,

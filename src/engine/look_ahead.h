@@ -60,7 +60,9 @@ class LookAhead {
         std::shared_ptr<const HeldFolder> destination_folder;
     };
     /// The visit of `folder`, `depth` levels below the root: the scout's, or made now.
-    Visit Listing(const std::string& folder, int depth) TM_EXCLUDES(mutex_);
+    /// `made`: its destination folder held open, when the walk just made it.
+    Visit Listing(const std::string& folder, int depth, std::shared_ptr<const HeldFolder> made)
+        TM_EXCLUDES(mutex_);
     /// Source folders the count found to be the destination root.
     const std::vector<std::string>& Guarded() const { return survey_.guarded; }
 

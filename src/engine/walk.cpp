@@ -39,10 +39,7 @@ void Walk::ProcessFolder(const std::string& folder, bool new_destination, int de
         return;
     }
     // One listing serves both loops; a folder that cannot be listed is reported by each.
-    LookAhead::Visit visit = look_ahead_.Listing(folder, depth);
-    if (!visit.destination_folder) {
-        visit.destination_folder = std::move(made);
-    }
+    const LookAhead::Visit visit = look_ahead_.Listing(folder, depth, std::move(made));
     const Result<FolderListing>& listing = *visit.listing;
     if (!listing.ok()) {
         const Failure& failure = listing.failure();
@@ -64,7 +61,7 @@ void Walk::ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination
     const bool look = !new_destination || NamesFoldTogether(listing.sub_folders);
     for (const SubFolderStep& step : SubFoldersOf(pass_, listing, look_ahead_.Guarded())) {
         bool created = false;
-        std::shared_ptr<const HeldFolder> made;
+        std::shared_ptr<const HeldFolder> made_folder;
         if (step.excluded_destination) {
             log_.AddResult("Excluding folder " + step.destination, step.destination);
             Count(stats_.excluded_folders);
@@ -72,12 +69,12 @@ void Walk::ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination
                    !pass_.fs.FolderExistsIn(visit.destination_folder.get(), step.destination)) {
             log_.AddResult("Creating Folder " + step.destination, step.destination);
             if (!pass_.settings.IsPreview()) {
-                if (Status made =
+                if (Status creation =
                         pass_.fs.CreateFolderIn(visit.destination_folder.get(), step.destination);
-                    !made) {
+                    !creation) {
                     // Nothing can go into a folder that could not be made (a file or a link
                     // may stand in its place): its tree is left out, its siblings are not.
-                    const Failure& failure = made.failure();
+                    const Failure& failure = creation.failure();
                     log_.AddResult(CouldNotProcessLine("Folder ", step.destination, failure),
                                    step.destination);
                     Count(failure.IsAccessDenied() ? stats_.permission_errors
@@ -88,13 +85,14 @@ void Walk::ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination
                     continue;
                 }
                 if (depth + 1 < kMostHeldLevels) {
-                    made = pass_.fs.HoldFolderIn(visit.destination_folder.get(), step.destination);
+                    made_folder =
+                        pass_.fs.HoldFolderIn(visit.destination_folder.get(), step.destination);
                 }
             }
             Count(stats_.created_folders);
             created = true;
         }
-        ProcessFolder(step.folder->path, created, depth + 1, std::move(made));
+        ProcessFolder(step.folder->path, created, depth + 1, std::move(made_folder));
         if (progress_.PollPauseStop()) {
             return;
         }
