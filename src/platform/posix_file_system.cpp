@@ -174,13 +174,6 @@ std::string ParentOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-/// Opens for reading the regular file that `file` (an O_PATH descriptor) stands for: the very
-/// file that was examined, never whatever has since taken its name.
-int ReopenForReading(int file) {
-    const std::string self = "/proc/self/fd/" + std::to_string(file);
-    return ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
-}
-
 /// Whether an error from linking or renaming says the file system cannot do it at all, rather
 /// than that this link or rename failed.
 bool Unsupported(int error) {
@@ -463,31 +456,41 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
     if (source.kind == EntryKind::kSpecial) {
         return FailureFromErrno(EOPNOTSUPP);  // pipes, sockets and devices are never opened
     }
-    // What is there now is examined before anything opens it for reading: should it have
-    // turned into a pipe or a device since it was listed, opening it could block or act.
-    constexpr int kLook = O_PATH | O_NOFOLLOW | O_CLOEXEC;
-    FileDescriptor item;
-    if (source_folder != nullptr) {
-        item = FileDescriptor(::openat(HeldFd(source_folder), source.name.c_str(), kLook));
-    } else if (const AnchoredPath at = At(source.path); at.ok()) {
-        item = FileDescriptor(::openat(at.folder(), at.name(), kLook));
-    } else {
+    // What is there now is examined before anything opens it: should it have turned into a
+    // pipe or a device since it was listed, opening it could block or act. A regular file is
+    // then opened by name, and read only if it is still the file examined.
+    const AnchoredPath at = AtIn(source_folder, source.path);
+    if (!at.ok()) {
         return FailureFromErrno(at.error());
     }
-    struct stat status {};
-    if (!item.valid() || ::fstat(item.get(), &status) != 0) {
+    struct stat examined {};
+    if (::fstatat(at.folder(), at.name(), &examined, AT_SYMLINK_NOFOLLOW) != 0) {
         return LastError();
     }
     StagedCopy staged{{}, destination, -1};
-    if (S_ISLNK(status.st_mode)) {
-        return StageSymlink(item.get(), status, std::move(staged), staging_folder);
+    if (S_ISLNK(examined.st_mode)) {
+        const FileDescriptor link(
+            ::openat(at.folder(), at.name(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat status {};
+        if (!link.valid() || ::fstat(link.get(), &status) != 0) {
+            return LastError();
+        }
+        if (!S_ISLNK(status.st_mode)) {
+            return SourceChanged();
+        }
+        return StageSymlink(link.get(), status, std::move(staged), staging_folder);
     }
-    if (!S_ISREG(status.st_mode)) {
+    if (!S_ISREG(examined.st_mode)) {
         return FailureFromErrno(EOPNOTSUPP);
     }
-    const FileDescriptor in(ReopenForReading(item.get()));
-    if (!in.valid()) {
-        return LastError();
+    constexpr int kRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
+    const FileDescriptor in(::openat(at.folder(), at.name(), kRead));
+    struct stat status {};
+    if (!in.valid() || ::fstat(in.get(), &status) != 0) {
+        return errno == ELOOP ? SourceChanged() : LastError();  // ELOOP: a link now
+    }
+    if (status.st_dev != examined.st_dev || status.st_ino != examined.st_ino) {
+        return SourceChanged();
     }
     staged.bytes = static_cast<std::uint64_t>(status.st_size);
     return StageRegularFile(in.get(), status, std::move(staged), staging_folder);
