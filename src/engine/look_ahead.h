@@ -130,8 +130,8 @@ class LookAhead {
     struct Chunk {
         std::size_t first;
         std::size_t count;
-        std::array<bool, 16> staging{};  // counted in staging_ while its copy is made
-        std::array<bool, 16> failed{};
+        std::array<bool, 32> staging{};  // counted in staging_ while its copy is made
+        std::array<bool, 32> failed{};
     };
 
     /// Waits until the scout queued a batch (or a listing) for `folder`, and takes it; all

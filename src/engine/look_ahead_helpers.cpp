@@ -11,7 +11,7 @@ namespace {
 
 /// A worker claims a few files at a time: fewer hand-overs, and still a fair share; fewer
 /// while the files are copied.
-constexpr std::size_t kFilesPerClaim = 16;
+constexpr std::size_t kFilesPerClaim = 32;
 constexpr std::size_t kCopiesPerClaim = 4;
 
 }  // namespace
