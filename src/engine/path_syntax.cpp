@@ -11,12 +11,19 @@ bool PathSyntax::IsComplete(std::string_view path) const {
     return !path.empty() && path.front() == separator;
 }
 
-std::string FixBackslash(std::string_view path, const PathSyntax& syntax) {
-    // Written in place: every file's destination path passes through here.
-    std::string fixed(path.size(), '\0');
-    char* out = fixed.data();
+namespace {
+
+/// FixBackslash in place. Every file's destination path passes through here, and most need
+/// nothing done: those are found with one search.
+void FixSeparators(std::string& path, const PathSyntax& syntax) {
+    const char doubled[] = {syntax.separator, syntax.separator};
+    if (syntax.alternative == '\0' &&
+        path.find(std::string_view(doubled, 2)) == std::string::npos) {
+        return;
+    }
+    char* out = path.data();
     bool after_separator = false;
-    for (char c : path) {
+    for (const char c : path) {
         const bool separator = syntax.IsSeparator(c);
         if (separator && after_separator) {
             continue;
@@ -24,7 +31,14 @@ std::string FixBackslash(std::string_view path, const PathSyntax& syntax) {
         *out++ = separator ? syntax.separator : c;
         after_separator = separator;
     }
-    fixed.resize(static_cast<std::size_t>(out - fixed.data()));
+    path.resize(static_cast<std::size_t>(out - path.data()));
+}
+
+}  // namespace
+
+std::string FixBackslash(std::string_view path, const PathSyntax& syntax) {
+    std::string fixed(path);
+    FixSeparators(fixed, syntax);
     return fixed;
 }
 
@@ -64,7 +78,8 @@ std::string DestinationPathOf(std::string_view item_path, std::string_view sourc
     joined.append(destination_root);
     joined.push_back(syntax.separator);
     joined.append(remainder);
-    return FixBackslash(joined, syntax);
+    FixSeparators(joined, syntax);
+    return joined;
 }
 
 namespace {
