@@ -240,7 +240,6 @@ void LookAhead::GiveBackSpace(Files& files) {
 }
 
 std::uint64_t LookAhead::CountChange() {
-    MutexLock lock(mutex_);
     return ++changes_;
 }
 

@@ -116,7 +116,7 @@ class LookAhead {
 
     /// Counts one change the walk made to the destination; answers how many there were. A file
     /// prepared before the last change to its folder may be looked at again in its turn.
-    std::uint64_t CountChange() TM_EXCLUDES(mutex_);
+    std::uint64_t CountChange();
 
   private:
     /// A listing or a batch, in the scout's order.
@@ -198,7 +198,9 @@ class LookAhead {
     std::size_t staged_files_ TM_GUARDED_BY(mutex_) = 0;  // staged ahead, not yet taken
     std::uint64_t staged_bytes_ TM_GUARDED_BY(mutex_) = 0;
     int staging_ TM_GUARDED_BY(mutex_) = 0;  // copies being staged ahead right now
-    std::uint64_t changes_ TM_GUARDED_BY(mutex_) = 0;
+    /// Changes the walk made, counted without the lock: whoever reads a count sees every change
+    /// it counts.
+    std::atomic<std::uint64_t> changes_{0};
     /// The destination's free space at the last reading (the most where it cannot be told),
     /// and the bytes of copies staged ahead that the walk took since.
     std::optional<std::uint64_t> free_space_ TM_GUARDED_BY(mutex_);
