@@ -21,7 +21,7 @@ void Walk::ProcessFile(const FileEntry& file, PreparedFile prepared, LookAhead::
         ReportSkip(file, *prepared.skip);
         return;
     }
-    Confirm(file, prepared, files.place(), files.LookedInNewFolder());
+    Confirm(file, prepared, files);
     std::vector<Failure> failures;
     if (!pass_.settings.IsPreview()) {
         failures = Apply(file, prepared, files);
@@ -29,9 +29,9 @@ void Walk::ProcessFile(const FileEntry& file, PreparedFile prepared, LookAhead::
     Report(prepared, failures);
 }
 
-void Walk::Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place,
-                   bool looked_in_new_folder) {
-    if (looked_in_new_folder &&
+void Walk::Confirm(const FileEntry& file, PreparedFile& prepared, LookAhead::Files& files) {
+    const FolderPlace& place = files.place();
+    if (files.LookedInNewFolder() &&
         (!prepared.destination_status.ok() || prepared.DestinationExists())) {
         LookUp(pass_, place, file, prepared);  // as in a new folder: without a look
         if (prepared.action == FileAction::kKeep) {
@@ -40,14 +40,16 @@ void Walk::Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPl
     }
     // A file of a new folder is decided without a look, as it is in a pass on its own; a name
     // taken since shows when the copy is put in place, and is decided again then.
-    if (!confirm_ || place.new_destination) {
+    if (!files.PreparedAhead() || place.new_destination) {
         return;
     }
     const auto changed = last_changes_.find(folder_key_);
     if (changed == last_changes_.end() || changed->second <= prepared.seen) {
         return;
     }
-    LookAgain(file, prepared, place);
+    if (met_before_ || files.NamesFoldTogether()) {
+        LookAgain(file, prepared, place);
+    }
 }
 
 void Walk::LookAgain(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place) {

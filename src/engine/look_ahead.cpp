@@ -143,8 +143,11 @@ void LookAhead::Done(Files& files) {
     files.batch_.reset();
 }
 
-bool LookAhead::Files::NamesFoldTogether() const {
-    return batch_ != nullptr && batch_->names_fold_together;
+bool LookAhead::Files::NamesFoldTogether() {
+    if (!names_fold_together_) {
+        names_fold_together_ = batch_ != nullptr && tidemark::NamesFoldTogether(batch_->files());
+    }
+    return *names_fold_together_;
 }
 
 bool LookAhead::Files::ClaimCleanup() {

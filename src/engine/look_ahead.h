@@ -80,9 +80,9 @@ class LookAhead {
         /// a decision from a look that found nothing is the one made without a look; others
         /// are made again in turn.
         bool LookedInNewFolder() const { return looked_in_new_folder_; }
-        /// Whether two of the files' names are one in upper case: on a destination that folds
-        /// case, they reach one item.
-        bool NamesFoldTogether() const;
+        /// Whether two of the prepared files' names are one in upper case: on a destination
+        /// that folds case, they reach one item. Worked out when first asked.
+        bool NamesFoldTogether();
         /// True, once, for whoever first puts a copy in the destination folder: it removes what
         /// copies that died left there.
         bool ClaimCleanup();
@@ -94,6 +94,7 @@ class LookAhead {
         const std::vector<FileEntry>* files_ = nullptr;
         FolderPlace place_;
         bool looked_in_new_folder_ = false;
+        std::optional<bool> names_fold_together_;
         std::size_t next_ = 0;   // the index taken next
         std::size_t taken_ = 0;  // the batch's files before this one are the walk's
     };
@@ -218,8 +219,7 @@ struct LookAhead::Batch {
     std::shared_ptr<Result<FolderListing>> listing;  // holds the files, and the folder open
     FolderPlace place;
     std::string destination;
-    bool prepare_ahead = true;  // false: the walk prepares them, once the folder exists
-    bool names_fold_together = false;
+    bool prepare_ahead = true;     // false: the walk prepares them, once the folder exists
     bool cleaned = false;          // what dead copies left in the destination folder was removed
     bool free_space_read = false;  // when first staged in
     bool abandoned = false;

@@ -113,8 +113,6 @@ void LookAhead::ScoutFolder(const std::string& folder, int depth, const FolderPl
     auto batch = std::make_shared<Batch>();
     batch->listing = listing;
     batch->place = FolderPlace{listed.folder, exists ? held : stage_in, !exists, held};
-    // Only decisions made from a look can go stale that way (see Walk::Confirm).
-    batch->names_fold_together = exists && NamesFoldTogether(listed.files);
     batch->destination = destination;
     batch->prepare_ahead = exists || stage_in != nullptr || pass_.settings.IsPreview();
     batch->states.assign(listed.files.size(), Batch::State::kWaiting);

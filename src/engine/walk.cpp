@@ -110,7 +110,7 @@ void Walk::ProcessFiles(const std::string& folder, const LookAhead::Visit& visit
     const bool met_before = !folders_met_.insert(folder_key_).second;
     leftovers_to_remove_ = !new_destination && !pass_.settings.IsPreview();
     LookAhead::Files files = look_ahead_.FilesOf(folder, visit, new_destination);
-    confirm_ = files.PreparedAhead() && (met_before || files.NamesFoldTogether());
+    met_before_ = met_before;
     // Whatever was prepared ahead and not taken goes when the loop is left, however.
     struct DoneOnExit {
         LookAhead& look_ahead;

@@ -44,9 +44,10 @@ class Walk {
                       bool new_destination);
     void ProcessFile(const FileEntry& file, PreparedFile prepared, LookAhead::Files& files);
     /// Looks at the destination again, and decides again, where the walk may have put another
-    /// file in its place since it was prepared (see confirm_).
-    void Confirm(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place,
-                 bool looked_in_new_folder);
+    /// file in its place since it was prepared: under another name that folds together with
+    /// this one, or into this folder met before under another name. Elsewhere a decision made
+    /// ahead cannot go stale through the walk.
+    void Confirm(const FileEntry& file, PreparedFile& prepared, LookAhead::Files& files);
     /// Decides again from a fresh look; a staged copy that is no longer due is thrown away.
     void LookAgain(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place);
     /// Puts the copy in place; answers what failed, in order.
@@ -73,10 +74,8 @@ class Walk {
     /// The destination folder of the files in hand, and its key.
     std::string destination_folder_;
     std::string folder_key_;
-    /// Whether a file of the folder in hand, prepared ahead, may have been put in place since by
-    /// the walk under another name: two of the folder's names fold together, or its destination
-    /// folder was met before. Elsewhere a decision made ahead cannot go stale through the walk.
-    bool confirm_ = false;
+    /// Whether the destination folder of the files in hand was met before, under another name.
+    bool met_before_ = false;
     /// Whether what dead copies left in that folder is still to be removed: at the first copy
     /// put there by a real pass.
     bool leftovers_to_remove_ = false;
