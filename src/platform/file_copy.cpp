@@ -17,6 +17,16 @@ Failure LastError() {
     return FailureFromErrno(errno);
 }
 
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+/// The buffer for copies the kernel cannot make on its own (from one file system to another):
+/// one per thread, made once and never cleared, since thousands of copies follow one another.
+char* CopyBuffer() {
+    thread_local const std::unique_ptr<char[]> buffer =
+        std::make_unique_for_overwrite<char[]>(kBufferSize);
+    return buffer.get();
+}
+
 /// Copies `length` bytes at `offset` of `in` to the same offset of `out`, in the kernel where
 /// it can. A source that ends sooner has changed.
 Status CopyRange(int in, int out, std::uint64_t offset, std::uint64_t length) {
@@ -39,15 +49,11 @@ Status CopyRange(int in, int out, std::uint64_t offset, std::uint64_t length) {
         }
         copied += static_cast<std::uint64_t>(n);
     }
-    constexpr std::size_t kBufferSize = 256 * 1024;
-    std::unique_ptr<char[]> buffer;
     while (copied < length) {
-        if (!buffer) {
-            buffer = std::make_unique<char[]>(kBufferSize);
-        }
+        char* const buffer = CopyBuffer();
         const auto position = static_cast<off_t>(offset + copied);
-        const ssize_t n = ::pread(in, buffer.get(),
-                                  std::min<std::uint64_t>(kBufferSize, length - copied), position);
+        const ssize_t n =
+            ::pread(in, buffer, std::min<std::uint64_t>(kBufferSize, length - copied), position);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -57,8 +63,8 @@ Status CopyRange(int in, int out, std::uint64_t offset, std::uint64_t length) {
             return SourceChanged();
         }
         for (ssize_t written = 0; written < n;) {
-            const ssize_t w = ::pwrite(out, buffer.get() + written,
-                                       static_cast<size_t>(n - written), position + written);
+            const ssize_t w = ::pwrite(out, buffer + written, static_cast<size_t>(n - written),
+                                       position + written);
             if (w < 0) {
                 if (errno == EINTR)
                     continue;
