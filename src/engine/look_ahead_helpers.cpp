@@ -140,6 +140,7 @@ std::shared_ptr<LookAhead::Batch> LookAhead::ClaimableBatch() {
 }
 
 void LookAhead::Work() {
+    static_assert(kFilesPerClaim <= std::tuple_size_v<decltype(Chunk::staging)>);
     MutexLock lock(mutex_);
     std::size_t most = kFilesPerClaim;
     while (!stopping_) {
