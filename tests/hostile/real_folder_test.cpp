@@ -355,19 +355,29 @@ TEST_F(RealFolderTest, OnlyARealPassRemovesWhatDeadCopiesOfThisMachineLeftWhereI
     const std::string elsewhere = ".tidemark-0123456789abcdef0123456789abcdef-7ffffffe-1.tmp";
     // In a source, such a name is a user's file like any other: counted and copied.
     Make(source, kNew, {"user/" + dead + "=a user's file", "real.txt=new"});
-    Make(destination, kOld,
-         {dead + "=left by a copy", live + std::string("=left by a copy"),
-          elsewhere + "=left by a copy"});
-    settings.preview_only = CheckState::kChecked;
-    EXPECT_EQ(RunPass(settings)[2], "Sychronization of 2 files started at @1600000000!");
-    EXPECT_EQ(ReadFile(destination + "/" + dead), "left by a copy");  // a preview changes nothing
-    settings.preview_only = CheckState::kUnchecked;
-    RunPass(settings);
-    EXPECT_EQ(ReadFile(destination + "/user/" + dead), "a user's file");
-    // Only the dead process's file of this machine goes, once the pass writes to its folder.
-    EXPECT_FALSE(std::filesystem::exists(destination + "/" + dead));
-    EXPECT_EQ(ReadFile(destination + "/" + live), "left by a copy");
-    EXPECT_EQ(ReadFile(destination + "/" + elsewhere), "left by a copy");
+    // Whoever puts the first copy in the folder removes them: a worker ahead of the walk, or
+    // the walk itself.
+    for (const int workers : {RunConcurrency{}.workers, 0}) {
+        SCOPED_TRACE(workers);
+        RunConcurrency concurrency;
+        concurrency.workers = workers;
+        std::filesystem::remove(destination + "/real.txt");
+        Make(destination, kOld,
+             {dead + "=left by a copy", live + std::string("=left by a copy"),
+              elsewhere + "=left by a copy"});
+        settings.preview_only = CheckState::kChecked;
+        EXPECT_EQ(RunPass(settings, concurrency)[2],
+                  "Sychronization of 2 files started at @1600000000!");
+        EXPECT_EQ(ReadFile(destination + "/" + dead),
+                  "left by a copy");  // a preview changes nothing
+        settings.preview_only = CheckState::kUnchecked;
+        RunPass(settings, concurrency);
+        EXPECT_EQ(ReadFile(destination + "/user/" + dead), "a user's file");
+        // Only the dead process's file of this machine goes, once the pass writes to its folder.
+        EXPECT_FALSE(std::filesystem::exists(destination + "/" + dead));
+        EXPECT_EQ(ReadFile(destination + "/" + live), "left by a copy");
+        EXPECT_EQ(ReadFile(destination + "/" + elsewhere), "left by a copy");
+    }
 }
 
 TEST_F(RealFolderTest, FilesPreparedAheadStayWithinATightDescriptorLimit) {
