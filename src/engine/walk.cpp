@@ -107,10 +107,9 @@ void Walk::ProcessFiles(const std::string& folder, const LookAhead::Visit& visit
     }
     destination_folder_ = pass_.DestinationOf(folder);
     folder_key_ = UpperCase(destination_folder_);
-    const bool met_before = !folders_met_.insert(folder_key_).second;
+    met_before_ = !folders_met_.insert(folder_key_).second;
     leftovers_to_remove_ = !new_destination && !pass_.settings.IsPreview();
     LookAhead::Files files = look_ahead_.FilesOf(folder, visit, new_destination);
-    met_before_ = met_before;
     // Whatever was prepared ahead and not taken goes when the loop is left, however.
     struct DoneOnExit {
         LookAhead& look_ahead;
