@@ -31,10 +31,6 @@ class FileDescriptor {
     explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
     ~FileDescriptor() {
         if (fd_ >= 0) {
             ::close(fd_);
