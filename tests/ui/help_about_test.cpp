@@ -60,7 +60,7 @@ class HelpAboutTest : public ::testing::Test {
                    }}};
 };
 
-TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosedAndTheReminderIsModal) {
+TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosed) {
     FrmHelp& first = help.Show(123456);
     QString expected = QString::fromStdString(ComposeHelpText(texts, 123456, english));
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -76,20 +76,6 @@ TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosedAndTheReminderIsModa
     Settle();
     EXPECT_EQ(help.Window(), nullptr);
     EXPECT_TRUE(help.Show(1234567).HelpText().contains(QStringLiteral("1,234,567 files.")));
-    help.Window()->close();
-    Settle();
-
-    // The start-up reminder is modal and says when it is closed, without waiting for it.
-    int closed = 0;
-    help.ShowReminder(1234567, [&] { ++closed; });
-    FrmHelp* reminder = help.Window();
-    ASSERT_NE(reminder, nullptr);
-    EXPECT_TRUE(reminder->isModal());
-    EXPECT_TRUE(reminder->isVisible());
-    EXPECT_TRUE(reminder->HelpText().contains(QStringLiteral("1,234,567 files.")));
-    EXPECT_EQ(closed, 0);
-    QTest::keyClick(reminder, Qt::Key_Escape);
-    EXPECT_EQ(closed, 1);
 }
 
 TEST_F(HelpAboutTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedAtAnyFontSize) {

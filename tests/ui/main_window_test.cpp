@@ -104,7 +104,7 @@ TEST_F(MainWindowTest, FirstStartRemindsBeforeTheWindowShowsAndLeavesItUnmarked)
     EXPECT_EQ(calls, Strings{"reminder"});
 }
 
-TEST_F(MainWindowTest, ACloseRequestAfterTheStartUpHelpWindowIsNeverLost) {
+TEST_F(MainWindowTest, TheStartUpReminderIsModalAndACloseRequestAfterItIsNeverLost) {
     const HelpTexts texts = BuildHelpTexts();
     QtLocaleText english(QLocale(QLocale::English, QLocale::UnitedStates));
     HelpWindow help(texts, english, shell, kDonationAddress);
@@ -114,10 +114,12 @@ TEST_F(MainWindowTest, ACloseRequestAfterTheStartUpHelpWindowIsNeverLost) {
         store.values.clear();
         Open(false, /*show=*/false);
         calls.clear();
-        ShowMainWindow(*window, help, 0, /*reminder_due=*/true);
+        ShowMainWindow(*window, help, 1234567, /*reminder_due=*/true);
         QPointer<FrmHelp> reminder = help.Window();
         ASSERT_NE(reminder, nullptr);
         EXPECT_TRUE(reminder->isVisible());  // nothing waited for it to close
+        EXPECT_TRUE(reminder->isModal());
+        EXPECT_TRUE(reminder->HelpText().contains(QStringLiteral("1,234,567 files.")));
         EXPECT_FALSE(window->isVisible());
         if (start % 3 == 0) {
             QTest::mouseClick(reminder->findChild<QPushButton*>(QStringLiteral("cmdClose")),
