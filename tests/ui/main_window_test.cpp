@@ -129,12 +129,13 @@ TEST_F(MainWindowTest, TheStartUpReminderIsModalAndACloseRequestAfterItIsNeverLo
         } else {
             SendWindowManagerClose(*reminder->windowHandle());
         }
-        QTRY_VERIFY(window->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return window->isVisible(); }));
         EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
 
         SendWindowManagerClose(*window->windowHandle());
 
-        QTRY_COMPARE(calls, (Strings{"exit", "farewell", "end"}));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !calls.empty(); }));
+        EXPECT_EQ(calls, (Strings{"exit", "farewell", "end"}));
         EXPECT_FALSE(window->isVisible());
         EXPECT_TRUE(store.values.contains("FilesProcessed"));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
