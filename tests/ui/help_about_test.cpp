@@ -1,13 +1,15 @@
-// The Help and About windows: what they show, their layout, and the farewell.
+// The Help, About and exclude list windows: what they show, their layout, and the farewell.
 #include <QEventLoop>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include "app/help_texts.h"
 #include "platform/qt/qt_locale_text.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_about.h"
+#include "ui/frm_exclude_list.h"
 #include "ui/frm_help.h"
 #include "ui/main_window_layout.h"
 #include "ui/qt_message_box.h"
@@ -16,6 +18,7 @@ namespace tidemark::ui::testing {
 namespace {
 
 using tidemark::testing::FindControl;
+using tidemark::testing::ReadFile;
 
 // Lets the deferred deletions of closed windows happen.
 void Settle() {
@@ -57,7 +60,7 @@ class HelpAboutTest : public ::testing::Test {
                    }}};
 };
 
-TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosedAndTheReminderIsModal) {
+TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosed) {
     FrmHelp& first = help.Show(123456);
     QString expected = QString::fromStdString(ComposeHelpText(texts, 123456, english));
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -73,20 +76,6 @@ TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosedAndTheReminderIsModa
     Settle();
     EXPECT_EQ(help.Window(), nullptr);
     EXPECT_TRUE(help.Show(1234567).HelpText().contains(QStringLiteral("1,234,567 files.")));
-    help.Window()->close();
-    Settle();
-
-    // The start-up reminder is modal and says when it is closed, without waiting for it.
-    int closed = 0;
-    help.ShowReminder(1234567, [&] { ++closed; });
-    FrmHelp* reminder = help.Window();
-    ASSERT_NE(reminder, nullptr);
-    EXPECT_TRUE(reminder->isModal());
-    EXPECT_TRUE(reminder->isVisible());
-    EXPECT_TRUE(reminder->HelpText().contains(QStringLiteral("1,234,567 files.")));
-    EXPECT_EQ(closed, 0);
-    QTest::keyClick(reminder, Qt::Key_Escape);
-    EXPECT_EQ(closed, 1);
 }
 
 TEST_F(HelpAboutTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedAtAnyFontSize) {
@@ -210,6 +199,61 @@ TEST_F(HelpAboutTest, TheFarewellKeepsTheWindowUpForTwoSecondsOrUntilTheUserClos
     loop.exec();
     EXPECT_EQ(sleeps, 5);
     EXPECT_TRUE(open == nullptr || !open->isVisible());
+}
+
+TEST(ExcludeListWindow, SaveWritesTheCleanedTextAndReplacesTheList) {
+    App();
+    TemporaryFolder program;
+    const std::string path = program / "ExcludeList.txt";
+    // Text outside ASCII and no-break spaces come back as they were.
+    const std::string accented =
+        "B\xC3\xBCro\xC2\xA0"
+        "2024";
+    tidemark::testing::WriteFile(path, "a\r\n\r\n  " + accented);
+    PosixFileSystem fs;
+    tidemark::testing::RecordingRunView messages;
+    ExcludeList list = {"before"};
+    FrmExcludeList shown(fs, messages, path, list);  // as the main window shows it
+    shown.show();
+    QApplication::processEvents();
+    auto& box = FindControl<QPlainTextEdit>(shown, "txtExcludeList");
+    auto& save = FindControl<QPushButton>(shown, "cmdSave");
+    // Types at the end of the text box, a key at a time; "\n" presses Return.
+    auto type = [&box](const std::string& text) {
+        box.moveCursor(QTextCursor::End);
+        for (const char key : text) {
+            if (key == '\n')
+                QTest::keyClick(&box, Qt::Key_Return);
+            else
+                QTest::keyClick(&box, key);
+        }
+    };
+    EXPECT_TRUE(shown.isModal());
+    // The box shows a no-break space as a space; the file keeps it.
+    EXPECT_EQ(box.toPlainText(),
+              QString::fromStdString("a\n" + accented).replace(QChar(0xA0), QLatin1Char(' ')));
+    EXPECT_FALSE(save.isEnabled());
+    EXPECT_EQ(ReadFile(path), "a\r\n\r\n  " + accented);
+
+    type("\n   \n  node_modules ");
+    EXPECT_TRUE(save.isEnabled());
+    QTest::mouseClick(&save, Qt::LeftButton);
+    EXPECT_EQ(ReadFile(path), "a\r\n" + accented + "\r\n\r\nnode_modules ");
+    EXPECT_EQ(list, (ExcludeList{"a", accented, "", "node_modules "}));
+    EXPECT_FALSE(save.isEnabled());
+    EXPECT_TRUE(shown.isVisible());
+    EXPECT_TRUE(messages.messages.empty());
+
+    // A second Save needs a change first; a later activation does not hide one. Close drops
+    // the change.
+    type("x");
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&shown, &activate);
+    EXPECT_TRUE(save.isEnabled());
+    QTest::mouseClick(&FindControl<QPushButton>(shown, "cmdClose"), Qt::LeftButton);
+    EXPECT_FALSE(shown.isVisible());
+    EXPECT_EQ(ReadFile(path), "a\r\n" + accented + "\r\n\r\nnode_modules ");
+    EXPECT_EQ(list, (ExcludeList{"a", accented, "", "node_modules "}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -18,9 +19,23 @@
 #include "tests/app/app_doubles.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
-#include "tests/ui/find_control.h"
 #include "ui/frm_synchronize.h"
 #include "ui/main_window_configuration_form.h"
+
+namespace tidemark::testing {
+
+/// The control of `window` with this object name; a missing control fails the test at once.
+template <typename T>
+T& FindControl(QWidget& window, const char* name) {
+    T* control = window.findChild<T*>(QString::fromLatin1(name));
+    if (control == nullptr) {
+        ADD_FAILURE() << "no control " << name;
+        std::abort();
+    }
+    return *control;
+}
+
+}  // namespace tidemark::testing
 
 namespace tidemark::ui::testing {
 
@@ -38,25 +53,22 @@ inline QApplication& App() {
     return *app;
 }
 
-/// Message boxes answered from a script: the answers given in order, then Yes or OK. Each
-/// question is recorded with the number of results lines the window showed at that moment.
+/// Message boxes answered from a script: the answers given in order, then Yes or OK.
 class ScriptedMessages final : public MessagePort {
   public:
     struct Shown {
         std::string text;
         MessageButtons buttons;
         MessageIcon icon;
-        int lines_shown;
     };
     std::deque<MessageAnswer> answers;
     std::vector<Shown> shown;
     /// Called as each box shows, before it is answered.
     std::function<void(const std::string&)> on_show;
-    std::function<int()> count_lines = [] { return -1; };
 
     MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
                               MessageIcon icon) override {
-        shown.push_back(Shown{text, buttons, icon, count_lines()});
+        shown.push_back(Shown{text, buttons, icon});
         if (on_show)
             on_show(text);
         MessageAnswer answer =
@@ -123,7 +135,6 @@ class MainWindowTest : public ::testing::Test {
             commands = std::make_unique<ConfigurationCommands>(config, *form, messages);
             ConnectConfigurationCommands(*window, *commands);
         }
-        messages.count_lines = [this] { return static_cast<int>(Lines().size()); };
         window->Load();
         if (show)
             window->show();

@@ -18,6 +18,7 @@
 #include "platform/qt/qt_locale_text.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_help.h"
+#include "ui/line_store.h"
 #include "ui/main_window_layout.h"
 #include "ui/window_run_view.h"
 
@@ -103,7 +104,7 @@ TEST_F(MainWindowTest, FirstStartRemindsBeforeTheWindowShowsAndLeavesItUnmarked)
     EXPECT_EQ(calls, Strings{"reminder"});
 }
 
-TEST_F(MainWindowTest, ACloseRequestAfterTheStartUpHelpWindowIsNeverLost) {
+TEST_F(MainWindowTest, TheStartUpReminderIsModalAndACloseRequestAfterItIsNeverLost) {
     const HelpTexts texts = BuildHelpTexts();
     QtLocaleText english(QLocale(QLocale::English, QLocale::UnitedStates));
     HelpWindow help(texts, english, shell, kDonationAddress);
@@ -113,10 +114,12 @@ TEST_F(MainWindowTest, ACloseRequestAfterTheStartUpHelpWindowIsNeverLost) {
         store.values.clear();
         Open(false, /*show=*/false);
         calls.clear();
-        ShowMainWindow(*window, help, 0, /*reminder_due=*/true);
+        ShowMainWindow(*window, help, 1234567, /*reminder_due=*/true);
         QPointer<FrmHelp> reminder = help.Window();
         ASSERT_NE(reminder, nullptr);
         EXPECT_TRUE(reminder->isVisible());  // nothing waited for it to close
+        EXPECT_TRUE(reminder->isModal());
+        EXPECT_TRUE(reminder->HelpText().contains(QStringLiteral("1,234,567 files.")));
         EXPECT_FALSE(window->isVisible());
         if (start % 3 == 0) {
             QTest::mouseClick(reminder->findChild<QPushButton*>(QStringLiteral("cmdClose")),
@@ -126,12 +129,13 @@ TEST_F(MainWindowTest, ACloseRequestAfterTheStartUpHelpWindowIsNeverLost) {
         } else {
             SendWindowManagerClose(*reminder->windowHandle());
         }
-        QTRY_VERIFY(window->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return window->isVisible(); }));
         EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
 
         SendWindowManagerClose(*window->windowHandle());
 
-        QTRY_COMPARE(calls, (Strings{"exit", "farewell", "end"}));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !calls.empty(); }));
+        EXPECT_EQ(calls, (Strings{"exit", "farewell", "end"}));
         EXPECT_FALSE(window->isVisible());
         EXPECT_TRUE(store.values.contains("FilesProcessed"));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -269,8 +273,9 @@ TEST_F(MainWindowTest, WindowLinesReachTheListOnlyWhenARefreshIsDue) {
     view.AddLine(ResultLine{"five", {}});
     view.SetProgressMaximum(10);
     view.SetProgressValue(7);
+    messages.on_show = [&](const std::string&) { EXPECT_EQ(Lines().size(), 5u); };
     view.ShowMessage("question", MessageButtons::kYesNo, MessageIcon::kQuestion);
-    EXPECT_EQ(messages.shown.back().lines_shown, 5);
+    EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(Child<QProgressBar>("ProgressBar1").value(), 7);
 }
 
@@ -316,6 +321,35 @@ TEST_F(MainWindowTest, TheListKeepsEveryLineAndCopiesOrSavesTheSelectedOrAllLine
     chosen.clear();
     save_as->trigger();
     EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+// The list keeps every line of a run; the store must give each back exactly, with the path it
+// names, however the lines are packed.
+TEST(LineStore, GivesBackEveryLineAndItsPathExactly) {
+    const std::vector<ResultLine> lines = {
+        {"Creating file /copy/a.txt", "/copy/a.txt"},
+        {"Done!", ""},
+        {"Updating file /copy/b - orig: x, new: y", "/copy/b"},
+        {"Skipping 3 files in folder /data/x due to custom Exclude List!", "/data/x"},
+        {"a line whose path is not in it", "/elsewhere/file"},
+        {std::string(3 << 20, 'x') + " /long", "/long"},  // larger than a block
+        {"", ""},
+    };
+    LineStore store;
+    for (int round = 0; round < 2; ++round) {
+        for (int repeat = 0; repeat < 1000; ++repeat) {
+            for (const ResultLine& line : lines)
+                store.Append(line);
+        }
+        ASSERT_EQ(store.size(), 1000 * lines.size());
+        for (std::size_t row = 0; row < store.size(); ++row) {
+            const ResultLine& expected = lines[row % lines.size()];
+            ASSERT_EQ(store.Text(row), expected.text) << row;
+            ASSERT_EQ(store.Path(row), expected.path) << row;
+        }
+        store.Clear();
+        EXPECT_EQ(store.size(), 0u);
+    }
 }
 
 TEST_F(MainWindowTest, StopPressedDuringARunEndsTheWalkEarly) {

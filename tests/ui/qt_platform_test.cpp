@@ -5,7 +5,6 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
-#include <functional>
 
 #include "app/mod_main.h"
 #include "app/reminders.h"
@@ -21,19 +20,6 @@ namespace {
 
 using tidemark::testing::ReadFile;
 using tidemark::testing::WriteFile;
-
-/// Acts on the next modal window as soon as it shows.
-void WhenModalShows(std::function<void(QWidget&)> act) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(*modal);
-        }
-    });
-    timer->start(5);
-}
 
 // A damaged file gives each value whole or not at all; what the close sequence then writes,
 // the next start reads back from the file's settings group.
@@ -112,23 +98,29 @@ TEST(QtMessageBox, TitledWithTheApplicationAndAnsweredByItsButtons) {
     QtMessageBox boxes;
     QString title;
     QString text;
-    WhenModalShows([&](QWidget& modal) {
-        auto& box = static_cast<QMessageBox&>(modal);
-        title = box.windowTitle();
-        text = box.text();
-        QTest::keyClick(&box, Qt::Key_Return);  // the default button
-    });
-    EXPECT_EQ(boxes.ShowMessage("a\r\n\r\nb", MessageButtons::kYesNoCancel, MessageIcon::kQuestion),
+    // Shows a question and acts on its box as soon as it shows.
+    auto ask = [&](const char* question, MessageButtons buttons, auto act) {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle();
+            text = box->text();
+            act(*box);
+        });
+        return boxes.ShowMessage(question, buttons, MessageIcon::kQuestion);
+    };
+    auto press = [](Qt::Key key) {
+        return [key](QMessageBox& box) { QTest::keyClick(&box, key); };
+    };
+    // Return presses the default button.
+    EXPECT_EQ(ask("a\r\n\r\nb", MessageButtons::kYesNoCancel, press(Qt::Key_Return)),
               MessageAnswer::kYes);
     EXPECT_EQ(title, QStringLiteral("Tidemark"));
     EXPECT_EQ(text, QStringLiteral("a\n\nb"));
-
-    WhenModalShows([](QWidget& modal) { QTest::keyClick(&modal, Qt::Key_Escape); });
-    EXPECT_EQ(boxes.ShowMessage("q", MessageButtons::kYesNoCancel, MessageIcon::kQuestion),
+    EXPECT_EQ(ask("q", MessageButtons::kYesNoCancel, press(Qt::Key_Escape)),
               MessageAnswer::kCancel);
-    WhenModalShows(
-        [](QWidget& modal) { static_cast<QMessageBox&>(modal).button(QMessageBox::No)->click(); });
-    EXPECT_EQ(boxes.ShowMessage("q", MessageButtons::kYesNo, MessageIcon::kQuestion),
+    EXPECT_EQ(ask("q", MessageButtons::kYesNo,
+                  [](QMessageBox& box) { box.button(QMessageBox::No)->click(); }),
               MessageAnswer::kNo);
 }
 
