@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <stdexcept>
@@ -140,11 +139,6 @@ std::uint64_t DigestOf(const std::string& content) {
     std::uint64_t digest = 0;
     AddWords(digest, content.data(), content.size(), 0);
     return digest;
-}
-
-void RemoveTree(const std::string& root) {
-    // rm works its way down through open folders, so no path is too long for it.
-    (void)std::system(("chmod -R u+rwx '" + root + "' 2>/dev/null; rm -rf '" + root + "'").c_str());
 }
 
 std::vector<std::string> CheckDestination(const TreeSnapshot& source, const TreeSnapshot& previous,

@@ -37,8 +37,6 @@ using TreeSnapshot = std::map<std::string, ItemState>;
 TreeSnapshot SnapshotTree(const std::string& root);
 /// The digest SnapshotTree gives a file of that content.
 std::uint64_t DigestOf(const std::string& content);
-/// Removes a tree of any depth, unreadable folders included.
-void RemoveTree(const std::string& root);
 
 /// The item a destination path is due to hold after a pass, given the source's item and the
 /// previous one there (nullptr: none); nullptr when it is due to hold nothing.

@@ -25,7 +25,6 @@ using Op = InMemoryFileSystem::Operation;
 using Tree = std::map<std::string, std::string>;
 
 /// Failures and a space limit are injected in memory only; real folders run fewer trials.
-using PosixWorld = PosixWorldOf<0>;
 template <typename World>
 constexpr int kTrials = std::is_same_v<World, MemoryWorld> ? 150 : 12;
 

@@ -2,7 +2,6 @@
 #include <sys/resource.h>
 
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "engine/progress.h"
@@ -12,22 +11,6 @@ namespace tidemark::testing {
 namespace {
 
 using PauseStopTest = WindowsRunTest;
-
-/// Holds the walk at its first file until the file system has had `wanted` calls since the
-/// walk began, for at most `rounds` pauses; `calls_ahead` is then how many it had.
-std::function<void(const ResultLine&)> HoldAtFirstFile(InMemoryFileSystem& fs, int wanted,
-                                                       int rounds, std::chrono::milliseconds pause,
-                                                       int& calls_ahead) {
-    return [&fs, wanted, rounds, pause, &calls_ahead, start = 0](const ResultLine& line) mutable {
-        if (line.text.starts_with("Sychronization of "))
-            start = fs.Calls();
-        if (calls_ahead >= 0 || !line.text.starts_with("Creating file "))
-            return;
-        for (int wait = 0; wait < rounds && fs.Calls() < start + wanted; ++wait)
-            std::this_thread::sleep_for(pause);
-        calls_ahead = fs.Calls() - start;
-    };
-}
 
 TEST_F(PauseStopTest, StopFinishesTheFileInHandThenEndsTheRunWithItsSummary) {
     settings.reverse_sync = CheckState::kChecked;  // and no reverse pass follows
@@ -206,13 +189,19 @@ TEST(LookAheadBounds, NoMoreFoldersAreReadAheadThanTheBoundAllows) {
         }
         TestRun run(fs, {}, {.workers = 2, .bounds = {.folders = folders}});
         // From the start of the walk to its first file, held there: each file prepared ahead
-        // is two calls.
+        // is two calls. Bounded, it is held the whole time; unbounded, until forty calls are
+        // made ahead.
+        int start = 0;
         int calls_ahead = -1;
-        // Bounded, it is held the whole time; unbounded, until forty calls are made ahead.
-        run.view.on_line =
-            folders < 60
-                ? HoldAtFirstFile(fs, 1'000'000, 100, std::chrono::milliseconds(3), calls_ahead)
-                : HoldAtFirstFile(fs, 40, 100, std::chrono::milliseconds(20), calls_ahead);
+        run.view.on_line = [&](const ResultLine& line) {
+            if (line.text.starts_with("Sychronization of "))
+                start = fs.Calls();
+            if (calls_ahead >= 0 || !line.text.starts_with("Creating file "))
+                return;
+            for (int wait = 0; wait < 100 && (folders < 60 || fs.Calls() < start + 40); ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(folders < 60 ? 3 : 20));
+            calls_ahead = fs.Calls() - start;
+        };
         run.Synchronize(Between("/src", "/dst"));
         if (folders < 60) {
             EXPECT_LE(calls_ahead, 4);  // three listings and batches ahead: two files

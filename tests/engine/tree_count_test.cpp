@@ -15,14 +15,13 @@ struct Counted {
     std::string thrown;
 };
 
-Counted CountWith(FileSystemPort& fs, int helpers, const std::string& guarded = {},
-                  TreeSurvey* survey = nullptr) {
+Counted CountWith(FileSystemPort& fs, int helpers, const std::string& guarded) {
     Counted counted;
     const SyncSettings settings;
     const ExcludeList exclude_list;
     const Pass pass{fs, settings, exclude_list, "/src", "/dst", guarded, std::nullopt, 1};
     Executor executor(3);
-    TreeCount count(pass, survey, &executor, helpers);
+    TreeCount count(pass, nullptr, &executor, helpers);
     try {
         counted.files = count.Count(
             "/src", [&] { ++counted.steps; },
@@ -79,16 +78,6 @@ TEST(TreeCount, SameTotalStepsAndUnreadableFoldersInDepthFirstOrderWhateverTheHe
             }
         }
     }
-}
-
-TEST(TreeCount, KeepsTheListingsOfTheFoldersThePassWillWalk) {
-    InMemoryFileSystem fs;
-    MakeTree(fs);
-    TreeSurvey survey;
-    CountWith(fs, 2, {}, &survey);
-    const int calls = fs.Calls();
-    EXPECT_EQ(survey.List(fs, "/src/a3/b2")->files.size(), 3u);
-    EXPECT_EQ(fs.Calls(), calls);
 }
 
 TEST(TreeSurvey, KeepsListingsUpToItsBoundAndGivesEachBackOnceWhileTheFolderIsUnchanged) {

@@ -80,7 +80,6 @@ class RealFolderTest : public ::testing::Test {
         settings.destination_path = destination;
         settings.ignore_hidden = settings.ignore_system = CheckState::kUnchecked;
     }
-    ~RealFolderTest() override { RemoveTree(folder.path()); }
 
     /// Runs one pass in a child and compares the destination with what is due: each file and
     /// link of the source as the style leaves it (the source's version where it copies, the

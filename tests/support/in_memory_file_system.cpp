@@ -19,15 +19,13 @@ Failure NoSpace() {
 }
 
 InMemoryFileSystem::InMemoryFileSystem(PathSyntax syntax) : syntax_(syntax) {
-    if (!syntax_.drive_letters) {
-        nodes_["/"] = Node{"", EntryKind::kFolder, {}, 0, 0, false, {}};
-    }
+    if (!syntax_.drive_letters)
+        nodes_.emplace("/", Node{});
 }
 
 std::optional<std::string> InMemoryFileSystem::KeyOf(const std::string& path) const {
-    if (!syntax_.IsComplete(path)) {
+    if (!syntax_.IsComplete(path))
         return std::nullopt;
-    }
     std::string root = syntax_.drive_letters ? UpperCase(path.substr(0, 2)) : std::string();
     std::vector<std::string> components;
     std::string component;
@@ -41,18 +39,16 @@ std::optional<std::string> InMemoryFileSystem::KeyOf(const std::string& path) co
         component.clear();
     };
     for (std::size_t i = syntax_.drive_letters ? 2 : 0; i < path.size(); ++i) {
-        if (syntax_.IsSeparator(path[i])) {
+        if (syntax_.IsSeparator(path[i]))
             flush();
-        } else {
+        else
             component.push_back(path[i]);
-        }
     }
     flush();
     std::string key = root;
     for (const std::string& part : components) {
         const std::string above = key.empty() ? std::string(1, syntax_.separator) : key;
-        const bool folded = std::any_of(folding_roots_.begin(), folding_roots_.end(),
-                                        [&](const std::string& r) { return IsBelow(above, r); });
+        const bool folded = folding_root_ && IsBelow(above, *folding_root_);
         key += syntax_.separator;
         key += folded ? UpperCase(part) : part;
     }
@@ -61,9 +57,8 @@ std::optional<std::string> InMemoryFileSystem::KeyOf(const std::string& path) co
 
 std::string InMemoryFileSystem::ParentKey(const std::string& key) const {
     const std::size_t cut = key.find_last_of(syntax_.separator);
-    if (cut == std::string::npos || key.size() == 1) {
+    if (cut == std::string::npos || key.size() == 1)
         return {};  // a root has no parent
-    }
     return cut == 0 ? std::string(1, syntax_.separator) : key.substr(0, cut);
 }
 
@@ -71,12 +66,10 @@ std::string InMemoryFileSystem::NameOf(const std::string& path) const {
     std::string trimmed = path;
     while (trimmed.size() > 1 && syntax_.IsSeparator(trimmed.back()))
         trimmed.pop_back();
-    std::size_t cut = std::string::npos;
-    for (std::size_t i = 0; i < trimmed.size(); ++i) {
-        if (syntax_.IsSeparator(trimmed[i]))
-            cut = i;
-    }
-    return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
+    std::size_t cut = trimmed.size();
+    while (cut > 0 && !syntax_.IsSeparator(trimmed[cut - 1]))
+        --cut;
+    return trimmed.substr(cut);
 }
 
 bool InMemoryFileSystem::IsFolderKey(const std::string& key) const {
@@ -97,17 +90,15 @@ InMemoryFileSystem::Node& InMemoryFileSystem::Insert(const std::string& path, En
     const std::string parent = ParentKey(key);
     if (auto existing = nodes_.find(key); existing != nodes_.end()) {
         existing->second.kind = kind;
-        if (!parent.empty()) {
+        if (!parent.empty())
             nodes_[parent].version = ++versions_;
-        }
         return existing->second;
     }
     if (!parent.empty() && !nodes_.contains(parent)) {
         // Parents are spelled as in the path given.
         std::string parent_path = path;
-        while (parent_path.size() > 1 && syntax_.IsSeparator(parent_path.back())) {
+        while (parent_path.size() > 1 && syntax_.IsSeparator(parent_path.back()))
             parent_path.pop_back();
-        }
         parent_path.resize(parent_path.size() - NameOf(path).size());
         Insert(parent_path, EntryKind::kFolder);
     }
@@ -156,9 +147,8 @@ void InMemoryFileSystem::SetReadOnly(const std::string& path, bool read_only) {
 }
 
 void InMemoryFileSystem::RemoveKey(const std::string& key) {
-    for (const std::string& child : std::vector<std::string>(nodes_[key].children)) {
+    for (const std::string& child : std::vector<std::string>(nodes_[key].children))
         RemoveKey(child);
-    }
     if (const std::string parent = ParentKey(key); !parent.empty()) {
         std::erase(nodes_[parent].children, key);
         nodes_[parent].version = ++versions_;
@@ -168,19 +158,20 @@ void InMemoryFileSystem::RemoveKey(const std::string& key) {
 
 void InMemoryFileSystem::Remove(const std::string& path) {
     std::lock_guard lock(mutex_);
-    if (const auto key = KeyOf(path); key && nodes_.contains(*key)) {
+    if (const auto key = KeyOf(path); key && nodes_.contains(*key))
         RemoveKey(*key);
-    }
 }
 
 void InMemoryFileSystem::FoldCaseBelow(const std::string& root) {
     std::lock_guard lock(mutex_);
-    folding_roots_.push_back(*KeyOf(root));
+    folding_root_ = KeyOf(root);
 }
 
 void InMemoryFileSystem::SetTimePrecision(const std::string& root, FileTime step, bool round_up) {
     std::lock_guard lock(mutex_);
-    time_precisions_.push_back({*KeyOf(root), step, round_up});
+    coarse_root_ = KeyOf(root);
+    time_step_ = step;
+    round_up_ = round_up;
 }
 
 bool InMemoryFileSystem::IsBelow(const std::string& key, const std::string& root_key) const {
@@ -189,32 +180,18 @@ bool InMemoryFileSystem::IsBelow(const std::string& key, const std::string& root
             (root_key.ends_with(syntax_.separator) || key[root_key.size()] == syntax_.separator));
 }
 
-const InMemoryFileSystem::TimePrecision* InMemoryFileSystem::PrecisionAt(
-    const std::string& key) const {
-    for (const TimePrecision& precision : time_precisions_) {
-        if (IsBelow(key, precision.root_key)) {
-            return &precision;
-        }
-    }
-    return nullptr;
-}
-
 FileTime InMemoryFileSystem::StoredTime(const std::string& key, FileTime time) const {
-    const TimePrecision* precision = PrecisionAt(key);
-    if (precision == nullptr)
+    if (!IsCoarse(key))
         return time;
-    FileTime cut = time - time % precision->step;
-    if (time % precision->step < 0) {
-        cut -= precision->step;
-    }
-    return precision->round_up && cut != time ? cut + precision->step : cut;
+    // Towards the past, before 1970 too.
+    const FileTime cut = time - time % time_step_ - (time % time_step_ < 0 ? time_step_ : 0);
+    return round_up_ && cut != time ? cut + time_step_ : cut;
 }
 
 FileTime InMemoryFileSystem::TimeStep(const std::string& folder) {
     std::lock_guard lock(mutex_);
     const auto key = KeyOf(folder);
-    const TimePrecision* precision = key ? PrecisionAt(*key) : nullptr;
-    return precision != nullptr ? precision->step : 1;
+    return key && IsCoarse(*key) ? time_step_ : 1;
 }
 
 std::uint64_t InMemoryFileSystem::UsedBytes() const {
@@ -238,20 +215,9 @@ std::optional<std::uint64_t> InMemoryFileSystem::FreeSpace(const std::string&) {
 std::optional<FolderIdentity> InMemoryFileSystem::IdentityOf(const std::string& folder) {
     std::lock_guard lock(mutex_);
     const Node* node = Find(folder);
-    if (node == nullptr || node->kind != EntryKind::kFolder) {
+    if (node == nullptr || node->kind != EntryKind::kFolder)
         return std::nullopt;
-    }
     return FolderIdentity{1, node->identity};
-}
-
-int InMemoryFileSystem::Calls() const {
-    std::lock_guard lock(mutex_);
-    return calls_;
-}
-
-int InMemoryFileSystem::InjectedFailuresFired() const {
-    std::lock_guard lock(mutex_);
-    return faults_fired_;
 }
 
 void InMemoryFileSystem::FailOn(Operation operation, const std::string& path, Failure failure) {
@@ -288,33 +254,10 @@ std::optional<Failure> InMemoryFileSystem::InjectedFailure(Operation operation,
     return std::nullopt;
 }
 
-bool InMemoryFileSystem::Exists(const std::string& path) const {
-    std::lock_guard lock(mutex_);
-    return Find(path) != nullptr;
-}
-
-std::optional<std::string> InMemoryFileSystem::ContentOf(const std::string& path) const {
+std::optional<InMemoryFileSystem::Node> InMemoryFileSystem::NodeAt(const std::string& path) const {
     std::lock_guard lock(mutex_);
     const Node* node = Find(path);
-    if (node == nullptr || node->kind == EntryKind::kFolder)
-        return std::nullopt;
-    return node->content;
-}
-
-std::optional<FileTime> InMemoryFileSystem::ModifiedOf(const std::string& path) const {
-    std::lock_guard lock(mutex_);
-    const Node* node = Find(path);
-    if (node == nullptr)
-        return std::nullopt;
-    return node->modified;
-}
-
-std::optional<std::string> InMemoryFileSystem::LinkTargetOf(const std::string& path) const {
-    std::lock_guard lock(mutex_);
-    const Node* node = Find(path);
-    if (node == nullptr || node->kind != EntryKind::kSymlink)
-        return std::nullopt;
-    return node->content;
+    return node == nullptr ? std::nullopt : std::optional(*node);
 }
 
 std::map<std::string, std::string> InMemoryFileSystem::Snapshot(const std::string& root) const {
@@ -334,9 +277,8 @@ std::map<std::string, std::string> InMemoryFileSystem::Snapshot(const std::strin
             static constexpr const char* kKinds[] = {"file", "folder", "link", "special"};
             snapshot[child_relative] = std::string(kKinds[static_cast<int>(child.kind)]) + ":" +
                                        child.content + ":" + std::to_string(child.modified);
-            if (child.kind == EntryKind::kFolder) {
+            if (child.kind == EntryKind::kFolder)
                 pending.emplace_back(child_key, child_relative);
-            }
         }
     }
     return snapshot;
@@ -407,9 +349,8 @@ Result<std::optional<FileStatus>> InMemoryFileSystem::FindFileIn(const HeldFolde
     if (auto failure = InjectedFailure(Operation::kFindFile, path))
         return *failure;
     const Node* node = Find(path);
-    if (node == nullptr || node->kind == EntryKind::kFolder) {
+    if (node == nullptr || node->kind == EntryKind::kFolder)
         return std::optional<FileStatus>();
-    }
     return std::optional<FileStatus>(
         FileStatus{node->kind, node->modified, node->content.size(), node->identity});
 }
@@ -419,23 +360,20 @@ Result<StagedCopy> InMemoryFileSystem::StageCopyIn(const HeldFolder*, const Held
                                                    const std::string& destination) {
     std::lock_guard lock(mutex_);
     ++calls_;
-    if (auto failure = InjectedFailure(Operation::kCopyFile, source.path))
-        return *failure;
-    if (auto failure = InjectedFailure(Operation::kCopyFile, destination))
-        return *failure;
+    for (const std::string* path : {&source.path, &destination}) {
+        if (auto failure = InjectedFailure(Operation::kCopyFile, *path))
+            return *failure;
+    }
     const Node* from = Find(source.path);
     if (from == nullptr || from->kind == EntryKind::kFolder)
         return NoSuchFile();
     if (from->kind == EntryKind::kSpecial)
         return FailureFromErrno(EOPNOTSUPP);
     const auto key = KeyOf(destination);
-    if (!key)
+    if (!key || !IsFolderKey(ParentKey(*key)))
         return NoSuchFile();
-    if (!IsFolderKey(ParentKey(*key)))
-        return NoSuchFile();
-    if (capacity_ && UsedBytes() + from->content.size() > *capacity_) {
+    if (capacity_ && UsedBytes() + from->content.size() > *capacity_)
         return NoSpace();
-    }
     StagedCopy staged{destination + ".staged-" + std::to_string(++staged_counter_), destination, -1,
                       from->content.size()};
     staged_[staged.temporary_path] = *from;
@@ -497,10 +435,8 @@ Status InMemoryFileSystem::CreateFolderIn(const HeldFolder*, const std::string& 
     const auto key = KeyOf(path);
     if (!key)
         return NoSuchFile();
-    if (nodes_.contains(*key))
+    if (nodes_.contains(*key) || ParentKey(*key).empty())  // a drive or the root is always there
         return FailureFromErrno(EEXIST);
-    if (ParentKey(*key).empty())
-        return FailureFromErrno(EEXIST);  // a drive or the root is always there
     if (!IsFolderKey(ParentKey(*key)))
         return NoSuchFile();
     Insert(path, EntryKind::kFolder);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -46,23 +47,34 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     void ThrowOn(Operation operation, const std::string& path, int first = 1, bool once = false);
     /// Fails the first copy whose data would bring the stored bytes over this total.
     void SetCapacity(std::uint64_t bytes) { capacity_ = bytes; }
-    /// Names below `root` (a folder) compare without regard to letter case, as on FAT and
+    /// Names below `root` (one folder) compare without regard to letter case, as on FAT and
     /// exFAT: two names that differ only in case are one item there.
     void FoldCaseBelow(const std::string& root);
-    /// Keeps the times of everything below `root` only in steps of `step` nanoseconds, as FAT
+    /// Keeps the times of everything below `root` (one folder) only in steps of `step` ns, as FAT
     /// (two seconds) or many network file systems (one second) do: every time stored there,
     /// by a copy too, is cut towards the past, or raised to the next step with `round_up`.
     void SetTimePrecision(const std::string& root, FileTime step, bool round_up = false);
     /// How many calls failed through FailOn so far.
-    int InjectedFailuresFired() const;
+    int InjectedFailuresFired() const { return faults_fired_; }
     /// How many times the files or folders of the tree were looked at or copied so far.
-    int Calls() const;
+    int Calls() const { return calls_; }
 
     // Looking at the tree.
-    bool Exists(const std::string& path) const;
-    std::optional<std::string> ContentOf(const std::string& path) const;
-    std::optional<FileTime> ModifiedOf(const std::string& path) const;
-    std::optional<std::string> LinkTargetOf(const std::string& path) const;
+    bool Exists(const std::string& path) const { return NodeAt(path).has_value(); }
+    std::optional<std::string> ContentOf(const std::string& path) const {
+        const auto node = NodeAt(path);
+        return node && node->kind != EntryKind::kFolder ? std::optional(node->content)
+                                                        : std::nullopt;
+    }
+    std::optional<FileTime> ModifiedOf(const std::string& path) const {
+        const auto node = NodeAt(path);
+        return node ? std::optional(node->modified) : std::nullopt;
+    }
+    std::optional<std::string> LinkTargetOf(const std::string& path) const {
+        const auto node = NodeAt(path);
+        return node && node->kind == EntryKind::kSymlink ? std::optional(node->content)
+                                                         : std::nullopt;
+    }
     /// Every item below the path as "relative path" -> "kind:content:time", for comparing trees.
     std::map<std::string, std::string> Snapshot(const std::string& root) const;
     /// One line per change made through the port ("copy A -> B", "mkdir X", "write X").
@@ -114,6 +126,8 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     std::string ParentKey(const std::string& key) const;
     std::string NameOf(const std::string& key) const;
     const Node* Find(const std::string& path) const;
+    /// A copy of the item at path, taken under the lock.
+    std::optional<Node> NodeAt(const std::string& path) const;
     bool IsFolderKey(const std::string& key) const;
     Node& Insert(const std::string& path, EntryKind kind);
     std::optional<Failure> InjectedFailure(Operation operation, const std::string& path) const;
@@ -134,21 +148,20 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     bool throw_once_ = false;
     std::vector<std::string> changes_;
     std::optional<std::uint64_t> capacity_;
-    struct TimePrecision {
-        std::string root_key;
-        FileTime step;
-        bool round_up;
-    };
-    std::vector<TimePrecision> time_precisions_;
-    /// The time precision that holds for the item at key, if any.
-    const TimePrecision* PrecisionAt(const std::string& key) const;
-    mutable int faults_fired_ = 0;
-    int calls_ = 0;
+    std::optional<std::string> coarse_root_;  // a key: SetTimePrecision
+    FileTime time_step_ = 1;
+    bool round_up_ = false;
+    /// Whether the item at key keeps its times in steps.
+    bool IsCoarse(const std::string& key) const {
+        return coarse_root_ && IsBelow(key, *coarse_root_);
+    }
+    mutable std::atomic<int> faults_fired_ = 0;
+    std::atomic<int> calls_ = 0;
     std::map<std::string, Node> staged_;
     std::uint64_t staged_counter_ = 0;
     std::uint64_t versions_ = 0;
     std::uint64_t identities_ = 0;
-    std::vector<std::string> folding_roots_;  // keys
+    std::optional<std::string> folding_root_;  // a key: FoldCaseBelow
     mutable std::recursive_mutex mutex_;
 };
 

@@ -6,7 +6,7 @@
 namespace tidemark::testing {
 
 /// A fresh folder under the system's temporary folder, removed with everything in it (made
-/// writable first) when the object goes out of scope.
+/// writable first, however deep) when the object goes out of scope.
 class TemporaryFolder {
   public:
     TemporaryFolder();
@@ -25,6 +25,8 @@ class TemporaryFolder {
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 void MakeFolders(const std::string& path);
+/// Removes a tree of any depth, unreadable folders included.
+void RemoveTree(const std::string& root);
 /// Sets the last-modified time in nanoseconds since 1970 (the link itself for a link).
 void SetModified(const std::string& path, long long nanoseconds);
 long long ModifiedOf(const std::string& path);

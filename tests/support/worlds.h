@@ -20,10 +20,8 @@ namespace tidemark::testing {
 /// The time of items made without one.
 constexpr FileTime kWorldTime = 1'500'000'000'123'456'789;
 
-/// Real folders; `kSettleTime` is how long a folder must have been still for a pass to take
-/// the count's listing of it.
-template <FileTime kSettleTime = PosixFileSystem::kSettleTime>
-class PosixWorldOf {
+/// Real folders. A pass takes the count's listing of any folder that was still when counted.
+class PosixWorld {
   public:
     FileSystemPort& fs() { return fs_; }
     std::string Path(const std::string& relative) const { return folder_ / relative; }
@@ -77,9 +75,8 @@ class PosixWorldOf {
 
   private:
     TemporaryFolder folder_;
-    PosixFileSystem fs_{kSettleTime};
+    PosixFileSystem fs_{0};
 };
-using PosixWorld = PosixWorldOf<>;
 
 /// The in-memory file system, below the root folder /root.
 class MemoryWorld {
