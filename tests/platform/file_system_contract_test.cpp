@@ -151,5 +151,14 @@ TYPED_TEST(FileSystemContract, TextFilesReadBackWhatWasWritten) {
     EXPECT_EQ(w.LeftoverTemporaries("conf"), 0);
 }
 
+// A text file that is there but cannot be opened must not pass for an empty one: whoever read
+// it would then save defaults over it.
+TEST(PosixTextFiles, OneThatCannotBeOpenedIsAFailureNotAnEmptyText) {
+    testing::PosixWorld w;
+    w.Folder("conf");
+    w.Link("conf/loop.txt", "loop.txt");  // opening it loops
+    EXPECT_FALSE(dynamic_cast<TextFilePort&>(w.fs()).ReadTextFile(w.Path("conf/loop.txt")).ok());
+}
+
 }  // namespace
 }  // namespace tidemark
