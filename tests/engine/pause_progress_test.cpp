@@ -124,6 +124,19 @@ TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFilesAndEndsFull)
     EXPECT_EQ(view.progress_maximum, 2);
     EXPECT_EQ(view.progress_values.back(), 2);
     EXPECT_EQ(view.repaints, 161 + 40);  // and so does skipping a tree, at each folder
+
+    // Files that went after the count leave the walk short of it: the bar is filled all the same.
+    view = RecordingRunView{};
+    fs.AddFolder("C:\\Data\\Gone");
+    for (int i = 0; i < 3; ++i)
+        fs.AddFile("C:\\Data\\Gone\\" + std::to_string(i) + ".txt");
+    view.on_line = [&](const ResultLine& line) {
+        if (line.text.starts_with("Sychronization of "))
+            fs.Remove("C:\\Data\\Gone");
+    };
+    Run();
+    EXPECT_EQ(view.progress_maximum, 5);
+    EXPECT_EQ(view.progress_values.back(), 5);
 }
 
 TEST(TimeRemaining, CaptionLimitsBelongToTheLowerRowAndEstimatesAreCutToHundredths) {
