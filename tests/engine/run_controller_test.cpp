@@ -1,5 +1,7 @@
 // The Synchronize Now! command and its passes, over drive-letter paths in memory.
 #include <functional>
+#include <limits>
+#include <stdexcept>
 
 #include "tests/engine/run_fixture.h"
 
@@ -250,6 +252,22 @@ TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
     settings.destination_path = "C:\\DataCopy";
     Run();
     EXPECT_TRUE(fs.Exists("C:\\DataCopy\\Copy\\c.txt"));
+}
+
+// A counter holds every value of its type; a step past either end ends the run ("Overflow")
+// rather than wrapping round.
+TEST(Counters, HoldEveryValueOfTheirTypeAndThrowPastIt) {
+    constexpr std::int32_t kMost = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kLeast = std::numeric_limits<std::int32_t>::min();
+    std::int32_t counter = kMost - 2;
+    Count(counter, 2);
+    EXPECT_EQ(counter, kMost);
+    EXPECT_THROW(Count(counter), std::overflow_error);
+    EXPECT_EQ(counter, kMost);
+    counter = kLeast + 1;
+    Count(counter, -1);
+    EXPECT_EQ(counter, kLeast);
+    EXPECT_THROW(Count(counter, -1), std::overflow_error);
 }
 
 }  // namespace
