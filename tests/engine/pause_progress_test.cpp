@@ -99,6 +99,20 @@ TEST_F(PauseStopTest, TimeRemainingFollowsTheWorkedExample) {
     EXPECT_EQ(notes, (std::vector<bool>{false, true, false, true}));
 }
 
+TEST_F(PauseStopTest, AnEstimateMaySettleOnceATenthOfTheFilesIsDone) {
+    for (int i = 0; i < 20; ++i)
+        fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
+    int file = 0;
+    view.on_line = [&](const ResultLine& line) {
+        if (line.text.starts_with("Creating file ") && file < 2)
+            clock.seconds = 1000.0 + (++file == 1 ? 1.0 : 1.5);
+    };
+    Run();
+    ASSERT_GE(view.time_captions.size(), 3u);
+    EXPECT_EQ(Lines(view.time_captions.begin() + 1, view.time_captions.begin() + 3),
+              (Lines{"19.0 seconds *", "13.5 seconds"}));
+}
+
 TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFilesAndEndsFull) {
     for (int i = 0; i < 120; ++i)
         fs.AddFolder("C:\\Data\\F" + std::to_string(i));
@@ -122,13 +136,16 @@ TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFilesAndEndsFull)
     settings.use_exclude_list = CheckState::kChecked;
     Run();
     EXPECT_EQ(view.progress_maximum, 2);
+    const auto& skipped = view.progress_values;
+    // Counting cycles below a bar of 100 again, not below the last pass's maximum of 1.
+    EXPECT_EQ(std::vector<std::int64_t>(skipped.begin(), skipped.begin() + 4),
+              std::vector<std::int64_t>({0, 1, 2, 3}));
     // After the estimate: a step for each folder below the skipped one, cycling below the bar's
     // top; then the file, and the fill at the end.
     std::vector<std::int64_t> walked;
     for (int folder = 0; folder < 40; ++folder)
         walked.push_back(1 + folder % 2);
     walked.insert(walked.end(), {2, 2});
-    const auto& skipped = view.progress_values;
     EXPECT_EQ(std::vector<std::int64_t>(std::find(skipped.rbegin(), skipped.rend(), 0).base(),
                                         skipped.end()),
               walked);
@@ -164,9 +181,9 @@ TEST(TimeRemaining, CaptionLimitsBelongToTheLowerRowAndEstimatesAreCutToHundredt
 
 TEST_F(PauseStopTest, NothingIsPreparedAheadWhilePaused) {
     for (int i = 0; i < 300; ++i)
-        fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
-    // Paused before the walk and its helpers begin: nothing is prepared meanwhile, and next
-    // to no processor time is spent.
+        fs.AddFile("C:\\Data\\d" + std::to_string(i % 30) + "\\f" + std::to_string(i) + ".txt");
+    // Paused before the walk and its helpers begin: nothing is listed or prepared meanwhile,
+    // and next to no processor time is spent.
     int calls_at_pause = 0;
     view.on_line = [&](const ResultLine& line) {
         if (line.text.starts_with("Sychronization of ")) {
