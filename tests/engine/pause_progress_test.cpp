@@ -79,38 +79,48 @@ TEST_F(PauseStopTest, PauseWaitsAtTheNextPollUntilContinueOrStop) {
 }
 
 TEST_F(PauseStopTest, TimeRemainingFollowsTheWorkedExample) {
-    for (int i = 0; i < 10; ++i)
-        fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
-    // The fourth estimate equals the third once cut to hundredths: settled again.
-    const double finished_at[] = {3, 4, 7, 10.8867};
-    int file = 0;
-    std::vector<bool> notes;  // the "calculating" note after each file before this one
-    view.on_line = [&](const ResultLine& line) {
-        if (line.text.starts_with("Creating file ") && file < 4) {
-            notes.push_back(view.calculating_note_visible);
-            clock.seconds = 1000.0 + finished_at[file++];
-        }
+    struct Case {
+        int files;
+        std::vector<double> finished_at;  // seconds after the start, of the first files
+        Lines captions;                   // shown after each of them
     };
-    Run();
-    ASSERT_GE(view.time_captions.size(), 5u);
-    EXPECT_EQ(Lines(view.time_captions.begin(), view.time_captions.begin() + 5),
-              (Lines{"counting files...", "27.0 seconds *", "16.0 seconds", "16.3 seconds *",
-                     "16.3 seconds"}));
-    EXPECT_EQ(notes, (std::vector<bool>{false, true, false, true}));
-}
-
-TEST_F(PauseStopTest, AnEstimateMaySettleOnceATenthOfTheFilesIsDone) {
-    for (int i = 0; i < 20; ++i)
-        fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
-    int file = 0;
-    view.on_line = [&](const ResultLine& line) {
-        if (line.text.starts_with("Creating file ") && file < 2)
-            clock.seconds = 1000.0 + (++file == 1 ? 1.0 : 1.5);
+    const Case cases[] = {
+        // The fourth estimate equals the third once cut to hundredths: settled again.
+        {10,
+         {3, 4, 7, 10.8867},
+         {"27.0 seconds *", "16.0 seconds", "16.3 seconds *", "16.3 seconds"}},
+        // Exactly a tenth of the files done is enough to settle.
+        {20, {1, 1.5}, {"19.0 seconds *", "13.5 seconds"}},
     };
-    Run();
-    ASSERT_GE(view.time_captions.size(), 3u);
-    EXPECT_EQ(Lines(view.time_captions.begin() + 1, view.time_captions.begin() + 3),
-              (Lines{"19.0 seconds *", "13.5 seconds"}));
+    for (const Case& example : cases) {
+        SCOPED_TRACE(example.files);
+        fs.Remove("C:\\Data");
+        fs.Remove("E:\\Copy");
+        fs.AddFolder("E:\\Copy");
+        for (int i = 0; i < example.files; ++i)
+            fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
+        view = RecordingRunView{};
+        clock.seconds = 1000.0;
+        std::size_t file = 0;
+        std::vector<bool> notes;  // the "calculating" note after each file before this one
+        view.on_line = [&](const ResultLine& line) {
+            if (line.text.starts_with("Creating file ") && file < example.finished_at.size()) {
+                notes.push_back(view.calculating_note_visible);
+                clock.seconds = 1000.0 + example.finished_at[file++];
+            }
+        };
+        Run();
+        const std::size_t shown = example.captions.size();
+        ASSERT_GT(view.time_captions.size(), shown);
+        EXPECT_EQ(view.time_captions.front(), "counting files...");
+        EXPECT_EQ(Lines(view.time_captions.begin() + 1, view.time_captions.begin() + 1 + shown),
+                  example.captions);
+        // The note shows exactly while the caption carries its star.
+        std::vector<bool> starred = {false};
+        for (std::size_t i = 0; i + 1 < shown; ++i)
+            starred.push_back(example.captions[i].ends_with(" *"));
+        EXPECT_EQ(notes, starred);
+    }
 }
 
 TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFilesAndEndsFull) {
