@@ -1,14 +1,26 @@
 #pragma once
 
+// The nothing-lost apparatus: snapshots of real trees, the check of a destination against what
+// it is due to hold, and the loss table the checks print.
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "tests/apparatus/loss_table.h"
-
 namespace tidemark::testing {
+
+/// What a nothing-lost check found: the cases it tried and files it compared, the bytes of the
+/// user's data it found lost, and the runs that hung or crashed.
+struct LossTally {
+    std::string suite;
+    std::int64_t cases = 0, files_compared = 0, bytes_lost = 0, hangs = 0, crashes = 0;
+};
+
+/// Prints the tally as a table on standard output and, when the environment variable
+/// TIDEMARK_LOSS_TABLE names a file, appends its row there, so that a script can show the rows
+/// of several programs under one header.
+void ReportLossTable(const LossTally& tally);
 
 /// What one item of a real tree holds: enough to tell two versions apart byte for byte, with
 /// their times and permission bits.
@@ -20,12 +32,8 @@ struct ItemState {
     std::uint64_t size = 0;       ///< bytes (files), length of the target (links)
     std::uint64_t allocated = 0;  ///< bytes the file takes on disk
     std::uint64_t digest = 0;     ///< of the content or target; holes digest as written zeros
-    std::string link_target = {};
     bool readable = true;
 
-    /// Kind, content and target; the time of files and links, the permission bits of files and
-    /// folders. Folder times and disk use do not count.
-    bool SameVersion(const ItemState& other) const;
     bool operator==(const ItemState&) const = default;
 };
 
@@ -43,10 +51,11 @@ std::uint64_t DigestOf(const std::string& content);
 using DueItem = std::function<const ItemState*(const std::string& path, const ItemState* source,
                                                const ItemState* previous)>;
 
-/// Compares every item of the destination with the one due (folders by kind alone); after an
-/// interrupted pass, the previous version will do too. Adds the files compared and the bytes
-/// lost (a previous file neither kept nor replaced by the source's version, a torn copy) to
-/// `tally` and answers a line for each item that holds anything else.
+/// Compares every item of the destination with the one due: folders by kind alone, other items
+/// by kind, content and target, files and links with their times, files with their permission
+/// bits. After an interrupted pass, the previous version will do too. Adds the files compared
+/// and the bytes lost (a previous file neither kept nor replaced by the source's version, a
+/// torn copy) to `tally` and answers a line for each item that holds anything else.
 std::vector<std::string> CheckDestination(const TreeSnapshot& source, const TreeSnapshot& previous,
                                           const TreeSnapshot& now, const DueItem& due,
                                           bool interrupted, LossTally& tally);

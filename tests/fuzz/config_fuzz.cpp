@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -77,10 +78,7 @@ void ThroughTheStore(std::string_view text) {
     const std::string current = names.empty() ? std::string("Fuzz") : names.back();
     Check(store.SaveConfigurations(names, current, SyncSettings{}).ok());
     const std::vector<std::string> saved = store.LoadConfigurationList().value();
-    for (std::size_t i = 0; i < saved.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j)
-            Check(saved[i] != saved[j]);
-    }
+    Check(std::set<std::string>(saved.begin(), saved.end()).size() == saved.size());
     Check(store.LoadConfiguration(current).value().has_value());
 }
 

@@ -40,10 +40,10 @@ struct Outcome {
 TreeSnapshot Items(const std::map<std::string, std::string>& snapshot) {
     TreeSnapshot items;
     for (const auto& [path, text] : snapshot) {
-        ItemState& item = items[path];
-        item.kind = text.starts_with("folder:") ? ItemState::Kind::kFolder : ItemState::Kind::kFile;
-        item.size = text.rfind(':') - text.find(':') - 1;
-        item.digest = std::hash<std::string>{}(text);
+        items[path] = {
+            .kind = text.starts_with("folder:") ? ItemState::Kind::kFolder : ItemState::Kind::kFile,
+            .size = text.rfind(':') - text.find(':') - 1,
+            .digest = std::hash<std::string>{}(text)};
     }
     return items;
 }
@@ -53,21 +53,17 @@ TreeSnapshot Items(const std::map<std::string, std::string>& snapshot) {
 /// without one), with `workers` preparing files ahead of the walk.
 Outcome Pass(const Variant* variant, const Fault& fault, int workers = 0) {
     InMemoryFileSystem fs;
-    fs.AddFolder("/src");
-    fs.AddFolder("/dst");
-    const auto add = [&fs](const std::string& root, FileTime time, const char* file) {
-        const std::string text = file;
-        fs.AddFile(root + text.substr(0, text.find('=')), text.substr(text.find('=') + 1), time);
-    };
-    for (const char* file : {"older.txt=new older", "newer.txt=new newer", "equal.txt=equal",
-                             "missing.txt=missing", ".hidden=hidden", "sub/c.txt=new c",
-                             "sub/deeper/d.txt=d", "sub2/e.txt=e", "sub2/f.txt=f"})
-        add("/src/", kNew, file);
-    for (const char* file :
-         {"older.txt=old older", "sub/c.txt=old c", "extra.txt=only in the destination"})
-        add("/dst/", kOld, file);
-    add("/dst/", kNew, "equal.txt=equal");
-    add("/dst/", kNew + 1'000'000'000, "newer.txt=newer in destination");
+    for (const std::string file :
+         {"older.txt=new older", "newer.txt=new newer", "equal.txt=equal", "missing.txt=missing",
+          ".hidden=hidden", "sub/c.txt=new c", "sub/deeper/d.txt=d", "sub2/e.txt=e", "sub2/f.txt=f",
+          "/dst/older.txt=old older", "/dst/sub/c.txt=old c",
+          "/dst/extra.txt=only in the destination"}) {
+        const bool old = file.starts_with("/dst/");
+        fs.AddFile((old ? "" : "/src/") + file.substr(0, file.find('=')),
+                   file.substr(file.find('=') + 1), old ? kOld : kNew);
+    }
+    fs.AddFile("/dst/equal.txt", "equal", kNew);
+    fs.AddFile("/dst/newer.txt", "newer in destination", kNew + 1'000'000'000);
     fs.AddSymlink("/src/link", "older.txt", kNew);
     fs.SetReadOnly("/dst/older.txt");
     if (fault)
@@ -85,53 +81,19 @@ Outcome Pass(const Variant* variant, const Fault& fault, int workers = 0) {
                    fs.PendingStagedCopies(), fs.InjectedFailuresFired()};
 }
 
-/// Checks a faulted pass against the world before it, the same pass without the fault and the
-/// same faulted pass with workers; answers the problems.
-std::vector<std::string> Check(const Outcome& before, const Outcome& faultless,
-                               const Outcome& faulted, const Outcome& concurrent,
-                               LossTally& tally) {
-    const auto done_without_fault = [&](const std::string& path, const ItemState*,
-                                        const ItemState*) -> const ItemState* {
-        const auto found = faultless.destination.find(path);
-        return found == faultless.destination.end() ? nullptr : &found->second;
-    };
-    std::vector<std::string> problems = CheckDestination(
-        before.source, before.destination, faulted.destination, done_without_fault, true, tally);
-    const bool reported = std::any_of(faulted.lines.begin(), faulted.lines.end(), [](auto& line) {
-        return line.find(" could not be ") != std::string::npos;
-    });
-    // A fault either shows in a line or leaves no trace: a look-up made ahead for a folder the
-    // walk then creates is thrown away unreported.
-    if (!reported && (faulted.fired > 0 || faulted.lines != faultless.lines ||
-                      faulted.destination != faultless.destination))
-        problems.push_back("the fault changed the pass or fired, but no line reports it");
-    if (faulted.source != before.source)
-        problems.push_back("the source changed");
-    if (faulted.pending != 0 || concurrent.pending != 0)
-        problems.push_back("staged copies left");
-    // Work done ahead of the walk may meet the fault and be thrown away, so the fault's effects
-    // are judged on a sequential pass, and a concurrent one must match it.
-    if (concurrent.lines != faulted.lines || concurrent.destination != faulted.destination)
-        problems.push_back("the concurrent pass differs");
-    return problems;
-}
-
 TEST(FaultInjection, EachOperationFailsOnEachPathInTurnAndTheDestinationFillsUp) {
     using Op = InMemoryFileSystem::Operation;
     const Outcome before = Pass(nullptr, {});
     // Every path an operation of the walk can be called for: each source item and its
     // destination, present or not.
     std::set<std::string> paths = {"/src", "/dst"};
-    for (const auto& entry : before.source) {
-        paths.insert("/src/" + entry.first);
-        paths.insert("/dst/" + entry.first);
-    }
+    for (const auto& entry : before.source)
+        paths.insert({"/src/" + entry.first, "/dst/" + entry.first});
     for (const auto& entry : before.destination)
         paths.insert("/dst/" + entry.first);
     std::vector<std::pair<std::string, Fault>> faults;
-    const Op operations[] = {Op::kListFolder, Op::kFindFile,       Op::kCopyFile,
-                             Op::kCommitCopy, Op::kCheckDeletable, Op::kCreateFolder};
-    for (const Op operation : operations) {
+    for (const Op operation : {Op::kListFolder, Op::kFindFile, Op::kCopyFile, Op::kCommitCopy,
+                               Op::kCheckDeletable, Op::kCreateFolder}) {
         for (const std::string& path : paths) {
             for (const Failure& failure : {AccessDenied(), FailureFromErrno(EIO)}) {
                 faults.emplace_back(
@@ -155,10 +117,35 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurnAndTheDestinationFillsUp)
         const Outcome faultless = Pass(&variant, {});
         for (const auto& [what, fault] : faults) {
             const Outcome faulted = Pass(&variant, fault);
+            const Outcome concurrent = Pass(&variant, fault, 2);
             ++tally.cases;
             fired_cases += faulted.fired > 0 ? 1 : 0;
-            for (const std::string& problem :
-                 Check(before, faultless, faulted, Pass(&variant, fault, 2), tally))
+            // A fault may leave undone only what the same pass without it did.
+            const auto done_without_fault = [&](const std::string& path, const ItemState*,
+                                                const ItemState*) -> const ItemState* {
+                const auto found = faultless.destination.find(path);
+                return found == faultless.destination.end() ? nullptr : &found->second;
+            };
+            std::vector<std::string> problems =
+                CheckDestination(before.source, before.destination, faulted.destination,
+                                 done_without_fault, true, tally);
+            // A fault either shows in a line or leaves no trace: a look-up made ahead for a
+            // folder the walk then creates is thrown away unreported.
+            const bool reported = std::any_of(
+                faulted.lines.begin(), faulted.lines.end(),
+                [](auto& line) { return line.find(" could not be ") != std::string::npos; });
+            if (!reported && (faulted.fired > 0 || faulted.lines != faultless.lines ||
+                              faulted.destination != faultless.destination))
+                problems.push_back("the fault changed the pass or fired, but no line reports it");
+            if (faulted.source != before.source)
+                problems.push_back("the source changed");
+            if (faulted.pending != 0 || concurrent.pending != 0)
+                problems.push_back("staged copies left");
+            // Work done ahead of the walk may meet the fault and be thrown away, so the fault's
+            // effects are judged on a sequential pass, and a concurrent one must match it.
+            if (concurrent.lines != faulted.lines || concurrent.destination != faulted.destination)
+                problems.push_back("the concurrent pass differs");
+            for (const std::string& problem : problems)
                 ADD_FAILURE() << variant.name << ", " << what << ": " << problem;
         }
         // With no room at all, the copies say why they failed.

@@ -3,29 +3,29 @@
 // for byte and with its time and permission bits, with the version it is due to hold: the
 // source's, or its own previous one where a replace was refused or failed.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <thread>
 
 #include "engine/file_decision.h"
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
+#include "platform/process_setup.h"
 #include "tests/apparatus/tree_snapshot.h"
-#include "tests/hostile/guarded_run.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
 
@@ -34,13 +34,88 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const bool kNamed = (Tally().suite = "hostile trees, real folders", true);
 // Big trees are cut down where the tests run under a sanitizer.
 const bool kSmallScale = std::getenv("TIDEMARK_CHECK_SCALE") != nullptr &&
                          std::string(std::getenv("TIDEMARK_CHECK_SCALE")) == "small";
 
 constexpr long long kOld = 1'000'000'000'111'111'111;
 constexpr long long kNew = 1'100'000'000'222'222'222;
+
+/// The tally of this program, printed as its row of the loss table when it ends.
+LossTally& Tally() {
+    static LossTally tally{"hostile trees, real folders"};
+    return tally;
+}
+struct LossTableAtTheEnd final : ::testing::Environment {
+    void TearDown() override { ReportLossTable(Tally()); }
+};
+const bool kTableRegistered = ::testing::AddGlobalTestEnvironment(new LossTableAtTheEnd);
+
+struct Limits {
+    std::chrono::seconds time{120};
+    /// When the tests run as root, this tree is handed to an ordinary user, who runs the case,
+    /// so that permission bits hold.
+    std::string unprivileged_tree = {};
+    rlim_t file_size = RLIM_INFINITY;  ///< the largest file the case may write (ulimit -f)
+    rlim_t open_files = RLIM_INFINITY;
+};
+
+/// Runs `body` in a child process within the limits and answers the lines it answered. Counts
+/// the case in the tally, and fails the test for a child that is still running at the time
+/// limit (a hang) or that ends otherwise than with its answer (a crash).
+Lines RunGuarded(const std::function<Lines()>& body, const Limits& limits = {}) {
+    constexpr uid_t kUnprivilegedUser = 65534;
+    const bool unprivileged = !limits.unprivileged_tree.empty() && ::geteuid() == 0;
+    if (unprivileged)
+        (void)std::system(("chown -hR 65534:65534 '" + limits.unprivileged_tree + "'").c_str());
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        throw std::runtime_error("no pipe");
+    if (const pid_t child = ::fork(); child == 0) {
+        // The alarm's default action ends the child, however stuck it is.
+        ::alarm(static_cast<unsigned>(limits.time.count()));
+        PrepareProcess();  // as the program's main() does
+        const auto limit = [](int resource, rlim_t most) {
+            const rlimit both = {most, most};  // the hard limit too, so that nothing raises it
+            return most == RLIM_INFINITY || ::setrlimit(resource, &both) == 0;
+        };
+        if ((unprivileged && (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedUser) != 0 ||
+                              ::setuid(kUnprivilegedUser) != 0)) ||
+            !limit(RLIMIT_FSIZE, limits.file_size) || !limit(RLIMIT_NOFILE, limits.open_files))
+            ::_exit(90);
+        // The answer travels as NUL-terminated lines; the exit status says whether it is whole.
+        std::string bytes;
+        for (const std::string& line : body())
+            bytes += line + '\0';
+        std::FILE* pipe = ::fdopen(out[1], "w");
+        const bool sent = std::fwrite(bytes.data(), 1, bytes.size(), pipe) == bytes.size();
+        ::_exit(sent && std::fclose(pipe) == 0 ? 0 : 91);
+    } else {
+        ::close(out[1]);
+        std::string bytes;
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) != 0;) {
+            if (n > 0)
+                bytes.append(buffer, static_cast<std::size_t>(n));
+            else if (errno != EINTR)
+                break;
+        }
+        ::close(out[0]);
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        const bool hung = WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM;
+        ++Tally().cases;
+        Tally().hangs += hung ? 1 : 0;
+        Tally().crashes += status != 0 && !hung ? 1 : 0;
+        EXPECT_EQ(status, 0) << (hung ? "no answer in time" : "the case crashed");
+        Lines lines;
+        for (std::size_t at = 0, end; (end = bytes.find('\0', at)) != std::string::npos;
+             at = end + 1)
+            lines.push_back(bytes.substr(at, end - at));
+        return lines;
+    }
+}
 
 /// Makes items below `root` with the time `modified`: "path=content" is a file, "path->target"
 /// a link.
@@ -76,8 +151,7 @@ class RealFolderTest : public ::testing::Test {
     RealFolderTest() {
         MakeFolders(source);
         MakeFolders(destination);
-        settings.source_path = source;
-        settings.destination_path = destination;
+        settings = Between(source, destination);
         settings.ignore_hidden = settings.ignore_system = CheckState::kUnchecked;
     }
 
@@ -85,13 +159,11 @@ class RealFolderTest : public ::testing::Test {
     /// link of the source as the style leaves it (the source's version where it copies, the
     /// previous one where it keeps), no specials, every other item as it was; `due` overrides
     /// this by relative path. The source must come out unchanged unless `source_changes`.
-    void Pass(const std::map<std::string, Due>& due = {}, const GuardedOptions& options = {}) {
+    void Pass(const std::map<std::string, Due>& due = {}, const Limits& limits = {}) {
         const TreeSnapshot source_before = SnapshotTree(source);
         const TreeSnapshot previous = SnapshotTree(destination);
-        const GuardedResult result = RunGuarded(
-            [&] { return RunPass(settings, concurrency, settle_time, on_line); }, options);
-        EXPECT_EQ(result.end, GuardedResult::End::kFinished) << result.how;
-        lines = result.lines;
+        lines = RunGuarded([&] { return RunPass(settings, concurrency, settle_time, on_line); },
+                           limits);
         const TreeSnapshot source_after = SnapshotTree(source);
         EXPECT_TRUE(source_changes || source_after == source_before) << "the source changed";
         static const ItemState kFolder{.kind = ItemState::Kind::kFolder};
@@ -192,11 +264,10 @@ TEST_F(RealFolderTest, AHundredThousandFilesInOneFolder) {
     const int files = kSmallScale ? 5'000 : 100'000;
     for (int i = 0; i < files; ++i)
         WriteFile(source + "/f" + std::to_string(1'000'000 + i), std::string(i % 97, 'a'));
-    const GuardedOptions generous{std::chrono::seconds(600)};
-    Pass({}, generous);
+    Pass({}, {.time = std::chrono::seconds(600)});
     ExpectLines({" --> Total files copied: " + std::to_string(files)});
     settings.style = SyncStyle::kNormal;
-    Pass({}, generous);
+    Pass({}, {.time = std::chrono::seconds(600)});
     ExpectLines({" --> Total files already existed: " + std::to_string(files)});
 }
 
@@ -262,7 +333,7 @@ TEST_F(RealFolderTest, FailuresAreCountedByKindAndKeepThePreviousVersions) {
           {"unsearchable/c.txt", Due::kAbsent},
           {"frozen/kept.txt", Due::kPrevious},
           {"large.bin", Due::kPrevious}},
-         {.unprivileged_tree = folder.path(), .file_size_limit = 1 << 20});
+         {.unprivileged_tree = folder.path(), .file_size = 1 << 20});
     ExpectLines({"Object " + source + "/locked could not be processed.  Permission denied",
                  "Files could not be retrieved from " + source + "/locked. Permission denied",
                  NotProcessed("unreadable.txt", "Permission denied"),
@@ -384,7 +455,7 @@ TEST_F(RealFolderTest, FilesPreparedAheadStayWithinATightDescriptorLimit) {
     for (int i = 0; i < 150 * 12; ++i)
         WriteFile(source + "/d" + std::to_string(i / 12) + "/f" + std::to_string(i % 12), "x");
     on_line = [](const ResultLine&) { ::usleep(300); };  // the workers run as far ahead as they may
-    Pass({}, {.open_files_limit = 512});
+    Pass({}, {.open_files = 512});
     ExpectLines({" --> Total files copied: 1800"});
 }
 
@@ -487,44 +558,38 @@ TEST(ProgramFilesTest, SavesKeepLinksAndModesAndAreWholeAfterAKillOrAFailure) {
     for (const char* link : {"Config.txt", "Index.txt"})
         EXPECT_TRUE(std::filesystem::is_symlink(folder / link)) << link;
     EXPECT_EQ(ReadFile(kept), "new");
-    struct stat status {};
-    ASSERT_EQ(::stat(kept.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::filesystem::status(kept).permissions(), std::filesystem::perms(0640));
 
     // Saves killed at any moment leave one whole version or the other.
     const std::string path = folder / "Plain.txt";
     const std::string first(1 << 20, 'a');
     const std::string second((3 << 19) + 7, 'b');
     WriteFile(path, first);
-    LossTally& tally = Tally();
     for (int trial = 0; trial < 12; ++trial) {
         const pid_t child = ::fork();
-        if (child == 0) {
-            PosixFileSystem fs;
-            for (int i = 0;; ++i)
-                (void)fs.WriteTextFile(path, i % 2 == 0 ? second : first);
-        }
+        for (int i = 0; child == 0; ++i)
+            (void)PosixFileSystem().WriteTextFile(path, i % 2 == 0 ? second : first);
         ::usleep(static_cast<useconds_t>(1000 + trial * 1700));
         ::kill(child, SIGKILL);
         int ended = 0;
         ::waitpid(child, &ended, 0);
         const std::string now = ReadFile(path);
-        ++tally.cases;
-        ++tally.files_compared;
-        tally.crashes += WIFSIGNALED(ended) && WTERMSIG(ended) == SIGKILL ? 0 : 1;
-        tally.bytes_lost += now == first || now == second ? 0 : static_cast<long>(first.size());
-        EXPECT_TRUE(now == first || now == second) << "after kill " << trial << ": " << now.size();
+        const bool whole = now == first || now == second;
+        ++Tally().cases;
+        ++Tally().files_compared;
+        Tally().crashes += WIFSIGNALED(ended) && WTERMSIG(ended) == SIGKILL ? 0 : 1;
+        Tally().bytes_lost += whole ? 0 : static_cast<long>(first.size());
+        EXPECT_TRUE(whole) << "after kill " << trial << ": " << now.size();
     }
     // A save that fails on the way (here at a file-size limit) leaves the old file.
     const std::string before = ReadFile(path);
-    const GuardedResult result = RunGuarded(
+    const Lines saved = RunGuarded(
         [&] {
-            const Status saved = PosixFileSystem().WriteTextFile(path, second);
-            return Lines{saved.ok() ? "saved" : saved.failure().description};
+            const Status status = PosixFileSystem().WriteTextFile(path, second);
+            return Lines{status.ok() ? "saved" : status.failure().description};
         },
-        {.file_size_limit = 1 << 19});
-    EXPECT_EQ(result.end, GuardedResult::End::kFinished) << result.how;
-    EXPECT_EQ(result.lines, Lines{"File too large"});
+        {.file_size = 1 << 19});
+    EXPECT_EQ(saved, Lines{"File too large"});
     EXPECT_EQ(ReadFile(path), before);
     // A pass that writes into the folder removes what the killed saves left.
     PosixFileSystem().RemoveLeftovers(folder.path());

@@ -80,20 +80,18 @@ class ExfatTest : public ::testing::Test {
 
 TEST_F(ExfatTest, CopiesAreNotCopiedAgainButTouchedFilesAreUpdated) {
     // Times with fractions of a second, which exFAT cannot keep.
-    const auto write = [&](int i, const std::string& content, long long seconds) {
-        const std::string path = source + "/sub/file" + std::to_string(i) + ".txt";
-        WriteFile(path, content + std::to_string(i));
-        SetModified(path, seconds * 1'000'000'000 + i * 333'333'333LL);
+    const auto write = [&](int count, const std::string& content, long long seconds) {
+        for (int i = 0; i < count; ++i) {
+            const std::string path = source + "/sub/file" + std::to_string(i) + ".txt";
+            WriteFile(path, content + std::to_string(i));
+            SetModified(path, seconds * 1'000'000'000 + i * 333'333'333LL);
+        }
     };
-    for (int i = 0; i < 6; ++i)
-        write(i, "content ", 1'700'000'001);
+    write(6, "content ", 1'700'000'001);
     EXPECT_EQ(Run(SyncStyle::kNormal).size(), 7u);  // the folder and six files
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(ReadFile(destination + "/sub/file" + std::to_string(i) + ".txt"),
-                  "content " + std::to_string(i));
+    EXPECT_EQ(ReadFile(destination + "/sub/file5.txt"), "content 5");
     EXPECT_EQ(Run(SyncStyle::kNormal), Lines{});
-    for (int i = 0; i < 3; ++i)
-        write(i, "touched ", 1'700'000'101);
+    write(3, "touched ", 1'700'000'101);
     EXPECT_EQ(Run(SyncStyle::kNormal).size(), 3u);
     EXPECT_EQ(ReadFile(destination + "/sub/file2.txt"), "touched 2");
     EXPECT_EQ(Run(SyncStyle::kNormal), Lines{});
