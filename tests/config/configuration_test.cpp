@@ -200,32 +200,29 @@ TEST_F(Configurations, TheRememberedOrPickedConfigurationLoadsUnmarkedAndEverySe
     EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST_F(Configurations, AFailedSaveOrDeleteIsReportedAndKeepsTheList) {
-    Open({{"Work", Settings(1, "/work")}});
-    fs.FailOn(InMemoryFileSystem::Operation::kWriteTextFile, kIndex, testing::NoSpace());
-    form.Type("Home");
-    EXPECT_FALSE(commands.SaveClicked());
-    EXPECT_EQ(LastMessage().text, "The file " + kIndex + " could not be saved:\r\n\r\n" +
-                                      testing::NoSpace().description);
-    EXPECT_EQ(form.entries, (Strings{"Work"}));
-    EXPECT_TRUE(form.marker_shown);
-    EXPECT_EQ(Index(), "\r\nWork");
-    form.Pick(0);
-    commands.DeleteClicked();
-    EXPECT_EQ(form.entries, (Strings{"Work"}));
-    EXPECT_EQ(messages.messages.size(), 3u);  // the question, then the failure
-    EXPECT_EQ(LastMessage().icon, MessageIcon::kCritical);
-}
-
-TEST_F(Configurations, AnIndexThatCannotBeReadBackKeepsTheListShown) {
+TEST_F(Configurations, FailedReadsWritesAndDeletesAreReportedAndKeepTheList) {
     Open({{"Work", Settings(1, "/work")}, {"Home", Settings(2, "/home")}});
+    // An index that cannot be read back keeps the list shown: an emptied list would drop every
+    // name from the index at the next save.
     fs.FailOn(InMemoryFileSystem::Operation::kReadTextFile, kIndex, testing::AccessDenied());
     form.Type("Laptop");
     ASSERT_TRUE(commands.SaveClicked());
     EXPECT_EQ(LastMessage().text, "The file " + kIndex + " could not be read:\r\n\r\n" +
                                       testing::AccessDenied().description);
-    // An emptied list would drop every name from the index at the next save.
     EXPECT_EQ(form.entries, (Strings{"Work", "Home"}));
+    // A save or a delete that cannot write the index changes neither the index nor the list.
+    fs.FailOn(InMemoryFileSystem::Operation::kWriteTextFile, kIndex, testing::NoSpace());
+    form.Type("Desk");
+    EXPECT_FALSE(commands.SaveClicked());
+    EXPECT_EQ(LastMessage().text, "The file " + kIndex + " could not be saved:\r\n\r\n" +
+                                      testing::NoSpace().description);
+    EXPECT_TRUE(form.marker_shown);
+    form.Pick(0);
+    commands.DeleteClicked();
+    EXPECT_EQ(form.entries, (Strings{"Work", "Home"}));
+    EXPECT_EQ(Index(), "\r\nWork\r\nHome\r\nLaptop");
+    EXPECT_EQ(messages.messages.size(), 4u);  // the two failures, the question, the failure
+    EXPECT_EQ(LastMessage().icon, MessageIcon::kCritical);
 }
 
 TEST_F(Configurations, DeleteAsksForTheEntryAndRestoreBringsUnindexedFilesBackOnce) {
