@@ -19,7 +19,8 @@ void WriteProgram(const std::string& path, const std::string& script, mode_t mod
     ASSERT_EQ(::chmod(path.c_str(), mode), 0);
 }
 
-TEST(PosixProgramLauncherTest, FindsOnlyExecutableFilesInAbsoluteFolders) {
+TEST(PosixProgramLauncherTest,
+     FindsOnlyExecutablesInAbsoluteFoldersStartsThemWithoutWaitingAndReportsFailures) {
     TemporaryFolder root;
     testing::MakeFolders(root / "second/kinfocenter");      // a folder is not a program
     WriteProgram(root / "first/hardinfo", "exit 0", 0644);  // not executable
@@ -36,10 +37,7 @@ TEST(PosixProgramLauncherTest, FindsOnlyExecutableFilesInAbsoluteFolders) {
     std::filesystem::current_path(root.path());
     EXPECT_EQ(PosixProgramLauncher(".::first").FindOnPath("viewer"), "");
     std::filesystem::current_path(previous);
-}
 
-TEST(PosixProgramLauncherTest, StartsWithoutWaitingLeavesNoChildAndReportsWhatCannotStart) {
-    TemporaryFolder root;
     // The program waits for the test to let it go, so returning proves nobody waited for it.
     const std::string gate = root / "gate";
     ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
@@ -50,16 +48,16 @@ TEST(PosixProgramLauncherTest, StartsWithoutWaitingLeavesNoChildAndReportsWhatCa
                        "\x7f"
                        "ELF garbage");
 
-    PosixProgramLauncher launcher(root.path());
-    ASSERT_TRUE(launcher.StartDetached(launcher.FindOnPath("viewer")).ok());
+    PosixProgramLauncher here(root.path());
+    ASSERT_TRUE(here.StartDetached(here.FindOnPath("viewer")).ok());
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);  // not our child: nothing to reap
     EXPECT_EQ(errno, ECHILD);
     // Opening the gate for writing blocks until the program opens it for reading.
     testing::WriteFile(gate, "go\n");
     EXPECT_EQ(testing::ReadFile(root / "started"), "started\n");
 
-    EXPECT_FALSE(launcher.StartDetached(root / "broken").ok());
-    const Status missing = launcher.StartDetached(root / "nothing-here");
+    EXPECT_FALSE(here.StartDetached(root / "broken").ok());
+    const Status missing = here.StartDetached(root / "nothing-here");
     ASSERT_FALSE(missing.ok());
     EXPECT_FALSE(missing.failure().description.empty());
 }
