@@ -567,8 +567,10 @@ TEST(ProgramFilesTest, SavesKeepLinksAndModesAndAreWholeAfterAKillOrAFailure) {
     WriteFile(path, first);
     for (int trial = 0; trial < 12; ++trial) {
         const pid_t child = ::fork();
-        for (int i = 0; child == 0; ++i)
-            (void)PosixFileSystem().WriteTextFile(path, i % 2 == 0 ? second : first);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                (void)PosixFileSystem().WriteTextFile(path, i % 2 == 0 ? second : first);
+        }
         ::usleep(static_cast<useconds_t>(1000 + trial * 1700));
         ::kill(child, SIGKILL);
         int ended = 0;
