@@ -14,9 +14,7 @@ using PauseStopTest = WindowsRunTest;
 
 TEST_F(PauseStopTest, StopFinishesTheFileInHandThenEndsTheRunWithItsSummary) {
     settings.reverse_sync = CheckState::kChecked;  // and no reverse pass follows
-    fs.AddFile("C:\\Data\\Sub\\deep.txt");
-    fs.AddFile("C:\\Data\\a.txt");
-    fs.AddFile("C:\\Data\\b.txt");
+    AddSources(fs, {"Sub\\deep.txt", "a.txt", "b.txt"});
     view.on_line = [&](const ResultLine& line) {
         if (line.text == "Creating file E:\\Copy\\Sub\\deep.txt")
             controller.StopClicked();
@@ -41,8 +39,7 @@ TEST_F(PauseStopTest, StopFinishesTheFileInHandThenEndsTheRunWithItsSummary) {
 TEST_F(PauseStopTest, PauseWaitsAtTheNextPollUntilContinueOrStop) {
     for (const bool stop : {false, true}) {
         SCOPED_TRACE(stop ? "stopped" : "continued");
-        fs.AddFile("C:\\Data\\a.txt");
-        fs.AddFile("C:\\Data\\b.txt");
+        AddSources(fs, {"a.txt", "b.txt"});
         fs.Remove("E:\\Copy");
         fs.AddFolder("E:\\Copy");
         view = RecordingRunView{};

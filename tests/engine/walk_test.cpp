@@ -83,9 +83,7 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
     RunCases({
         {"folders matched by their source path are skipped whole",
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             fs.AddFile("C:\\Data\\Temp\\a.tmp");
-             fs.AddFile("C:\\Data\\Temp\\Inner\\b.tmp");
-             fs.AddFile("C:\\Data\\Temp\\Locked\\c.tmp");
+             AddSources(fs, {"Temp\\a.tmp", "Temp\\Inner\\b.tmp", "Temp\\Locked\\c.tmp"});
              fs.FailOn(Op::kListFolder, "C:\\Data\\Temp\\Locked", AccessDenied());
              fs.AddFile("C:\\Data\\keep.txt");
              UseExcludeList(s, list, {"", "   ", "\\TEMP"});
@@ -98,8 +96,7 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
           " --> Total files copied: 1", " --> Total files excluded: 2"}},
         {"an entry matching only the destination excludes folders but not files",
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             fs.AddFile("C:\\Data\\Sub\\a.txt");
-             fs.AddFile("C:\\Data\\b.txt");
+             AddSources(fs, {"Sub\\a.txt", "b.txt"});
              UseExcludeList(s, list, {"copy"});
          },
          {"Excluding folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\a.txt",
@@ -109,8 +106,7 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
          {.other_errors = 1}},
         {"an entry matching the source root skips the pass",
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             fs.AddFile("C:\\Data\\a.txt");
-             fs.AddFile("C:\\Data\\Empty\\Sub\\b.txt");
+             AddSources(fs, {"a.txt", "Empty\\Sub\\b.txt"});
              UseExcludeList(s, list, {"data"});
          },
          {"Skipping 2 files in folder C:\\Data due to custom Exclude List!"}},
@@ -118,8 +114,7 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
              fs.AddFile("C:\\Data\\report.bak");
              fs.AddFile("C:\\Data\\old.bakery\\y.txt");  // matches by both its paths
-             fs.AddFile("C:\\Data\\cache\\inside.txt");
-             fs.AddFile("C:\\Data\\ok.txt");
+             AddSources(fs, {"cache\\inside.txt", "ok.txt"});
              UseExcludeList(s, list, {".bak", "\\cache\\"});
          },
          {"Excluding folder E:\\Copy\\old.bakery",
@@ -153,9 +148,7 @@ TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
     RunCases({
         {"copies that fail",
          [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
-             fs.AddFile("C:\\Data\\denied.txt");
-             fs.AddFile("C:\\Data\\full.txt");
-             fs.AddFile("C:\\Data\\fine.txt");
+             AddSources(fs, {"denied.txt", "full.txt", "fine.txt"});
              fs.FailOn(Op::kCopyFile, "E:\\Copy\\denied.txt", AccessDenied());
              fs.FailOn(Op::kCopyFile, "E:\\Copy\\full.txt", NoSpace());
          },
@@ -201,8 +194,7 @@ TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
          {.permission_errors = 1, .other_errors = 1}},
         {"an unreadable folder is reported by the count and both loops",
          [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
-             fs.AddFile("C:\\Data\\Locked\\secret.txt");
-             fs.AddFile("C:\\Data\\open.txt");
+             AddSources(fs, {"Locked\\secret.txt", "open.txt"});
              fs.FailOn(Op::kListFolder, "C:\\Data\\Locked", AccessDenied());
          },
          {"Creating Folder E:\\Copy\\Locked", "Folder  could not be processed.  Permission denied",
@@ -212,10 +204,7 @@ TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
           " --> Total files copied: 1"}},
         {"a folder that cannot be created is left out and counted, not its siblings",
          [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
-             fs.AddFile("C:\\Data\\A\\a.txt");
-             fs.AddFile("C:\\Data\\B\\b.txt");
-             fs.AddFile("C:\\Data\\C\\c.txt");
-             fs.AddFile("C:\\Data\\root.txt");
+             AddSources(fs, {"A\\a.txt", "B\\b.txt", "C\\c.txt", "root.txt"});
              fs.FailOn(Op::kCreateFolder, "E:\\Copy\\A", AccessDenied());
              fs.AddFile("E:\\Copy\\B");  // a file where a folder must go
          },
@@ -233,15 +222,12 @@ TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
 }
 
 TEST_F(WalkTest, FoldersThatChangeWhileTheCountIsConfirmedAreReadAgain) {
-    fs.AddFile("C:\\Data\\Same\\kept.txt");
-    fs.AddFile("C:\\Data\\Changed\\gone.txt");
-    fs.AddFile("C:\\Data\\root.txt");
+    AddSources(fs, {"Same\\kept.txt", "Changed\\gone.txt", "root.txt"});
     view.on_line = [&](const ResultLine& line) {
         // Written after the count and its confirmation, before the walk starts.
         if (line.text.starts_with("Sychronization of ")) {
             fs.Remove("C:\\Data\\Changed\\gone.txt");
-            fs.AddFile("C:\\Data\\Changed\\new.txt");
-            fs.AddFile("C:\\Data\\late.txt");
+            AddSources(fs, {"Changed\\new.txt", "late.txt"});
         }
     };
     Run();
