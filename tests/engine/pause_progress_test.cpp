@@ -12,40 +12,40 @@ namespace {
 
 using PauseStopTest = WindowsRunTest;
 
-TEST_F(PauseStopTest, StopFinishesTheFileInHandThenEndsTheRunWithItsSummary) {
-    settings.reverse_sync = CheckState::kChecked;  // and no reverse pass follows
-    AddSources(fs, {"Sub\\deep.txt", "a.txt", "b.txt"});
-    view.on_line = [&](const ResultLine& line) {
-        if (line.text == "Creating file E:\\Copy\\Sub\\deep.txt")
-            controller.StopClicked();
+// Stop lets the file in hand finish and ends the run with its summary, no reverse pass after it;
+// Pause waits at the next poll, 100 ms a sleep, until Continue or Stop.
+TEST(PauseStop, StopEndsTheRunAfterTheFileInHandAndPauseWaitsUntilContinueOrStop) {
+    enum Clicks { kStop, kPauseThenStop, kPauseThenContinue };
+    const Lines deep = {"Creating Folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\deep.txt"};
+    const std::string stopped =
+        "Synchronization stopped prior to completion due to user request...";
+    const std::string paused = "Synchronization paused due to user request...";
+    const std::string a = "Creating file E:\\Copy\\a.txt";
+    const struct {
+        std::string at;  // the line after which the first button is clicked
+        Clicks clicks;   // the second one after three sleeps while paused
+        Lines walk;      // after the lines of Sub
+    } cases[] = {
+        // The enclosing folder's file loop still handles its first file before it sees the flag.
+        {deep[1], kStop, {stopped, a}},
+        {a, kPauseThenStop, {a, paused, stopped}},
+        {a,
+         kPauseThenContinue,
+         {a, paused, "Synchronization continued due to user request...",
+          "Creating file E:\\Copy\\b.txt"}},
     };
-    Run();
-    // The enclosing folder's file loop still handles its first file before it sees the flag.
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Creating Folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\deep.txt",
-                     "Synchronization stopped prior to completion due to user request...",
-                     "Creating file E:\\Copy\\a.txt"}));
-    EXPECT_FALSE(fs.Exists("E:\\Copy\\b.txt"));
-    EXPECT_EQ(view.Texts().back(), "Done!");
-    const Lines texts = view.Texts();
-    EXPECT_EQ(
-        std::count_if(texts.begin(), texts.end(),
-                      [](const std::string& text) { return text.starts_with("Synchronizing "); }),
-        1);
-    EXPECT_EQ(SummaryLines().front(), " --> Total files processed during synchronization: 2");
-    EXPECT_EQ(view.progress_values.back(), 2);  // of 3: a stopped pass's bar is not filled
-}
-
-TEST_F(PauseStopTest, PauseWaitsAtTheNextPollUntilContinueOrStop) {
-    for (const bool stop : {false, true}) {
-        SCOPED_TRACE(stop ? "stopped" : "continued");
-        AddSources(fs, {"a.txt", "b.txt"});
-        fs.Remove("E:\\Copy");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.clicks);
+        InMemoryFileSystem fs{PathSyntax::Windows()};
         fs.AddFolder("E:\\Copy");
-        view = RecordingRunView{};
+        AddSources(fs, {"Sub\\deep.txt", "a.txt", "b.txt"});
+        TestRun run(fs);
+        RecordingRunView& view = run.view;
+        RunController& controller = run.controller;
+        const bool stop = c.clicks != kPauseThenContinue;
         view.on_line = [&](const ResultLine& line) {
-            if (line.text == "Creating file E:\\Copy\\a.txt")
-                controller.PauseClicked();
+            if (line.text == c.at)
+                c.clicks == kStop ? controller.StopClicked() : controller.PauseClicked();
         };
         view.on_events = [&, done = false]() mutable {
             if (view.sleeps == 3 && !done) {
@@ -53,26 +53,34 @@ TEST_F(PauseStopTest, PauseWaitsAtTheNextPollUntilContinueOrStop) {
                 stop ? controller.StopClicked() : controller.PauseClicked();
             }
         };
-        Run();
-        Lines expected = {"Creating file E:\\Copy\\a.txt",
-                          "Synchronization paused due to user request..."};
-        if (stop) {
-            expected.push_back(
-                "Synchronization stopped prior to completion due to user request...");
-        } else {
-            expected.push_back("Synchronization continued due to user request...");
-            expected.push_back("Creating file E:\\Copy\\b.txt");
-        }
-        EXPECT_EQ(WalkLines(), expected);
-        // 100 ms each while paused, the last after Continue; none once Stop is seen.
-        EXPECT_EQ(view.sleeps, stop ? 3 : 4);
-        EXPECT_EQ(view.pause_caption, stop ? "Continue" : "Pause");
+        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
+        settings.reverse_sync = stop ? CheckState::kChecked : CheckState::kUnchecked;
+        const Lines texts = run.Synchronize(settings);
+        Lines walk = deep;
+        walk.insert(walk.end(), c.walk.begin(), c.walk.end());
+        EXPECT_EQ(WalkLines(texts), walk);
+        // The last sleep is after Continue; there is none once Stop is seen.
+        EXPECT_EQ(view.sleeps, (std::vector{0, 3, 4}[c.clicks]));
+        EXPECT_EQ(view.pause_caption, c.clicks == kPauseThenStop ? "Continue" : "Pause");
+        EXPECT_EQ(texts.back(), "Done!");
+        EXPECT_EQ(
+            std::count_if(texts.begin(), texts.end(),
+                          [](const std::string& t) { return t.starts_with("Synchronizing "); }),
+            1);
+        // A stopped pass's bar is not filled: it shows the files done.
+        const auto files = std::count_if(walk.begin(), walk.end(), [](const std::string& t) {
+            return t.starts_with("Creating file");
+        });
+        EXPECT_EQ(SummaryLines(texts).front(),
+                  " --> Total files processed during synchronization: " + std::to_string(files));
+        EXPECT_EQ(view.progress_values.back(), files);
+        EXPECT_EQ(fs.Exists("E:\\Copy\\b.txt"), !stop);
+        // The next run starts running, with the caption put back.
+        view = RecordingRunView{};
+        run.Synchronize(settings);
+        EXPECT_EQ(view.pause_caption, "Pause");
+        EXPECT_TRUE(fs.Exists("E:\\Copy\\b.txt"));
     }
-    // The next pass starts running, with the caption put back.
-    view = RecordingRunView{};
-    Run();
-    EXPECT_EQ(view.pause_caption, "Pause");
-    EXPECT_TRUE(fs.Exists("E:\\Copy\\b.txt"));
 }
 
 TEST_F(PauseStopTest, TimeRemainingFollowsTheWorkedExample) {
