@@ -54,33 +54,13 @@ struct Case {
     SyncStats stats = {};  // only the error counters are compared
 };
 
-void RunCases(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        InMemoryFileSystem fs{PathSyntax::Windows()};
-        fs.AddFolder("C:\\Data");
-        fs.AddFolder("E:\\Copy");
-        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
-        ExcludeList exclude_list;
-        c.arrange(fs, settings, exclude_list);
-        TestRun run(fs, exclude_list);
-        const Lines texts = run.Synchronize(settings);
-        EXPECT_EQ(WalkLines(texts), c.walk);
-        if (!c.summary.empty()) {
-            EXPECT_EQ(SummaryLines(texts), c.summary);
-        }
-        EXPECT_EQ(run.controller.Stats().permission_errors, c.stats.permission_errors);
-        EXPECT_EQ(run.controller.Stats().other_errors, c.stats.other_errors);
-    }
-}
-
 void UseExcludeList(SyncSettings& settings, ExcludeList& list, ExcludeList entries) {
     settings.use_exclude_list = CheckState::kChecked;
     list = std::move(entries);
 }
 
-TEST(WalkCases, ExclusionAndIgnoredFiles) {
-    RunCases({
+TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
+    const Case cases[] = {
         {"folders matched by their source path are skipped whole",
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
              AddSources(fs, {"Temp\\a.tmp", "Temp\\Inner\\b.tmp", "Temp\\Locked\\c.tmp"});
@@ -141,11 +121,7 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
          {"Creating file E:\\Copy\\h.txt"},
          {" --> Total files processed during synchronization: 2", " --> Total files copied: 1",
           " --> Total system files ignored: 1"}},
-    });
-}
-
-TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
-    RunCases({
+        // Failures are reported for the item in hand and counted by their number.
         {"copies that fail",
          [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
              AddSources(fs, {"denied.txt", "full.txt", "fine.txt"});
@@ -218,7 +194,24 @@ TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
           " --> Total files/folders could not be processed due to permission error: 1",
           " --> Total files could not be processed due to other errors: 1"},
          {.permission_errors = 1, .other_errors = 1}},
-    });
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InMemoryFileSystem fs{PathSyntax::Windows()};
+        fs.AddFolder("C:\\Data");
+        fs.AddFolder("E:\\Copy");
+        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
+        ExcludeList exclude_list;
+        c.arrange(fs, settings, exclude_list);
+        TestRun run(fs, exclude_list);
+        const Lines texts = run.Synchronize(settings);
+        EXPECT_EQ(WalkLines(texts), c.walk);
+        if (!c.summary.empty()) {
+            EXPECT_EQ(SummaryLines(texts), c.summary);
+        }
+        EXPECT_EQ(run.controller.Stats().permission_errors, c.stats.permission_errors);
+        EXPECT_EQ(run.controller.Stats().other_errors, c.stats.other_errors);
+    }
 }
 
 TEST_F(WalkTest, FoldersThatChangeWhileTheCountIsConfirmedAreReadAgain) {

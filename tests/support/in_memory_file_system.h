@@ -86,15 +86,12 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     Result<FolderListing> ListFolderAgainIn(const HeldFolder*, const std::string& path,
                                             FolderListing earlier) override;
     std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
-    Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* folder,
-                                                 const std::string& path) override;
-    Result<StagedCopy> StageCopyIn(const HeldFolder* source_folder,
-                                   const HeldFolder* staging_folder, const FileEntry& source,
+    Result<std::optional<FileStatus>> FindFileIn(const HeldFolder*, const std::string&) override;
+    Result<StagedCopy> StageCopyIn(const HeldFolder*, const HeldFolder*, const FileEntry& source,
                                    const std::string& destination) override;
     std::optional<std::uint64_t> FreeSpace(const std::string& folder) override;
     FileTime TimeStep(const std::string& folder) override;
-    Status CommitCopyIn(const HeldFolder* folder, const StagedCopy& staged,
-                        bool overwrite) override;
+    Status CommitCopyIn(const HeldFolder*, const StagedCopy& staged, bool overwrite) override;
     void DiscardCopy(const StagedCopy& staged) override;
     /// Staged copies neither committed nor discarded yet.
     std::size_t PendingStagedCopies() const;
@@ -108,15 +105,16 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
 
   private:
     struct Node {
-        std::string name;  // as spelled when created
+        // The name as spelled when created; file data, or a link's target.
+        std::string name, content;
         EntryKind kind = EntryKind::kFolder;
-        std::string content;  // file data, or a link's target
         FileTime modified = 0;
         int attributes = 0;
         bool read_only = false;
         std::vector<std::string> children;  // keys, in creation order
-        std::uint64_t version = 0;          // a new one whenever the children change
-        std::uint64_t identity = 0;         // a new one whenever the item is made or replaced
+        // A new version whenever the children change, a new identity whenever the item is
+        // made or replaced.
+        std::uint64_t version = 0, identity = 0;
     };
     /// A fault injected on an operation and path: a failure, or std::bad_alloc when due.
     struct Fault {
@@ -155,16 +153,13 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     std::vector<Fault> faults_;
     std::vector<std::string> changes_;
     std::optional<std::uint64_t> capacity_;
-    std::optional<std::string> coarse_root_;  // a key: SetTimePrecision
+    // Keys: SetTimePrecision, FoldCaseBelow.
+    std::optional<std::string> coarse_root_, folding_root_;
     FileTime time_step_ = 1;
     bool round_up_ = false;
-    std::atomic<int> faults_fired_ = 0;
-    std::atomic<int> calls_ = 0;
+    std::atomic<int> faults_fired_ = 0, calls_ = 0;
     std::map<std::string, Node> staged_;
-    std::uint64_t staged_counter_ = 0;
-    std::uint64_t versions_ = 0;
-    std::uint64_t identities_ = 0;
-    std::optional<std::string> folding_root_;  // a key: FoldCaseBelow
+    std::uint64_t staged_counter_ = 0, versions_ = 0, identities_ = 0;
     mutable std::recursive_mutex mutex_;
 };
 
