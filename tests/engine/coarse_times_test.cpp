@@ -2,8 +2,9 @@
 // copied once with its time kept is not copied again, and a real change is still copied.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "engine/file_decision.h"
-#include "engine/run_controller.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
 
@@ -16,9 +17,7 @@ constexpr FileTime kEdited = 1'600'000'001'123'456'789;
 
 TEST(SourceIsNewer, ComparesAtTheStepTheDestinationKeepsTimesIn) {
     struct Case {
-        FileTime source;
-        FileTime destination;
-        FileTime step;
+        FileTime source, destination, step;
         bool newer;
     };
     const Case cases[] = {
@@ -51,85 +50,73 @@ TEST(SourceIsNewer, ComparesAtTheStepTheDestinationKeepsTimesIn) {
 }
 
 /// Normal passes from a fine source onto a destination that keeps times in coarse steps.
-class CoarseDestinationTest : public ::testing::Test {
-  protected:
-    CoarseDestinationTest() { settings.style = SyncStyle::kNormal; }
-
-    /// Runs one Normal pass and answers its walk lines.
-    std::vector<std::string> Pass(InMemoryFileSystem& fs) {
+struct CoarseDestination {
+    CoarseDestination(FileTime step, bool round_up) {
+        fs.SetTimePrecision("/media/stick", step, round_up);
+        fs.AddFolder("/home/me");
+        fs.AddFolder("/media/stick");
+        settings.style = SyncStyle::kNormal;
+    }
+    /// Runs one pass and answers its walk lines.
+    std::vector<std::string> Pass() {
         TestRun run(fs);
         const std::vector<std::string> texts = run.Synchronize(settings);
         stats = run.controller.Stats();
         return WalkLines(texts);
     }
 
+    InMemoryFileSystem fs;
     SyncSettings settings = Between("/home/me", "/media/stick");
     SyncStats stats;
 };
 
-TEST_F(CoarseDestinationTest, ACopiedFileIsNotCopiedAgainButAChangeIs) {
-    struct Precision {
-        const char* what;
-        FileTime step;
-        bool round_up;
-    };
-    const Precision precisions[] = {
+TEST(CoarseDestination, ACopiedFileIsNotCopiedAgainButAChangeIs) {
+    const std::tuple<const char*, FileTime, bool> precisions[] = {
         {"FAT", 2 * kSecond, false},    {"FAT written elsewhere", 2 * kSecond, true},
         {"one second", kSecond, false}, {"exFAT", 10'000'000, false},
         {"NTFS", 100, false},           {"fine", 1, false},
     };
-    for (const Precision& precision : precisions) {
-        SCOPED_TRACE(precision.what);
-        InMemoryFileSystem fs;
-        fs.AddFolder("/home/me");
-        fs.AddFolder("/media/stick");
-        fs.SetTimePrecision("/media/stick", precision.step, precision.round_up);
-        fs.AddFile("/home/me/notes.txt", "first", kEdited);
-        fs.AddFile("/home/me/sub/photo.jpg", "photo", kEdited + 7);
-
-        EXPECT_EQ(Pass(fs), (std::vector<std::string>{"Creating Folder /media/stick/sub",
+    for (const auto& [what, step, round_up] : precisions) {
+        SCOPED_TRACE(what);
+        CoarseDestination d(step, round_up);
+        d.fs.AddFile("/home/me/notes.txt", "first", kEdited);
+        d.fs.AddFile("/home/me/sub/photo.jpg", "photo", kEdited + 7);
+        EXPECT_EQ(d.Pass(), (std::vector<std::string>{"Creating Folder /media/stick/sub",
                                                       "Creating file /media/stick/sub/photo.jpg",
                                                       "Creating file /media/stick/notes.txt"}));
-        if (precision.step > 1) {
-            EXPECT_NE(fs.ModifiedOf("/media/stick/notes.txt"), kEdited);  // the time was cut
-        }
+        EXPECT_EQ(d.fs.ModifiedOf("/media/stick/notes.txt") == kEdited, step == 1);  // cut
 
-        EXPECT_EQ(Pass(fs), std::vector<std::string>{});
-        EXPECT_EQ(stats.existing_files, 2);
-        EXPECT_EQ(stats.updated_files, 0);
-        EXPECT_EQ(fs.Changes().size(), 3u);  // one folder and two copies, nothing since
+        EXPECT_EQ(d.Pass(), std::vector<std::string>{});
+        EXPECT_EQ(d.stats.existing_files, 2);
+        EXPECT_EQ(d.stats.updated_files, 0);
+        EXPECT_EQ(d.fs.Changes().size(), 3u);  // one folder and two copies, nothing since
 
         // A real edit, three seconds later, is copied on the next pass and on that one only.
-        fs.AddFile("/home/me/notes.txt", "second", kEdited + 3 * kSecond);
-        const std::vector<std::string> walk = Pass(fs);
+        d.fs.AddFile("/home/me/notes.txt", "second", kEdited + 3 * kSecond);
+        const std::vector<std::string> walk = d.Pass();
         ASSERT_EQ(walk.size(), 1u);
         EXPECT_TRUE(walk[0].starts_with("Updating file /media/stick/notes.txt - orig: @"));
-        EXPECT_EQ(stats.updated_files, 1);
-        EXPECT_EQ(fs.ContentOf("/media/stick/notes.txt"), "second");
-        EXPECT_EQ(Pass(fs), std::vector<std::string>{});
+        EXPECT_EQ(d.stats.updated_files, 1);
+        EXPECT_EQ(d.fs.ContentOf("/media/stick/notes.txt"), "second");
+        EXPECT_EQ(d.Pass(), std::vector<std::string>{});
     }
 }
 
-TEST_F(CoarseDestinationTest, ReversePassDoesNotBounceCutTimesBack) {
-    InMemoryFileSystem fs;
-    fs.AddFolder("/home/me");
-    fs.AddFolder("/media/stick");
-    fs.SetTimePrecision("/media/stick", 2 * kSecond);
-    fs.AddFile("/home/me/notes.txt", "mine", kEdited);
-    fs.AddFile("/media/stick/camera.jpg", "theirs", 1'600'000'010 * kSecond);
-    settings.reverse_sync = CheckState::kChecked;
-
-    Pass(fs);
-    const auto source_after_first = fs.Snapshot("/home/me");
-    const auto destination_after_first = fs.Snapshot("/media/stick");
-    EXPECT_EQ(fs.ContentOf("/home/me/camera.jpg"), "theirs");
-    EXPECT_EQ(fs.ContentOf("/media/stick/notes.txt"), "mine");
-
-    const std::size_t changes = fs.Changes().size();
-    Pass(fs);
-    EXPECT_EQ(fs.Changes().size(), changes);
-    EXPECT_EQ(fs.Snapshot("/home/me"), source_after_first);
-    EXPECT_EQ(fs.Snapshot("/media/stick"), destination_after_first);
+TEST(CoarseDestination, ReversePassDoesNotBounceCutTimesBack) {
+    CoarseDestination d(2 * kSecond, false);
+    d.fs.AddFile("/home/me/notes.txt", "mine", kEdited);
+    d.fs.AddFile("/media/stick/camera.jpg", "theirs", 1'600'000'010 * kSecond);
+    d.settings.reverse_sync = CheckState::kChecked;
+    d.Pass();
+    const auto source_after_first = d.fs.Snapshot("/home/me");
+    const auto destination_after_first = d.fs.Snapshot("/media/stick");
+    EXPECT_EQ(d.fs.ContentOf("/home/me/camera.jpg"), "theirs");
+    EXPECT_EQ(d.fs.ContentOf("/media/stick/notes.txt"), "mine");
+    const std::size_t changes = d.fs.Changes().size();
+    d.Pass();
+    EXPECT_EQ(d.fs.Changes().size(), changes);
+    EXPECT_EQ(d.fs.Snapshot("/home/me"), source_after_first);
+    EXPECT_EQ(d.fs.Snapshot("/media/stick"), destination_after_first);
 }
 
 }  // namespace

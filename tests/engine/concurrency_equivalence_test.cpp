@@ -98,8 +98,7 @@ struct Scenario {
 
 struct Outcome {
     std::vector<std::string> lines;
-    Tree source;
-    Tree destination;
+    Tree source, destination;
     SyncStats stats;
     std::size_t pending_staged = 0;
     int calls = 0;
@@ -118,15 +117,11 @@ Outcome RunOnce(const Scenario& scenario, RunConcurrency concurrency) {
         if (++line_count == scenario.stop_at_line)
             run.controller.StopClicked();
     };
-    const std::vector<std::string> texts = run.Synchronize(settings);
-    Outcome outcome{{},
-                    world.Snapshot("src"),
-                    world.Snapshot("dst"),
-                    run.controller.Stats(),
-                    world.PendingStagedCopies()};
-    for (const std::string& line : texts)
-        outcome.lines.push_back(world.Display(line));
-    return outcome;
+    std::vector<std::string> lines;
+    for (const std::string& line : run.Synchronize(settings))
+        lines.push_back(world.Display(line));
+    return {lines, world.Snapshot("src"), world.Snapshot("dst"), run.controller.Stats(),
+            world.PendingStagedCopies()};
 }
 
 template <typename World>
@@ -141,13 +136,15 @@ TYPED_TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
         scenario.seed = static_cast<unsigned>(random());
         SyncSettings& settings = scenario.settings;
         settings.style = static_cast<SyncStyle>(random() % 3);
-        settings.preview_only = random() % 4 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
-        settings.use_exclude_list =
-            random() % 2 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
+        auto one_in = [&](unsigned n) {
+            return random() % n == 0 ? CheckState::kChecked : CheckState::kUnchecked;
+        };
+        settings.preview_only = one_in(4);
+        settings.use_exclude_list = one_in(2);
         settings.ignore_hidden = static_cast<CheckState>(random() % 2);
         settings.ignore_system = static_cast<CheckState>(random() % 2);
         settings.log_ignored = static_cast<CheckState>(random() % 2);
-        settings.reverse_sync = random() % 3 == 0 ? CheckState::kChecked : CheckState::kUnchecked;
+        settings.reverse_sync = one_in(3);
         // Each entry starts where the random name of a real temporary folder cannot.
         scenario.exclude_list = {"", "/D3", ".TMP", "/f1"};
         scenario.stop_at_line = random() % 3 == 0 ? static_cast<int>(random() % 60) : -1;
@@ -184,7 +181,7 @@ Outcome RunInMemory(const std::function<void(InMemoryFileSystem&, bool ahead)>& 
              ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
     };
-    std::vector<std::string> lines = run.Synchronize(settings);
+    const std::vector<std::string> lines = run.Synchronize(settings);
     return {lines,
             fs.Snapshot("/src"),
             fs.Snapshot("/dst"),
@@ -216,9 +213,8 @@ TEST(LookAheadInMemory, ShortSpaceAndAThrowOnAWorkerGiveWhatOneFileAtATimeGives)
         // The worker's look-up of a/x throws; the walk makes it again, and it works.
         {"a look-up throws once on the worker", SyncStyle::kSafeMode, 1,
          [](InMemoryFileSystem& fs, bool ahead) {
-             fs.AddFile("/src/0/z");
-             fs.AddFile("/src/a/x", "x");
-             fs.AddFile("/src/a/y", "y");
+             for (const char* name : {"0/z", "a/x", "a/y"})
+                 fs.AddFile("/src/" + std::string(name), name + 2);
              fs.AddFolder("/dst/a");
              if (ahead)
                  fs.ThrowOn(Op::kFindFile, "/dst/a/x", 1, true);

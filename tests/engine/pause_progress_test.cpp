@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "engine/progress.h"
 #include "tests/engine/run_fixture.h"
@@ -12,70 +13,69 @@ namespace {
 
 using PauseStopTest = WindowsRunTest;
 
-TEST_F(PauseStopTest, StopFinishesTheFileInHandThenEndsTheRunWithItsSummary) {
-    settings.reverse_sync = CheckState::kChecked;  // and no reverse pass follows
-    fs.AddFile("C:\\Data\\Sub\\deep.txt");
-    fs.AddFile("C:\\Data\\a.txt");
-    fs.AddFile("C:\\Data\\b.txt");
-    view.on_line = [&](const ResultLine& line) {
-        if (line.text == "Creating file E:\\Copy\\Sub\\deep.txt")
-            controller.StopClicked();
+// Stop lets the file in hand finish and ends the run with its summary, no reverse pass after it;
+// Pause waits at the next poll, 100 ms a sleep, until Continue or Stop.
+TEST(PauseStop, StopEndsTheRunAfterTheFileInHandAndPauseWaitsUntilContinueOrStop) {
+    enum Clicks { kStop, kPauseThenStop, kPauseThenContinue };
+    const std::string a = "Creating file E:\\Copy\\a.txt",
+                      deep = "Creating file E:\\Copy\\Sub\\deep.txt";
+    const std::string paused = "Synchronization paused due to user request...";
+    const std::string stopped =
+        "Synchronization stopped prior to completion due to user request...";
+    const struct {
+        std::string at;  // the line after which the first button is clicked
+        Clicks clicks;   // the second one after three sleeps while paused
+        Lines walk;      // after "Creating Folder E:\\Copy\\Sub"
+    } cases[] = {
+        // The enclosing folder's file loop still handles its first file before it sees the flag.
+        {deep, kStop, {deep, stopped, a}},
+        {a, kPauseThenStop, {deep, a, paused, stopped}},
+        {a,
+         kPauseThenContinue,
+         {deep, a, paused, "Synchronization continued due to user request...",
+          "Creating file E:\\Copy\\b.txt"}},
     };
-    Run();
-    // The enclosing folder's file loop still handles its first file before it sees the flag.
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Creating Folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\deep.txt",
-                     "Synchronization stopped prior to completion due to user request...",
-                     "Creating file E:\\Copy\\a.txt"}));
-    EXPECT_FALSE(fs.Exists("E:\\Copy\\b.txt"));
-    EXPECT_EQ(view.Texts().back(), "Done!");
-    const Lines texts = view.Texts();
-    EXPECT_EQ(
-        std::count_if(texts.begin(), texts.end(),
-                      [](const std::string& text) { return text.starts_with("Synchronizing "); }),
-        1);
-    EXPECT_EQ(SummaryLines().front(), " --> Total files processed during synchronization: 2");
-    EXPECT_EQ(view.progress_values.back(), 2);  // of 3: a stopped pass's bar is not filled
-}
-
-TEST_F(PauseStopTest, PauseWaitsAtTheNextPollUntilContinueOrStop) {
-    for (const bool stop : {false, true}) {
-        SCOPED_TRACE(stop ? "stopped" : "continued");
-        fs.AddFile("C:\\Data\\a.txt");
-        fs.AddFile("C:\\Data\\b.txt");
-        fs.Remove("E:\\Copy");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.clicks);
+        InMemoryFileSystem fs{PathSyntax::Windows()};
         fs.AddFolder("E:\\Copy");
-        view = RecordingRunView{};
-        view.on_line = [&](const ResultLine& line) {
-            if (line.text == "Creating file E:\\Copy\\a.txt")
-                controller.PauseClicked();
+        AddSources(fs, {"Sub\\deep.txt", "a.txt", "b.txt"});
+        TestRun run(fs);
+        const bool stop = c.clicks != kPauseThenContinue;
+        run.view.on_line = [&](const ResultLine& line) {
+            if (line.text == c.at)
+                c.clicks == kStop ? run.controller.StopClicked() : run.controller.PauseClicked();
         };
-        view.on_events = [&, done = false]() mutable {
-            if (view.sleeps == 3 && !done) {
-                done = true;
-                stop ? controller.StopClicked() : controller.PauseClicked();
-            }
+        run.view.on_events = [&, done = false]() mutable {
+            if (run.view.sleeps == 3 && !std::exchange(done, true))
+                stop ? run.controller.StopClicked() : run.controller.PauseClicked();
         };
-        Run();
-        Lines expected = {"Creating file E:\\Copy\\a.txt",
-                          "Synchronization paused due to user request..."};
-        if (stop) {
-            expected.push_back(
-                "Synchronization stopped prior to completion due to user request...");
-        } else {
-            expected.push_back("Synchronization continued due to user request...");
-            expected.push_back("Creating file E:\\Copy\\b.txt");
-        }
-        EXPECT_EQ(WalkLines(), expected);
-        // 100 ms each while paused, the last after Continue; none once Stop is seen.
-        EXPECT_EQ(view.sleeps, stop ? 3 : 4);
-        EXPECT_EQ(view.pause_caption, stop ? "Continue" : "Pause");
+        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
+        settings.reverse_sync = stop ? CheckState::kChecked : CheckState::kUnchecked;
+        const Lines texts = run.Synchronize(settings);
+        const Lines walk = WalkLines(texts);
+        EXPECT_EQ(Lines(walk.begin() + 1, walk.end()), c.walk);
+        // The last sleep is after Continue; there is none once Stop is seen.
+        EXPECT_EQ(run.view.sleeps, (std::vector{0, 3, 4}[c.clicks]));
+        EXPECT_EQ(run.view.pause_caption, c.clicks == kPauseThenStop ? "Continue" : "Pause");
+        EXPECT_EQ(texts.back(), "Done!");
+        EXPECT_EQ(texts.end() - std::find(texts.begin() + 1, texts.end(),
+                                          "Synchronizing E:\\Copy --> C:\\Data"),
+                  0);
+        // A stopped pass's bar is not filled: it shows the files done.
+        const auto files = std::count_if(c.walk.begin(), c.walk.end(), [](const std::string& t) {
+            return t.starts_with("Creating file");
+        });
+        EXPECT_EQ(SummaryLines(texts).front(),
+                  " --> Total files processed during synchronization: " + std::to_string(files));
+        EXPECT_EQ(run.view.progress_values.back(), files);
+        // The next run starts running, with the caption put back.
+        EXPECT_EQ(fs.Exists("E:\\Copy\\b.txt"), !stop);
+        run.view = RecordingRunView{};
+        run.Synchronize(settings);
+        EXPECT_EQ(run.view.pause_caption, "Pause");
+        EXPECT_TRUE(fs.Exists("E:\\Copy\\b.txt"));
     }
-    // The next pass starts running, with the caption put back.
-    view = RecordingRunView{};
-    Run();
-    EXPECT_EQ(view.pause_caption, "Pause");
-    EXPECT_TRUE(fs.Exists("E:\\Copy\\b.txt"));
 }
 
 TEST_F(PauseStopTest, TimeRemainingFollowsTheWorkedExample) {

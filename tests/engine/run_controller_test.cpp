@@ -21,20 +21,15 @@ TEST_F(RunControllerTest, CompletePassWritesItsLinesInOrderWithThePathsTheyName)
     view.on_line = [&](const ResultLine&) { running = running && view.running; };
     EXPECT_EQ(Run(), 3);
     EXPECT_TRUE(running);
-    EXPECT_EQ(view.Texts(), (Lines{
-                                "Synchronizing C:\\Data --> E:\\Copy",
-                                "Sychronization of 3 files started at @1600000000!",
-                                "Creating Folder E:\\Copy\\Photos",
-                                "Creating Folder E:\\Copy\\Photos\\2019",
-                                "Creating file E:\\Copy\\Photos\\2019\\p.jpg",
-                                "Creating file E:\\Copy\\Photos\\q.jpg",
-                                "Creating file E:\\Copy\\a.txt",
-                                "Sychronization completed at @1600000000!",
-                                " --> Total files processed during synchronization: 3",
-                                " --> Total folders created: 2",
-                                " --> Total files copied: 3",
-                                "Done!",
-                            }));
+    EXPECT_EQ(view.Texts(),
+              (Lines{"Synchronizing C:\\Data --> E:\\Copy",
+                     "Sychronization of 3 files started at @1600000000!",
+                     "Creating Folder E:\\Copy\\Photos", "Creating Folder E:\\Copy\\Photos\\2019",
+                     "Creating file E:\\Copy\\Photos\\2019\\p.jpg",
+                     "Creating file E:\\Copy\\Photos\\q.jpg", "Creating file E:\\Copy\\a.txt",
+                     "Sychronization completed at @1600000000!",
+                     " --> Total files processed during synchronization: 3",
+                     " --> Total folders created: 2", " --> Total files copied: 3", "Done!"}));
     EXPECT_EQ(view.lines[2].path, "E:\\Copy\\Photos");
     EXPECT_EQ(view.lines[4].path, "E:\\Copy\\Photos\\2019\\p.jpg");
     EXPECT_EQ(view.lines.back().path, "");
@@ -161,8 +156,7 @@ TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
 }
 
 TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {
-    fs.AddFile("C:\\Data\\Sub\\a.txt");
-    fs.AddFile("C:\\Data\\b.txt");
+    AddSources(fs, {"Sub\\a.txt", "b.txt"});
     // From the second listing: after the count, the walk and whatever looks ahead.
     fs.ThrowOn(InMemoryFileSystem::Operation::kListFolder, "C:\\Data\\Sub", 2);
     settings.reverse_sync = CheckState::kChecked;
@@ -238,8 +232,7 @@ TEST_F(RunControllerTest, PreviewWithAMissingDestinationCreatesNothing) {
 }
 
 TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
-    fs.AddFile("C:\\Data\\a.txt");
-    fs.AddFile("C:\\Data\\Backup\\old.txt");
+    AddSources(fs, {"a.txt", "Backup\\old.txt"});
     settings.destination_path = "C:\\Data\\Backup";
     Run();
     EXPECT_EQ(controller.Stats().total_files, 1);

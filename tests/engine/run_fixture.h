@@ -38,4 +38,10 @@ class WindowsRunTest : public ::testing::Test {
 
 using Lines = std::vector<std::string>;
 
+/// Adds empty files by their paths below C:\Data.
+inline void AddSources(InMemoryFileSystem& fs, const Lines& names) {
+    for (const std::string& name : names)
+        fs.AddFile("C:\\Data\\" + name);
+}
+
 }  // namespace tidemark::testing

@@ -54,38 +54,16 @@ struct Case {
     SyncStats stats = {};  // only the error counters are compared
 };
 
-void RunCases(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        InMemoryFileSystem fs{PathSyntax::Windows()};
-        fs.AddFolder("C:\\Data");
-        fs.AddFolder("E:\\Copy");
-        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
-        ExcludeList exclude_list;
-        c.arrange(fs, settings, exclude_list);
-        TestRun run(fs, exclude_list);
-        const Lines texts = run.Synchronize(settings);
-        EXPECT_EQ(WalkLines(texts), c.walk);
-        if (!c.summary.empty()) {
-            EXPECT_EQ(SummaryLines(texts), c.summary);
-        }
-        EXPECT_EQ(run.controller.Stats().permission_errors, c.stats.permission_errors);
-        EXPECT_EQ(run.controller.Stats().other_errors, c.stats.other_errors);
-    }
-}
-
 void UseExcludeList(SyncSettings& settings, ExcludeList& list, ExcludeList entries) {
     settings.use_exclude_list = CheckState::kChecked;
     list = std::move(entries);
 }
 
-TEST(WalkCases, ExclusionAndIgnoredFiles) {
-    RunCases({
+TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
+    const Case cases[] = {
         {"folders matched by their source path are skipped whole",
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             fs.AddFile("C:\\Data\\Temp\\a.tmp");
-             fs.AddFile("C:\\Data\\Temp\\Inner\\b.tmp");
-             fs.AddFile("C:\\Data\\Temp\\Locked\\c.tmp");
+             AddSources(fs, {"Temp\\a.tmp", "Temp\\Inner\\b.tmp", "Temp\\Locked\\c.tmp"});
              fs.FailOn(Op::kListFolder, "C:\\Data\\Temp\\Locked", AccessDenied());
              fs.AddFile("C:\\Data\\keep.txt");
              UseExcludeList(s, list, {"", "   ", "\\TEMP"});
@@ -98,8 +76,7 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
           " --> Total files copied: 1", " --> Total files excluded: 2"}},
         {"an entry matching only the destination excludes folders but not files",
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             fs.AddFile("C:\\Data\\Sub\\a.txt");
-             fs.AddFile("C:\\Data\\b.txt");
+             AddSources(fs, {"Sub\\a.txt", "b.txt"});
              UseExcludeList(s, list, {"copy"});
          },
          {"Excluding folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\a.txt",
@@ -109,8 +86,7 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
          {.other_errors = 1}},
         {"an entry matching the source root skips the pass",
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             fs.AddFile("C:\\Data\\a.txt");
-             fs.AddFile("C:\\Data\\Empty\\Sub\\b.txt");
+             AddSources(fs, {"a.txt", "Empty\\Sub\\b.txt"});
              UseExcludeList(s, list, {"data"});
          },
          {"Skipping 2 files in folder C:\\Data due to custom Exclude List!"}},
@@ -118,8 +94,7 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
          [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
              fs.AddFile("C:\\Data\\report.bak");
              fs.AddFile("C:\\Data\\old.bakery\\y.txt");  // matches by both its paths
-             fs.AddFile("C:\\Data\\cache\\inside.txt");
-             fs.AddFile("C:\\Data\\ok.txt");
+             AddSources(fs, {"cache\\inside.txt", "ok.txt"});
              UseExcludeList(s, list, {".bak", "\\cache\\"});
          },
          {"Excluding folder E:\\Copy\\old.bakery",
@@ -146,16 +121,10 @@ TEST(WalkCases, ExclusionAndIgnoredFiles) {
          {"Creating file E:\\Copy\\h.txt"},
          {" --> Total files processed during synchronization: 2", " --> Total files copied: 1",
           " --> Total system files ignored: 1"}},
-    });
-}
-
-TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
-    RunCases({
+        // Failures are reported for the item in hand and counted by their number.
         {"copies that fail",
          [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
-             fs.AddFile("C:\\Data\\denied.txt");
-             fs.AddFile("C:\\Data\\full.txt");
-             fs.AddFile("C:\\Data\\fine.txt");
+             AddSources(fs, {"denied.txt", "full.txt", "fine.txt"});
              fs.FailOn(Op::kCopyFile, "E:\\Copy\\denied.txt", AccessDenied());
              fs.FailOn(Op::kCopyFile, "E:\\Copy\\full.txt", NoSpace());
          },
@@ -201,8 +170,7 @@ TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
          {.permission_errors = 1, .other_errors = 1}},
         {"an unreadable folder is reported by the count and both loops",
          [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
-             fs.AddFile("C:\\Data\\Locked\\secret.txt");
-             fs.AddFile("C:\\Data\\open.txt");
+             AddSources(fs, {"Locked\\secret.txt", "open.txt"});
              fs.FailOn(Op::kListFolder, "C:\\Data\\Locked", AccessDenied());
          },
          {"Creating Folder E:\\Copy\\Locked", "Folder  could not be processed.  Permission denied",
@@ -212,10 +180,7 @@ TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
           " --> Total files copied: 1"}},
         {"a folder that cannot be created is left out and counted, not its siblings",
          [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
-             fs.AddFile("C:\\Data\\A\\a.txt");
-             fs.AddFile("C:\\Data\\B\\b.txt");
-             fs.AddFile("C:\\Data\\C\\c.txt");
-             fs.AddFile("C:\\Data\\root.txt");
+             AddSources(fs, {"A\\a.txt", "B\\b.txt", "C\\c.txt", "root.txt"});
              fs.FailOn(Op::kCreateFolder, "E:\\Copy\\A", AccessDenied());
              fs.AddFile("E:\\Copy\\B");  // a file where a folder must go
          },
@@ -229,19 +194,33 @@ TEST(WalkCases, FailuresAreReportedForTheItemInHandAndCountedByTheirNumber) {
           " --> Total files/folders could not be processed due to permission error: 1",
           " --> Total files could not be processed due to other errors: 1"},
          {.permission_errors = 1, .other_errors = 1}},
-    });
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InMemoryFileSystem fs{PathSyntax::Windows()};
+        fs.AddFolder("C:\\Data");
+        fs.AddFolder("E:\\Copy");
+        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
+        ExcludeList exclude_list;
+        c.arrange(fs, settings, exclude_list);
+        TestRun run(fs, exclude_list);
+        const Lines texts = run.Synchronize(settings);
+        EXPECT_EQ(WalkLines(texts), c.walk);
+        if (!c.summary.empty()) {
+            EXPECT_EQ(SummaryLines(texts), c.summary);
+        }
+        EXPECT_EQ(run.controller.Stats().permission_errors, c.stats.permission_errors);
+        EXPECT_EQ(run.controller.Stats().other_errors, c.stats.other_errors);
+    }
 }
 
 TEST_F(WalkTest, FoldersThatChangeWhileTheCountIsConfirmedAreReadAgain) {
-    fs.AddFile("C:\\Data\\Same\\kept.txt");
-    fs.AddFile("C:\\Data\\Changed\\gone.txt");
-    fs.AddFile("C:\\Data\\root.txt");
+    AddSources(fs, {"Same\\kept.txt", "Changed\\gone.txt", "root.txt"});
     view.on_line = [&](const ResultLine& line) {
         // Written after the count and its confirmation, before the walk starts.
         if (line.text.starts_with("Sychronization of ")) {
             fs.Remove("C:\\Data\\Changed\\gone.txt");
-            fs.AddFile("C:\\Data\\Changed\\new.txt");
-            fs.AddFile("C:\\Data\\late.txt");
+            AddSources(fs, {"Changed\\new.txt", "late.txt"});
         }
     };
     Run();

@@ -26,31 +26,23 @@ InMemoryFileSystem::InMemoryFileSystem(PathSyntax syntax) : syntax_(syntax) {
 std::optional<std::string> InMemoryFileSystem::KeyOf(const std::string& path) const {
     if (!syntax_.IsComplete(path))
         return std::nullopt;
-    std::string root = syntax_.drive_letters ? UpperCase(path.substr(0, 2)) : std::string();
-    std::vector<std::string> components;
-    std::string component;
-    auto flush = [&] {
-        if (component == "..") {
-            if (!components.empty())
-                components.pop_back();
-        } else if (!component.empty() && component != ".") {
-            components.push_back(syntax_.fold_case ? UpperCase(component) : component);
+    std::string key = syntax_.drive_letters ? UpperCase(path.substr(0, 2)) : std::string();
+    std::string part;
+    for (std::size_t i = syntax_.drive_letters ? 2 : 0; i <= path.size(); ++i) {
+        if (i < path.size() && !syntax_.IsSeparator(path[i])) {
+            part.push_back(path[i]);
+            continue;
         }
-        component.clear();
-    };
-    for (std::size_t i = syntax_.drive_letters ? 2 : 0; i < path.size(); ++i) {
-        if (syntax_.IsSeparator(path[i]))
-            flush();
-        else
-            component.push_back(path[i]);
-    }
-    flush();
-    std::string key = root;
-    for (const std::string& part : components) {
-        const std::string above = key.empty() ? std::string(1, syntax_.separator) : key;
-        const bool folded = folding_root_ && IsBelow(above, *folding_root_);
-        key += syntax_.separator;
-        key += folded ? UpperCase(part) : part;
+        if (const std::size_t cut = key.find_last_of(syntax_.separator);
+            part == ".." && cut != std::string::npos) {
+            key.resize(cut);
+        } else if (!part.empty() && part != "." && part != "..") {
+            const bool folded =
+                syntax_.fold_case ||
+                IsBelow(key.empty() ? std::string(1, syntax_.separator) : key, folding_root_);
+            key += syntax_.separator + (folded ? UpperCase(part) : part);
+        }
+        part.clear();
     }
     return key.empty() ? std::string(1, syntax_.separator) : key;
 }
@@ -62,55 +54,45 @@ std::string InMemoryFileSystem::ParentKey(const std::string& key) const {
     return cut == 0 ? std::string(1, syntax_.separator) : key.substr(0, cut);
 }
 
-std::string InMemoryFileSystem::NameOf(const std::string& path) const {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && syntax_.IsSeparator(trimmed.back()))
-        trimmed.pop_back();
-    std::size_t cut = trimmed.size();
-    while (cut > 0 && !syntax_.IsSeparator(trimmed[cut - 1]))
-        --cut;
-    return trimmed.substr(cut);
-}
-
-bool InMemoryFileSystem::IsFolderKey(const std::string& key) const {
-    const auto found = nodes_.find(key);
-    return found != nodes_.end() && found->second.kind == EntryKind::kFolder;
-}
-
-const InMemoryFileSystem::Node* InMemoryFileSystem::Find(const std::string& path) const {
-    const auto key = KeyOf(path);
-    if (!key)
-        return nullptr;
-    const auto found = nodes_.find(*key);
-    return found == nodes_.end() ? nullptr : &found->second;
+bool InMemoryFileSystem::IsBelow(const std::string& key,
+                                 const std::optional<std::string>& root_key) const {
+    return root_key && key.starts_with(*root_key) &&
+           (key.size() == root_key->size() || root_key->ends_with(syntax_.separator) ||
+            key[root_key->size()] == syntax_.separator);
 }
 
 InMemoryFileSystem::Node& InMemoryFileSystem::Insert(const std::string& path, EntryKind kind) {
     const std::string key = *KeyOf(path);
     const std::string parent = ParentKey(key);
-    if (auto existing = nodes_.find(key); existing != nodes_.end()) {
-        existing->second.kind = kind;
-        if (!parent.empty())
-            nodes_[parent].version = ++versions_;
-        return existing->second;
-    }
-    if (!parent.empty() && !nodes_.contains(parent)) {
-        // Parents are spelled as in the path given.
-        std::string parent_path = path;
-        while (parent_path.size() > 1 && syntax_.IsSeparator(parent_path.back()))
-            parent_path.pop_back();
-        parent_path.resize(parent_path.size() - NameOf(path).size());
-        Insert(parent_path, EntryKind::kFolder);
-    }
+    std::string trimmed = path;  // the name is the last part of the path as given
+    while (trimmed.size() > 1 && syntax_.IsSeparator(trimmed.back()))
+        trimmed.pop_back();
+    std::size_t cut = trimmed.size();
+    while (cut > 0 && !syntax_.IsSeparator(trimmed[cut - 1]))
+        --cut;
+    if (!parent.empty() && !nodes_.contains(parent))
+        Insert(trimmed.substr(0, cut), EntryKind::kFolder);  // spelled as in the path given
     if (!parent.empty()) {
-        nodes_[parent].children.push_back(key);
+        if (!nodes_.contains(key))
+            nodes_[parent].children.push_back(key);
         nodes_[parent].version = ++versions_;
     }
-    Node& node = nodes_[key];
-    node.version = ++versions_;
-    node.identity = ++identities_;
-    node.name = parent.empty() ? key : NameOf(path);
+    const auto [found, added] = nodes_.try_emplace(key);
+    Node& node = found->second;
+    if (added) {
+        node.version = ++versions_;
+        node.identity = ++identities_;
+        node.name = parent.empty() ? key : trimmed.substr(cut);
+    }
     node.kind = kind;
+    return node;
+}
+
+InMemoryFileSystem::Node& InMemoryFileSystem::Put(const std::string& path, EntryKind kind,
+                                                  const std::string& content, FileTime modified) {
+    Node& node = Insert(path, kind);
+    node.content = content;
+    node.modified = StoredTime(*KeyOf(path), modified);
     return node;
 }
 
@@ -122,18 +104,13 @@ void InMemoryFileSystem::AddFolder(const std::string& path) {
 void InMemoryFileSystem::AddFile(const std::string& path, const std::string& content,
                                  FileTime modified, int attributes) {
     std::lock_guard lock(mutex_);
-    Node& node = Insert(path, EntryKind::kFile);
-    node.content = content;
-    node.modified = StoredTime(*KeyOf(path), modified);
-    node.attributes = attributes;
+    Put(path, EntryKind::kFile, content, modified).attributes = attributes;
 }
 
 void InMemoryFileSystem::AddSymlink(const std::string& path, const std::string& target,
                                     FileTime modified) {
     std::lock_guard lock(mutex_);
-    Node& node = Insert(path, EntryKind::kSymlink);
-    node.content = target;
-    node.modified = StoredTime(*KeyOf(path), modified);
+    Put(path, EntryKind::kSymlink, target, modified);
 }
 
 void InMemoryFileSystem::AddSpecial(const std::string& path) {
@@ -146,20 +123,16 @@ void InMemoryFileSystem::SetReadOnly(const std::string& path, bool read_only) {
     nodes_.at(*KeyOf(path)).read_only = read_only;
 }
 
-void InMemoryFileSystem::RemoveKey(const std::string& key) {
-    for (const std::string& child : std::vector<std::string>(nodes_[key].children))
-        RemoveKey(child);
-    if (const std::string parent = ParentKey(key); !parent.empty()) {
-        std::erase(nodes_[parent].children, key);
-        nodes_[parent].version = ++versions_;
-    }
-    nodes_.erase(key);
-}
-
 void InMemoryFileSystem::Remove(const std::string& path) {
     std::lock_guard lock(mutex_);
-    if (const auto key = KeyOf(path); key && nodes_.contains(*key))
-        RemoveKey(*key);
+    const auto key = KeyOf(path);
+    if (!At(key))
+        return;
+    std::erase_if(nodes_, [&](const auto& item) { return IsBelow(item.first, key); });
+    if (const std::string parent = ParentKey(*key); !parent.empty()) {
+        std::erase(nodes_[parent].children, *key);
+        nodes_[parent].version = ++versions_;
+    }
 }
 
 void InMemoryFileSystem::FoldCaseBelow(const std::string& root) {
@@ -174,14 +147,8 @@ void InMemoryFileSystem::SetTimePrecision(const std::string& root, FileTime step
     round_up_ = round_up;
 }
 
-bool InMemoryFileSystem::IsBelow(const std::string& key, const std::string& root_key) const {
-    return key == root_key ||
-           (key.starts_with(root_key) &&
-            (root_key.ends_with(syntax_.separator) || key[root_key.size()] == syntax_.separator));
-}
-
 FileTime InMemoryFileSystem::StoredTime(const std::string& key, FileTime time) const {
-    if (!IsCoarse(key))
+    if (!IsBelow(key, coarse_root_))
         return time;
     // Towards the past, before 1970 too.
     const FileTime cut = time - time % time_step_ - (time % time_step_ < 0 ? time_step_ : 0);
@@ -191,15 +158,13 @@ FileTime InMemoryFileSystem::StoredTime(const std::string& key, FileTime time) c
 FileTime InMemoryFileSystem::TimeStep(const std::string& folder) {
     std::lock_guard lock(mutex_);
     const auto key = KeyOf(folder);
-    return key && IsCoarse(*key) ? time_step_ : 1;
+    return key && IsBelow(*key, coarse_root_) ? time_step_ : 1;
 }
 
 std::uint64_t InMemoryFileSystem::UsedBytes() const {
     std::uint64_t used = 0;
-    for (const auto& [node_key, node] : nodes_) {
-        if (node.kind == EntryKind::kFile)
-            used += node.content.size();
-    }
+    for (const auto& [key, node] : nodes_)
+        used += node.kind == EntryKind::kFile ? node.content.size() : 0;
     for (const auto& [temporary, node] : staged_)
         used += node.content.size();
     return used;
@@ -215,40 +180,32 @@ std::optional<std::uint64_t> InMemoryFileSystem::FreeSpace(const std::string&) {
 std::optional<FolderIdentity> InMemoryFileSystem::IdentityOf(const std::string& folder) {
     std::lock_guard lock(mutex_);
     const Node* node = Find(folder);
-    if (node == nullptr || node->kind != EntryKind::kFolder)
-        return std::nullopt;
-    return FolderIdentity{1, node->identity};
+    return IsFolder(node) ? std::optional(FolderIdentity{1, node->identity}) : std::nullopt;
 }
 
 void InMemoryFileSystem::FailOn(Operation operation, const std::string& path, Failure failure) {
     std::lock_guard lock(mutex_);
-    faults_.emplace_back(operation, *KeyOf(path), std::move(failure));
+    faults_.push_back({operation, *KeyOf(path), std::move(failure)});
 }
 
 void InMemoryFileSystem::ThrowOn(Operation operation, const std::string& path, int first,
                                  bool once) {
     std::lock_guard lock(mutex_);
-    throwing_operation_ = operation;
-    throwing_key_ = *KeyOf(path);
-    calls_to_throw_ = first;
-    throw_once_ = once;
+    faults_.push_back({operation, *KeyOf(path), std::nullopt, first, once});
 }
 
-void InMemoryFileSystem::ThrowIfDue(Operation operation, const std::string& path) {
-    if (calls_to_throw_ > 0 && operation == throwing_operation_ && KeyOf(path) == throwing_key_ &&
-        --calls_to_throw_ == 0) {
-        calls_to_throw_ = throw_once_ ? 0 : 1;  // or every call after it
-        throw std::bad_alloc();
-    }
-}
-
-std::optional<Failure> InMemoryFileSystem::InjectedFailure(Operation operation,
-                                                           const std::string& path) const {
+std::optional<Failure> InMemoryFileSystem::Inject(Operation operation, const std::string& path) {
     const auto key = KeyOf(path);
-    for (const auto& [faulty_operation, faulty_key, failure] : faults_) {
-        if (faulty_operation == operation && key && faulty_key == *key) {
+    for (Fault& fault : faults_) {
+        if (fault.operation != operation || key != fault.key)
+            continue;
+        if (fault.failure) {
             ++faults_fired_;
-            return failure;
+            return fault.failure;
+        }
+        if (fault.calls_to_throw > 0 && --fault.calls_to_throw == 0) {
+            fault.calls_to_throw = fault.once ? 0 : 1;  // or every call after it
+            throw std::bad_alloc();
         }
     }
     return std::nullopt;
@@ -264,49 +221,29 @@ std::map<std::string, std::string> InMemoryFileSystem::Snapshot(const std::strin
     std::lock_guard lock(mutex_);
     std::map<std::string, std::string> snapshot;
     const auto root_key = KeyOf(root);
-    if (!root_key || !nodes_.contains(*root_key))
+    if (!At(root_key))
         return snapshot;
-    std::vector<std::pair<std::string, std::string>> pending{{*root_key, ""}};
-    while (!pending.empty()) {
-        auto [key, relative] = pending.back();
-        pending.pop_back();
-        for (const std::string& child_key : nodes_.at(key).children) {
-            const Node& child = nodes_.at(child_key);
-            const std::string child_relative =
-                relative.empty() ? child.name : relative + syntax_.separator + child.name;
-            static constexpr const char* kKinds[] = {"file", "folder", "link", "special"};
-            snapshot[child_relative] = std::string(kKinds[static_cast<int>(child.kind)]) + ":" +
-                                       child.content + ":" + std::to_string(child.modified);
-            if (child.kind == EntryKind::kFolder)
-                pending.emplace_back(child_key, child_relative);
+    const std::string base = JoinPath(SpelledPath(*root_key), "", syntax_);
+    static constexpr const char* kKinds[] = {"file", "folder", "link", "special"};
+    for (const auto& [key, node] : nodes_) {
+        if (key != *root_key && IsBelow(key, root_key)) {
+            snapshot[SpelledPath(key).substr(base.size())] =
+                std::string(kKinds[static_cast<int>(node.kind)]) + ":" + node.content + ":" +
+                std::to_string(node.modified);
         }
     }
     return snapshot;
 }
 
-int InMemoryFileSystem::AttributesOf(const Node& node) const {
-    int attributes = node.attributes;
-    if (!syntax_.drive_letters) {
-        // The same rules as the real file system: a leading dot hides, specials are system.
-        if (!node.name.empty() && node.name.front() == '.')
-            attributes |= kHiddenAttribute;
-        if (node.kind == EntryKind::kSpecial)
-            attributes |= kSystemAttribute;
-    }
-    return attributes;
-}
-
 bool InMemoryFileSystem::FolderExistsIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
-    const auto key = KeyOf(path);
-    return key && IsFolderKey(*key);
+    return IsFolder(Find(path));
 }
 
 Result<FolderListing> InMemoryFileSystem::ListFolderIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
     ++calls_;
-    ThrowIfDue(Operation::kListFolder, path);
-    if (auto failure = InjectedFailure(Operation::kListFolder, path))
+    if (auto failure = Inject(Operation::kListFolder, path))
         return *failure;
     const Node* folder = Find(path);
     if (folder == nullptr)
@@ -318,10 +255,14 @@ Result<FolderListing> InMemoryFileSystem::ListFolderIn(const HeldFolder*, const 
     listing.identity = FolderIdentity{1, folder->identity};
     for (const std::string& child_key : folder->children) {
         const Node& child = nodes_.at(child_key);
-        FileEntry entry{JoinPath(path, child.name, syntax_), child.name, child.kind,
-                        AttributesOf(child)};
+        // The same rules as the real file system: a leading dot hides, specials are system.
+        int attributes = child.attributes;
+        if (!syntax_.drive_letters && child.name.starts_with('.'))
+            attributes |= kHiddenAttribute;
+        if (!syntax_.drive_letters && child.kind == EntryKind::kSpecial)
+            attributes |= kSystemAttribute;
         (child.kind == EntryKind::kFolder ? listing.sub_folders : listing.files)
-            .push_back(std::move(entry));
+            .push_back({JoinPath(path, child.name, syntax_), child.name, child.kind, attributes});
     }
     return listing;
 }
@@ -330,23 +271,20 @@ Result<FolderListing> InMemoryFileSystem::ListFolderAgainIn(const HeldFolder*,
                                                             const std::string& path,
                                                             FolderListing earlier) {
     std::lock_guard lock(mutex_);
-    if (auto failure = InjectedFailure(Operation::kListFolder, path))
-        return *failure;
     const Node* folder = Find(path);
-    if (folder != nullptr && folder->kind == EntryKind::kFolder && earlier.state &&
-        earlier.state->changed == static_cast<FileTime>(folder->version)) {
-        ThrowIfDue(Operation::kListFolder, path);
-        return earlier;
-    }
-    return ListFolder(path);
+    if (!IsFolder(folder) || !earlier.state ||
+        earlier.state->changed != static_cast<FileTime>(folder->version))
+        return ListFolder(path);
+    if (auto failure = Inject(Operation::kListFolder, path))
+        return *failure;
+    return earlier;
 }
 
 Result<std::optional<FileStatus>> InMemoryFileSystem::FindFileIn(const HeldFolder*,
                                                                  const std::string& path) {
     std::lock_guard lock(mutex_);
     ++calls_;
-    ThrowIfDue(Operation::kFindFile, path);
-    if (auto failure = InjectedFailure(Operation::kFindFile, path))
+    if (auto failure = Inject(Operation::kFindFile, path))
         return *failure;
     const Node* node = Find(path);
     if (node == nullptr || node->kind == EntryKind::kFolder)
@@ -361,7 +299,7 @@ Result<StagedCopy> InMemoryFileSystem::StageCopyIn(const HeldFolder*, const Held
     std::lock_guard lock(mutex_);
     ++calls_;
     for (const std::string* path : {&source.path, &destination}) {
-        if (auto failure = InjectedFailure(Operation::kCopyFile, *path))
+        if (auto failure = Inject(Operation::kCopyFile, *path))
             return *failure;
     }
     const Node* from = Find(source.path);
@@ -370,7 +308,7 @@ Result<StagedCopy> InMemoryFileSystem::StageCopyIn(const HeldFolder*, const Held
     if (from->kind == EntryKind::kSpecial)
         return FailureFromErrno(EOPNOTSUPP);
     const auto key = KeyOf(destination);
-    if (!key || !IsFolderKey(ParentKey(*key)))
+    if (!key || !IsFolder(At(ParentKey(*key))))
         return NoSuchFile();
     if (capacity_ && UsedBytes() + from->content.size() > *capacity_)
         return NoSpace();
@@ -383,26 +321,18 @@ Result<StagedCopy> InMemoryFileSystem::StageCopyIn(const HeldFolder*, const Held
 Status InMemoryFileSystem::CommitCopyIn(const HeldFolder*, const StagedCopy& staged,
                                         bool overwrite) {
     std::lock_guard lock(mutex_);
-    if (auto failure = InjectedFailure(Operation::kCommitCopy, staged.destination))
+    if (auto failure = Inject(Operation::kCommitCopy, staged.destination))
         return *failure;
     const auto copy = staged_.find(staged.temporary_path);
-    if (copy == staged_.end())
-        return NoSuchFile();
     const auto key = KeyOf(staged.destination);
-    if (!IsFolderKey(ParentKey(*key)))
+    if (copy == staged_.end() || !IsFolder(At(ParentKey(*key))))
         return NoSuchFile();
-    if (const Node* existing = Find(staged.destination)) {
-        if (existing->kind == EntryKind::kFolder)
-            return FailureFromErrno(EISDIR);
-        if (!overwrite)
-            return FailureFromErrno(EEXIST);
-    }
+    if (const Node* existing = At(key); existing && (IsFolder(existing) || !overwrite))
+        return FailureFromErrno(IsFolder(existing) ? EISDIR : EEXIST);
     const Node node = copy->second;
     staged_.erase(copy);
-    Node& to = Insert(staged.destination, node.kind);
+    Node& to = Put(staged.destination, node.kind, node.content, node.modified);
     to.identity = ++identities_;  // a file put in place of another is another file
-    to.content = node.content;
-    to.modified = StoredTime(*key, node.modified);
     to.attributes = node.attributes;
     to.read_only = node.read_only;
     changes_.push_back("copy -> " + staged.destination);
@@ -421,23 +351,21 @@ std::size_t InMemoryFileSystem::PendingStagedCopies() const {
 
 Status InMemoryFileSystem::CheckDeletableIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
-    if (auto failure = InjectedFailure(Operation::kCheckDeletable, path))
+    if (auto failure = Inject(Operation::kCheckDeletable, path))
         return *failure;
-    if (Find(path) == nullptr)
-        return NoSuchFile();
-    return Status::Ok();
+    return Find(path) == nullptr ? Status(NoSuchFile()) : Status::Ok();
 }
 
 Status InMemoryFileSystem::CreateFolderIn(const HeldFolder*, const std::string& path) {
     std::lock_guard lock(mutex_);
-    if (auto failure = InjectedFailure(Operation::kCreateFolder, path))
+    if (auto failure = Inject(Operation::kCreateFolder, path))
         return *failure;
     const auto key = KeyOf(path);
     if (!key)
         return NoSuchFile();
-    if (nodes_.contains(*key) || ParentKey(*key).empty())  // a drive or the root is always there
+    if (At(key) || ParentKey(*key).empty())  // a drive or the root is always there
         return FailureFromErrno(EEXIST);
-    if (!IsFolderKey(ParentKey(*key)))
+    if (!IsFolder(At(ParentKey(*key))))
         return NoSuchFile();
     Insert(path, EntryKind::kFolder);
     changes_.push_back("mkdir " + path);
@@ -446,33 +374,30 @@ Status InMemoryFileSystem::CreateFolderIn(const HeldFolder*, const std::string& 
 
 std::string InMemoryFileSystem::SpelledPath(const std::string& key) const {
     const std::string parent = ParentKey(key);
-    if (parent.empty())
-        return nodes_.at(key).name;
-    return JoinPath(SpelledPath(parent), nodes_.at(key).name, syntax_);
+    return parent.empty() ? nodes_.at(key).name
+                          : JoinPath(SpelledPath(parent), nodes_.at(key).name, syntax_);
 }
 
 std::optional<std::string> InMemoryFileSystem::ResolveFolder(const std::string& path) {
     std::lock_guard lock(mutex_);
     const auto key = KeyOf(path);
-    return key && IsFolderKey(*key) ? std::optional(SpelledPath(*key)) : std::nullopt;
+    return IsFolder(At(key)) ? std::optional(SpelledPath(*key)) : std::nullopt;
 }
 
 Result<std::string> InMemoryFileSystem::ReadTextFile(const std::string& path) {
     std::lock_guard lock(mutex_);
-    if (auto failure = InjectedFailure(Operation::kReadTextFile, path))
+    if (auto failure = Inject(Operation::kReadTextFile, path))
         return *failure;
     const Node* node = Find(path);
-    if (node == nullptr || node->kind != EntryKind::kFile)
-        return std::string();
-    return node->content;
+    return node && node->kind == EntryKind::kFile ? node->content : std::string();
 }
 
 Status InMemoryFileSystem::WriteTextFile(const std::string& path, const std::string& text) {
     std::lock_guard lock(mutex_);
-    if (auto failure = InjectedFailure(Operation::kWriteTextFile, path))
+    if (auto failure = Inject(Operation::kWriteTextFile, path))
         return *failure;
     const auto key = KeyOf(path);
-    if (!key || !nodes_.contains(ParentKey(*key)))
+    if (!key || !At(ParentKey(*key)))
         return NoSuchFile();
     Insert(path, EntryKind::kFile).content = text;
     changes_.push_back("write " + path);

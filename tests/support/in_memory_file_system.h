@@ -5,7 +5,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "engine/file_system_port.h"
@@ -42,7 +41,7 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
 
     /// Makes every later call of the operation on this path fail with the given failure.
     void FailOn(Operation operation, const std::string& path, Failure failure);
-    /// Throws std::bad_alloc from the `first`-th listing (or look-up) of the path on, as a call
+    /// Throws std::bad_alloc from the `first`-th call of the operation on the path on, as a call
     /// that runs out of memory does; with `once`, from that call only.
     void ThrowOn(Operation operation, const std::string& path, int first = 1, bool once = false);
     /// Fails the first copy whose data would bring the stored bytes over this total.
@@ -87,15 +86,12 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     Result<FolderListing> ListFolderAgainIn(const HeldFolder*, const std::string& path,
                                             FolderListing earlier) override;
     std::optional<FolderIdentity> IdentityOf(const std::string& folder) override;
-    Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* folder,
-                                                 const std::string& path) override;
-    Result<StagedCopy> StageCopyIn(const HeldFolder* source_folder,
-                                   const HeldFolder* staging_folder, const FileEntry& source,
+    Result<std::optional<FileStatus>> FindFileIn(const HeldFolder*, const std::string&) override;
+    Result<StagedCopy> StageCopyIn(const HeldFolder*, const HeldFolder*, const FileEntry& source,
                                    const std::string& destination) override;
     std::optional<std::uint64_t> FreeSpace(const std::string& folder) override;
     FileTime TimeStep(const std::string& folder) override;
-    Status CommitCopyIn(const HeldFolder* folder, const StagedCopy& staged,
-                        bool overwrite) override;
+    Status CommitCopyIn(const HeldFolder*, const StagedCopy& staged, bool overwrite) override;
     void DiscardCopy(const StagedCopy& staged) override;
     /// Staged copies neither committed nor discarded yet.
     std::size_t PendingStagedCopies() const;
@@ -109,59 +105,61 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
 
   private:
     struct Node {
-        std::string name;  // as spelled when created
+        // The name as spelled when created; file data, or a link's target.
+        std::string name, content;
         EntryKind kind = EntryKind::kFolder;
-        std::string content;  // file data, or a link's target
         FileTime modified = 0;
         int attributes = 0;
         bool read_only = false;
         std::vector<std::string> children;  // keys, in creation order
-        std::uint64_t version = 0;          // a new one whenever the children change
-        std::uint64_t identity = 0;         // a new one whenever the item is made or replaced
+        // A new version whenever the children change, a new identity whenever the item is
+        // made or replaced.
+        std::uint64_t version = 0, identity = 0;
+    };
+    /// A fault injected on an operation and path: a failure, or std::bad_alloc when due.
+    struct Fault {
+        Operation operation;
+        std::string key;
+        std::optional<Failure> failure;
+        int calls_to_throw = 0;
+        bool once = false;
     };
 
     /// The lookup key of a path: "." and ".." resolved, case folded where the syntax folds
     /// it; nullopt for a path that does not start at a root.
     std::optional<std::string> KeyOf(const std::string& path) const;
+    /// The key of the folder holding the item; empty for a root.
     std::string ParentKey(const std::string& key) const;
-    std::string NameOf(const std::string& key) const;
-    const Node* Find(const std::string& path) const;
+    const Node* At(const std::optional<std::string>& key) const {
+        const auto found = key ? nodes_.find(*key) : nodes_.end();
+        return found == nodes_.end() ? nullptr : &found->second;
+    }
+    const Node* Find(const std::string& path) const { return At(KeyOf(path)); }
+    static bool IsFolder(const Node* node) { return node && node->kind == EntryKind::kFolder; }
     /// A copy of the item at path, taken under the lock.
     std::optional<Node> NodeAt(const std::string& path) const;
-    bool IsFolderKey(const std::string& key) const;
     Node& Insert(const std::string& path, EntryKind kind);
-    std::optional<Failure> InjectedFailure(Operation operation, const std::string& path) const;
-    void ThrowIfDue(Operation operation, const std::string& path);
+    Node& Put(const std::string& path, EntryKind kind, const std::string& content,
+              FileTime modified);
+    /// The failure injected on this call, if any; throws when a ThrowOn is due.
+    std::optional<Failure> Inject(Operation operation, const std::string& path);
     std::string SpelledPath(const std::string& key) const;
-    int AttributesOf(const Node& node) const;
-    void RemoveKey(const std::string& key);
+    bool IsBelow(const std::string& key, const std::optional<std::string>& root_key) const;
     FileTime StoredTime(const std::string& key, FileTime time) const;
-    bool IsBelow(const std::string& key, const std::string& root_key) const;
     std::uint64_t UsedBytes() const;
 
     PathSyntax syntax_;
     std::map<std::string, Node> nodes_;
-    std::vector<std::tuple<Operation, std::string, Failure>> faults_;
-    Operation throwing_operation_ = Operation::kListFolder;
-    std::string throwing_key_;
-    int calls_to_throw_ = 0;
-    bool throw_once_ = false;
+    std::vector<Fault> faults_;
     std::vector<std::string> changes_;
     std::optional<std::uint64_t> capacity_;
-    std::optional<std::string> coarse_root_;  // a key: SetTimePrecision
+    // Keys: SetTimePrecision, FoldCaseBelow.
+    std::optional<std::string> coarse_root_, folding_root_;
     FileTime time_step_ = 1;
     bool round_up_ = false;
-    /// Whether the item at key keeps its times in steps.
-    bool IsCoarse(const std::string& key) const {
-        return coarse_root_ && IsBelow(key, *coarse_root_);
-    }
-    mutable std::atomic<int> faults_fired_ = 0;
-    std::atomic<int> calls_ = 0;
+    std::atomic<int> faults_fired_ = 0, calls_ = 0;
     std::map<std::string, Node> staged_;
-    std::uint64_t staged_counter_ = 0;
-    std::uint64_t versions_ = 0;
-    std::uint64_t identities_ = 0;
-    std::optional<std::string> folding_root_;  // a key: FoldCaseBelow
+    std::uint64_t staged_counter_ = 0, versions_ = 0, identities_ = 0;
     mutable std::recursive_mutex mutex_;
 };
 

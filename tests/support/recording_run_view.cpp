@@ -29,12 +29,11 @@ std::vector<std::string> RecordingRunView::Texts() const {
 MessageAnswer RecordingRunView::ShowMessage(const std::string& text, MessageButtons buttons,
                                             MessageIcon icon) {
     messages.push_back(ShownMessage{text, buttons, icon});
-    if (!answers.empty()) {
-        const MessageAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    return buttons == MessageButtons::kOk ? MessageAnswer::kOk : MessageAnswer::kYes;
+    if (answers.empty())
+        return buttons == MessageButtons::kOk ? MessageAnswer::kOk : MessageAnswer::kYes;
+    const MessageAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
 }
 
 void RecordingRunView::AddLine(const ResultLine& line) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,9 +16,8 @@ TemporaryFolder::TemporaryFolder() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern =
         std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tidemark-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot make a temporary folder");
-    }
     path_ = pattern;
 }
 
@@ -52,11 +52,10 @@ void MakeFolders(const std::string& path) {
 }
 
 void SetModified(const std::string& path, long long nanoseconds) {
-    const struct timespec times[2] = {{nanoseconds / 1'000'000'000, nanoseconds % 1'000'000'000},
-                                      {nanoseconds / 1'000'000'000, nanoseconds % 1'000'000'000}};
-    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+    const timespec time = {nanoseconds / 1'000'000'000, nanoseconds % 1'000'000'000};
+    const timespec times[2] = {time, time};
+    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
         throw std::runtime_error("cannot set the time of " + path);
-    }
 }
 
 long long ModifiedOf(const std::string& path) {
@@ -79,12 +78,9 @@ std::map<std::string, std::string> TreeOf(const std::string& root) {
 }
 
 int CountItemsStartingWith(const std::string& folder, const std::string& prefix) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().filename().string().starts_with(prefix))
-            ++count;
-    }
-    return count;
+    return static_cast<int>(std::count_if(
+        std::filesystem::directory_iterator(folder), {},
+        [&](const auto& entry) { return entry.path().filename().string().starts_with(prefix); }));
 }
 
 }  // namespace tidemark::testing

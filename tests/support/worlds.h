@@ -48,15 +48,16 @@ class PosixWorld {
         return std::filesystem::exists(std::filesystem::symlink_status(Path(relative)));
     }
     std::optional<std::string> Content(const std::string& relative) const {
-        if (!std::filesystem::is_regular_file(Path(relative)))
-            return std::nullopt;
-        return ReadFile(Path(relative));
+        const std::string path = Path(relative);
+        return std::filesystem::is_regular_file(path) ? std::optional(ReadFile(path))
+                                                      : std::nullopt;
     }
     FileTime Modified(const std::string& relative) const { return ModifiedOf(Path(relative)); }
     std::optional<std::string> LinkTarget(const std::string& relative) const {
-        if (!std::filesystem::is_symlink(Path(relative)))
-            return std::nullopt;
-        return std::filesystem::read_symlink(Path(relative)).string();
+        const std::string path = Path(relative);
+        return std::filesystem::is_symlink(path)
+                   ? std::optional(std::filesystem::read_symlink(path).string())
+                   : std::nullopt;
     }
     std::map<std::string, std::string> Snapshot(const std::string& relative) const {
         return TreeOf(Path(relative));
@@ -102,9 +103,7 @@ class MemoryWorld {
 
     bool Exists(const std::string& relative) const { return fs_.Exists(Path(relative)); }
     std::optional<std::string> Content(const std::string& relative) const {
-        if (fs_.LinkTargetOf(Path(relative)))
-            return std::nullopt;
-        return fs_.ContentOf(Path(relative));
+        return fs_.LinkTargetOf(Path(relative)) ? std::nullopt : fs_.ContentOf(Path(relative));
     }
     FileTime Modified(const std::string& relative) const {
         return fs_.ModifiedOf(Path(relative)).value_or(-1);
