@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/configuration_commands.h"
+#include "tests/config/fake_configuration_form.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
 
@@ -53,59 +54,12 @@ TEST(ConfigurationText, NineCrLfTerminatedValuesReadBackAndAnythingElseIsIgnored
     EXPECT_EQ(FileStem("Büro_2-a\tß Ω"), "Büro_2-a\tßΩ");
 }
 
-/// The main window's configuration row in memory. Like the real controls, every change made
-/// through the form marks the settings changed, and picking an entry loads it.
-class FakeForm final : public ConfigurationForm {
-  public:
-    ConfigurationCommands* commands = nullptr;
-    std::string name;
-    Strings entries;
-    int selected = -1;
-    SyncSettings values;
-    bool marker_shown = false;
-    int run_resets = 0;
-    int results_clears = 0;
-
-    /// The user types into the name field.
-    void Type(const std::string& text) {
-        name = text;
-        commands->MarkSettingsChanged();
-    }
-    /// The user picks an entry: it becomes the selection and the name field's text.
-    void Pick(int position) {
-        selected = position;
-        Type(entries.at(static_cast<std::size_t>(position)));
-        commands->ConfigurationPicked();
-    }
-    std::string ConfigurationName() override { return name; }
-    void SetConfigurationName(const std::string& text) override { Type(text); }
-    Strings ConfigurationEntries() override { return entries; }
-    void SetConfigurationEntries(const Strings& names) override {
-        entries = names;
-        selected = -1;
-        Type("");
-    }
-    void AppendConfigurationEntry(const std::string& entry) override { entries.push_back(entry); }
-    void RemoveConfigurationEntry(int position) override {
-        entries.erase(entries.begin() + position);
-        selected = -1;
-    }
-    int SelectedConfigurationEntry() override { return selected; }
-    SyncSettings ConfigurationValues() override { return values; }
-    void SetConfigurationValues(const SyncSettings& stored) override {
-        values = stored;
-        commands->MarkSettingsChanged();
-    }
-    void ShowSettingsChanged(bool changed) override { marker_shown = changed; }
-    void ResetRun() override { ++run_resets; }
-    void ClearResults() override { ++results_clears; }
-};
-
 class Configurations : public ::testing::Test {
   protected:
     Configurations() {
         fs.AddFolder(kFolder);
-        form.commands = &commands;
+        form.on_change = [this] { commands.MarkSettingsChanged(); };
+        form.on_pick = [this] { commands.ConfigurationPicked(); };
     }
 
     /// A program folder holding these configurations, listed in the index in this order, opened
@@ -130,7 +84,7 @@ class Configurations : public ::testing::Test {
     InMemoryFileSystem fs;
     testing::RecordingRunView messages;
     ConfigurationStore store{fs, fs, messages, "/opt/tidemark"};
-    FakeForm form;
+    testing::FakeConfigurationForm form;
     ConfigurationCommands commands{store, form, messages};
 };
 
