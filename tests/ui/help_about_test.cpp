@@ -123,11 +123,10 @@ TEST_F(HelpAboutTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformation
     EXPECT_EQ(FindControl<QLabel>(window, "lblDescription").text().toStdString(), HelpIntroText());
     for (QLabel* label : window.findChildren<QLabel*>()) {
         const std::string name = label->objectName().toStdString();
-        if (label->wordWrap()) {
+        if (label->wordWrap())
             EXPECT_GE(label->height(), label->heightForWidth(label->width())) << name;
-        } else {
+        else
             EXPECT_GE(label->width(), label->sizeHint().width()) << name;
-        }
     }
     for (QPushButton* button : window.findChildren<QPushButton*>())
         EXPECT_GE(button->width(), button->sizeHint().width());

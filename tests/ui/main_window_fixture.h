@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <cstdlib>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -53,31 +52,20 @@ inline QApplication& App() {
     return *app;
 }
 
-/// Message boxes answered from a script: the answers given in order, then Yes or OK.
+/// Message boxes answered from a script as the recording view answers them: the answers given
+/// in order, then Yes or OK. `on_show` is called as each box shows, before it is answered.
 class ScriptedMessages final : public MessagePort {
   public:
-    struct Shown {
-        std::string text;
-        MessageButtons buttons;
-        MessageIcon icon;
-    };
-    std::deque<MessageAnswer> answers;
-    std::vector<Shown> shown;
-    /// Called as each box shows, before it is answered.
+    tidemark::testing::RecordingRunView script;
+    std::deque<MessageAnswer>& answers = script.answers;
+    std::vector<tidemark::testing::ShownMessage>& shown = script.messages;
     std::function<void(const std::string&)> on_show;
 
     MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
                               MessageIcon icon) override {
-        shown.push_back(Shown{text, buttons, icon});
         if (on_show)
             on_show(text);
-        MessageAnswer answer =
-            buttons == MessageButtons::kOk ? MessageAnswer::kOk : MessageAnswer::kYes;
-        if (!answers.empty()) {
-            answer = answers.front();
-            answers.pop_front();
-        }
-        return answer;
+        return script.ShowMessage(text, buttons, icon);
     }
 };
 
