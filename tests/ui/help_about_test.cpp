@@ -1,18 +1,10 @@
 // The Help, About and exclude list windows: what they show, their layout, and the farewell.
 #include <QEventLoop>
-#include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTimer>
 
-#include "app/help_texts.h"
-#include "platform/qt/qt_locale_text.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_about.h"
 #include "ui/frm_exclude_list.h"
-#include "ui/frm_help.h"
-#include "ui/main_window_layout.h"
-#include "ui/qt_message_box.h"
 
 namespace tidemark::ui::testing {
 namespace {

@@ -1,25 +1,38 @@
 #pragma once
+// The window tests' shared ground: the widgets and windows they all use, a fresh main window over
+// real temporary folders, and the message boxes and folder picker it talks to.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 
 #include "app/folder_picker_port.h"
+#include "app/help_texts.h"
 #include "config/configuration_commands.h"
 #include "engine/clock.h"
 #include "platform/posix_file_system.h"
 #include "platform/posix_log_files.h"
+#include "platform/qt/qt_locale_text.h"
 #include "tests/app/app_doubles.h"
+#include "tests/support/corrupt_text.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
+#include "ui/frm_help.h"
 #include "ui/frm_synchronize.h"
 #include "ui/main_window_configuration_form.h"
+#include "ui/main_window_layout.h"
+#include "ui/qt_message_box.h"
 
 namespace tidemark::testing {
 

@@ -1,23 +1,14 @@
 // The main window offscreen: load, runs and their log, the results list, layout, geometry,
 // closing, and the folder boxes with what is dropped on them.
-#include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QTimer>
 #include <QWindow>
 #include <filesystem>
 
-#include "app/help_texts.h"
-#include "platform/qt/qt_locale_text.h"
 #include "tests/ui/main_window_fixture.h"
-#include "ui/frm_help.h"
 #include "ui/line_store.h"
-#include "ui/main_window_layout.h"
 #include "ui/window_run_view.h"
 
 // What a window manager's close button ends in: the close request as the platform hands it
