@@ -162,6 +162,12 @@ TEST(HelpText, TheUsageFiguresAreFilledInRoundedHalfAwayFromZeroWithTheLocalesSe
             " files.\r\nSuggested Donation: " + donation + ".\r\n";
         EXPECT_LT(text.find(shown), text.find("Tidemark HELP")) << shown;
     }
+    // Then the banner, the introduction and the topics, a paragraph each.
+    const std::string text = ComposeHelpText(BuildHelpTexts(), 0, kEnglish);
+    const std::size_t intro = text.find("-\r\n\r\n" + HelpIntroText() + "\r\n\r\n");
+    EXPECT_NE(intro, std::string::npos);
+    EXPECT_NE(text.find("\r\n\r\nPreview Only Mode: the whole process runs", intro),
+              std::string::npos);
 }
 
 TEST(StartSysInfo, StartsTheBestViewerFoundOrReportsThatNoneCouldStart) {

@@ -502,12 +502,10 @@ TEST_F(MainWindowTest, CloseSavesOnYesAndStoresTheStateAndAGeometryCutToWhatTheW
     EXPECT_EQ(calls, (Strings{"save", "exit", "farewell", "end"}));
     EXPECT_FALSE(window->isVisible());
     // The outer size in twips: 900 × 520 pixels and the frame.
-    EXPECT_EQ(store.values, (std::map<std::string, std::string>{{"Configuration", "Nightly"},
-                                                                {"FilesProcessed", "123456"},
-                                                                {"ScreenWidth", "13610"},
-                                                                {"ScreenHeight", "8190"},
-                                                                {"ScreenTop", "900"},
-                                                                {"ScreenLeft", "600"}}));
+    const std::map<std::string, std::string> stored = {
+        {"Configuration", "Nightly"}, {"FilesProcessed", "123456"}, {"ScreenWidth", "13610"},
+        {"ScreenHeight", "8190"},     {"ScreenTop", "900"},         {"ScreenLeft", "600"}};
+    EXPECT_EQ(store.values, stored);
     Open();
     EXPECT_EQ(window->size(), QSize(900, 520));
     EXPECT_EQ(window->pos(), QPoint(40, 60));
