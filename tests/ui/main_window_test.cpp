@@ -204,8 +204,12 @@ TEST_F(MainWindowTest, EveryRunIsLoggedInTheDayFileAndAnUnwritableOneIsReportedO
     UseFolders(temp / "src", temp / "dst");
     window->ConfigurationBox().setEditText(QStringLiteral("Nightly"));
     Click("cmdSynchronize");
+    const std::string first = Joined(Lines());
+    calendar.now.hour = 3;
+    Click("cmdSynchronize");
     EXPECT_EQ(ReadFile(program_folder + "/logs/2026-06-01.log"),
-              "--- 2026-06-01 02:00:05 Nightly ---\n" + Joined(Lines()));
+              "--- 2026-06-01 02:00:05 Nightly ---\n" + first +
+                  "--- 2026-06-01 03:00:05 Nightly ---\n" + Joined(Lines()));
 
     // A folder where the next day's file belongs: unwritable for root too. No box, and the
     // run goes on.
