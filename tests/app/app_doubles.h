@@ -52,9 +52,8 @@ class TestCalendar final : public LocalCalendar {
         int year = 0, hour = 0, minute = 0;
         char extra = 0;
         if (std::sscanf(text.c_str(), "%2u.%2u.%4d %2d:%2d%c", &day, &month, &year, &hour, &minute,
-                        &extra) != 5) {
+                        &extra) != 5)
             return std::nullopt;
-        }
         return LocalDateTime{std::chrono::year{year} / month / day, hour, minute, 0};
     }
 };
@@ -92,10 +91,9 @@ class MemoryLogFiles final : public LogFilesPort {
     }
     std::vector<std::string> FileNames(const std::string& folder) override {
         std::vector<std::string> names;
-        for (const auto& [path, text] : files) {
+        for (const auto& [path, text] : files)
             if (path.starts_with(folder + "/"))
                 names.push_back(path.substr(folder.size() + 1));
-        }
         return names;
     }
     Status RemoveFile(const std::string& path) override {

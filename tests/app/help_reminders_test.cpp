@@ -130,39 +130,44 @@ class TestNumberFormat final : public LocaleNumberFormat {
 
 const TestNumberFormat kEnglish;
 
-TEST(HelpText, TheUsageFiguresAreFilledIn) {
-    const std::pair<double, const char*> figures[] = {
-        {0, "0 files.\r\nSuggested Donation: $0.00."},
-        {123456, "123,456 files.\r\nSuggested Donation: $1.23."},
-        {1234567, "1,234,567 files.\r\nSuggested Donation: $12.35."},
-        {123456789012, "123,456,789,012 files.\r\nSuggested Donation: $1,234,567.89."},
+// Half a cent rounds away from zero (half to even would give $0.00, $0.02 and $0.02); the
+// separators follow the locale, the dollar sign stays. The figures close the donation section
+// at the top, after the suggestion, before the banner.
+TEST(HelpText, TheUsageFiguresAreFilledInRoundedHalfAwayFromZeroWithTheLocalesSeparators) {
+    const TestNumberFormat dots(".", ","), thin("\u202f", ","), none("", ".");
+    const struct {
+        double files;
+        const TestNumberFormat& format;
+        const char* count;
+        const char* donation;
+    } figures[] = {
+        {0, kEnglish, "0", "$0.00"},
+        {500, kEnglish, "500", "$0.01"},
+        {1500, kEnglish, "1,500", "$0.02"},
+        {2500, kEnglish, "2,500", "$0.03"},
+        {2.5, kEnglish, "3", "$0.00"},
+        {999999.5, kEnglish, "1,000,000", "$10.00"},
+        {99999500, kEnglish, "99,999,500", "$1,000.00"},
+        {123456789012, kEnglish, "123,456,789,012", "$1,234,567.89"},
+        {std::numeric_limits<double>::infinity(), kEnglish, "0", "$0.00"},
+        {1234567, dots, "1.234.567", "$12,35"},
+        {123456789012, dots, "123.456.789.012", "$1.234.567,89"},
+        {1234567, thin, "1\u202f234\u202f567", "$12,35"},
+        {1234567, none, "1234567", "$12.35"},
     };
-    for (const auto& [files, shown] : figures) {
-        // The figures close the donation section at the top, after the suggestion, before the
-        // banner.
-        const std::string text = ComposeHelpText(BuildHelpTexts(), files, kEnglish);
-        const std::size_t at = text.find(
-            std::string("usage info (to date):\r\n\r\nTotal Files Processed: ") + shown + "\r\n");
-        EXPECT_LT(at, text.find("Tidemark HELP")) << shown;
-        EXPECT_EQ(text.find("NUM_FILES_PROCESSED"), std::string::npos);
-        EXPECT_EQ(text.find("DONATION_RECOMMENDATION"), std::string::npos);
+    for (const auto& [files, format, count, donation] : figures) {
+        const std::string text = ComposeHelpText(BuildHelpTexts(), files, format);
+        const std::string shown =
+            std::string("usage info (to date):\r\n\r\nTotal Files Processed: ") + count +
+            " files.\r\nSuggested Donation: " + donation + ".\r\n";
+        EXPECT_LT(text.find(shown), text.find("Tidemark HELP")) << shown;
     }
-}
-
-// Half a cent each rounds away from zero (half to even would give $0.00, $0.02 and $0.02);
-// separators follow the locale, the dollar sign stays.
-TEST(HelpText, HalvesRoundAwayFromZeroWithTheLocalesSeparators) {
-    EXPECT_EQ(FormatSuggestedDonation(500, kEnglish), "$0.01");
-    EXPECT_EQ(FormatSuggestedDonation(1500, kEnglish), "$0.02");
-    EXPECT_EQ(FormatSuggestedDonation(2500, kEnglish), "$0.03");
-    EXPECT_EQ(FormatSuggestedDonation(99999500, kEnglish), "$1,000.00");
-    EXPECT_EQ(FormatFileCount(2.5, kEnglish), "3");
-    EXPECT_EQ(FormatFileCount(999999.5, kEnglish), "1,000,000");
-    EXPECT_EQ(FormatFileCount(std::numeric_limits<double>::infinity(), kEnglish), "0");
-    EXPECT_EQ(FormatFileCount(1234567, TestNumberFormat(".", ",")), "1.234.567");
-    EXPECT_EQ(FormatSuggestedDonation(123456789012, TestNumberFormat(".", ",")), "$1.234.567,89");
-    EXPECT_EQ(FormatFileCount(1234567, TestNumberFormat("\u202f", ",")), "1\u202f234\u202f567");
-    EXPECT_EQ(FormatSuggestedDonation(1234567, TestNumberFormat("", ".")), "$12.35");
+    // Then the banner, the introduction and the topics, a paragraph each.
+    const std::string text = ComposeHelpText(BuildHelpTexts(), 0, kEnglish);
+    const std::size_t intro = text.find("-\r\n\r\n" + HelpIntroText() + "\r\n\r\n");
+    EXPECT_NE(intro, std::string::npos);
+    EXPECT_NE(text.find("\r\n\r\nPreview Only Mode: the whole process runs", intro),
+              std::string::npos);
 }
 
 TEST(StartSysInfo, StartsTheBestViewerFoundOrReportsThatNoneCouldStart) {

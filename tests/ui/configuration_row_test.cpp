@@ -1,13 +1,7 @@
 // The main window's configuration row with the configuration commands connected as the program
 // connects them, over a real program folder: remembered, picked, saved and damaged files.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 #include "tests/config/fake_configuration_form.h"
-#include "tests/support/corrupt_text.h"
 #include "tests/ui/main_window_fixture.h"
 
 namespace tidemark::ui::testing {

@@ -1,6 +1,5 @@
 // `tidemark --run` and the other command lines: the real program, copied into a program folder
 // of its own, run with no display.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QProcess>

@@ -1,18 +1,10 @@
 // The Help, About and exclude list windows: what they show, their layout, and the farewell.
 #include <QEventLoop>
-#include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTimer>
 
-#include "app/help_texts.h"
-#include "platform/qt/qt_locale_text.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/frm_about.h"
 #include "ui/frm_exclude_list.h"
-#include "ui/frm_help.h"
-#include "ui/main_window_layout.h"
-#include "ui/qt_message_box.h"
 
 namespace tidemark::ui::testing {
 namespace {
@@ -123,11 +115,10 @@ TEST_F(HelpAboutTest, ShowsTheParticularsUnclippedAndItsLinkAndSystemInformation
     EXPECT_EQ(FindControl<QLabel>(window, "lblDescription").text().toStdString(), HelpIntroText());
     for (QLabel* label : window.findChildren<QLabel*>()) {
         const std::string name = label->objectName().toStdString();
-        if (label->wordWrap()) {
+        if (label->wordWrap())
             EXPECT_GE(label->height(), label->heightForWidth(label->width())) << name;
-        } else {
+        else
             EXPECT_GE(label->width(), label->sizeHint().width()) << name;
-        }
     }
     for (QPushButton* button : window.findChildren<QPushButton*>())
         EXPECT_GE(button->width(), button->sizeHint().width());

@@ -1,26 +1,38 @@
 #pragma once
+// The window tests' shared ground: the widgets and windows they all use, a fresh main window over
+// real temporary folders, and the message boxes and folder picker it talks to.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
-#include <deque>
 #include <functional>
 #include <memory>
 
 #include "app/folder_picker_port.h"
+#include "app/help_texts.h"
 #include "config/configuration_commands.h"
 #include "engine/clock.h"
 #include "platform/posix_file_system.h"
 #include "platform/posix_log_files.h"
+#include "platform/qt/qt_locale_text.h"
 #include "tests/app/app_doubles.h"
+#include "tests/support/corrupt_text.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
+#include "ui/frm_help.h"
 #include "ui/frm_synchronize.h"
 #include "ui/main_window_configuration_form.h"
+#include "ui/main_window_layout.h"
+#include "ui/qt_message_box.h"
 
 namespace tidemark::testing {
 
@@ -53,31 +65,20 @@ inline QApplication& App() {
     return *app;
 }
 
-/// Message boxes answered from a script: the answers given in order, then Yes or OK.
+/// Message boxes answered from a script as the recording view answers them: the answers given
+/// in order, then Yes or OK. `on_show` is called as each box shows, before it is answered.
 class ScriptedMessages final : public MessagePort {
   public:
-    struct Shown {
-        std::string text;
-        MessageButtons buttons;
-        MessageIcon icon;
-    };
-    std::deque<MessageAnswer> answers;
-    std::vector<Shown> shown;
-    /// Called as each box shows, before it is answered.
+    tidemark::testing::RecordingRunView script;
+    std::deque<MessageAnswer>& answers = script.answers;
+    std::vector<tidemark::testing::ShownMessage>& shown = script.messages;
     std::function<void(const std::string&)> on_show;
 
     MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
                               MessageIcon icon) override {
-        shown.push_back(Shown{text, buttons, icon});
         if (on_show)
             on_show(text);
-        MessageAnswer answer =
-            buttons == MessageButtons::kOk ? MessageAnswer::kOk : MessageAnswer::kYes;
-        if (!answers.empty()) {
-            answer = answers.front();
-            answers.pop_front();
-        }
-        return answer;
+        return script.ShowMessage(text, buttons, icon);
     }
 };
 

@@ -1,25 +1,14 @@
 // The main window offscreen: load, runs and their log, the results list, layout, geometry,
 // closing, and the folder boxes with what is dropped on them.
-#include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
 #include <QWindow>
 #include <filesystem>
 
-#include "app/help_texts.h"
-#include "platform/qt/qt_locale_text.h"
 #include "tests/ui/main_window_fixture.h"
-#include "ui/frm_help.h"
 #include "ui/line_store.h"
-#include "ui/main_window_layout.h"
 #include "ui/window_run_view.h"
 
 // What a window manager's close button ends in: the close request as the platform hands it
@@ -49,20 +38,13 @@ QString Q(const std::string& text) {
 }
 
 int CountFiles(const std::string& folder) {
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        files += entry.is_regular_file() ? 1 : 0;
-    return files;
+    return static_cast<int>(
+        std::ranges::count_if(std::filesystem::directory_iterator(folder),
+                              [](const auto& item) { return item.is_regular_file(); }));
 }
 
 bool Contains(const Strings& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-void ThreeHundredFiles(const std::string& source, const std::string& destination) {
-    for (int file = 0; file < 300; ++file)
-        WriteFile(source + "/f" + std::to_string(file) + ".txt", "x");
-    MakeFolders(destination);
 }
 
 std::string Joined(const Strings& lines) {
@@ -332,44 +314,26 @@ TEST(LineStore, GivesBackEveryLineAndItsPathExactly) {
         {"Updating file /copy/b - orig: x, new: y", "/copy/b"},
         {"Skipping 3 files in folder /data/x due to custom Exclude List!", "/data/x"},
         {"a line whose path is not in it", "/elsewhere/file"},
-        {std::string(3 << 20, 'x') + " /long", "/long"},  // larger than a block
         {"", ""},
     };
+    // Some 1.4 MiB of short lines, more than a block, and one line larger than a block among
+    // them.
+    std::vector<ResultLine> all;
+    for (int repeat = 0; repeat < 8000; ++repeat)
+        all.insert(all.end(), lines.begin(), lines.end());
+    all.insert(all.begin() + 20'000, {std::string(3 << 20, 'x') + " /long", "/long"});
     LineStore store;
     for (int round = 0; round < 2; ++round) {
-        for (int repeat = 0; repeat < 1000; ++repeat) {
-            for (const ResultLine& line : lines)
-                store.Append(line);
-        }
-        ASSERT_EQ(store.size(), 1000 * lines.size());
+        for (const ResultLine& line : all)
+            store.Append(line);
+        ASSERT_EQ(store.size(), all.size());
         for (std::size_t row = 0; row < store.size(); ++row) {
-            const ResultLine& expected = lines[row % lines.size()];
-            ASSERT_EQ(store.Text(row), expected.text) << row;
-            ASSERT_EQ(store.Path(row), expected.path) << row;
+            ASSERT_EQ(store.Text(row), all[row].text) << row;
+            ASSERT_EQ(store.Path(row), all[row].path) << row;
         }
         store.Clear();
         EXPECT_EQ(store.size(), 0u);
     }
-}
-
-TEST_F(MainWindowTest, StopPressedDuringARunEndsTheWalkEarly) {
-    ThreeHundredFiles(temp / "src", temp / "dst");
-    Open();
-    UseFolders(temp / "src", temp / "dst");
-    messages.on_show = [this](const std::string&) {
-        QTimer::singleShot(0, window.get(), [this] { Click("cmdStop"); });
-    };
-
-    Click("cmdSynchronize");
-
-    const Strings lines = Lines();
-    EXPECT_TRUE(
-        Contains(lines, "Synchronization stopped prior to completion due to user request..."));
-    EXPECT_EQ(lines.back(), "Done!");
-    const int copied = CountFiles(temp / "dst");
-    EXPECT_LT(copied, 300);
-    EXPECT_TRUE(Contains(lines, " --> Total files copied: " + std::to_string(copied)));
-    EXPECT_TRUE(Child<QPushButton>("cmdSynchronize").isVisible());
 }
 
 /// Whether the widget draws anything in the blue of a live link.
@@ -385,14 +349,33 @@ bool DrawsLinkBlue(QWidget& widget) {
     return false;
 }
 
-TEST_F(MainWindowTest, ClosingDuringAPausedRunStopsItThenRunsTheWholeCloseSequence) {
-    ThreeHundredFiles(temp / "src", temp / "dst");
+TEST_F(MainWindowTest, StopEndsARunEarlyAndClosingDuringAPausedRunStopsItThenCloses) {
+    for (int file = 0; file < 300; ++file)
+        WriteFile(temp / ("src/f" + std::to_string(file) + ".txt"), "x");
+    MakeFolders(temp / "dst");
     state.usage_counter = 1000;
     Open();
     calls.clear();
     UseFolders(temp / "src", temp / "dst");
+    messages.on_show = [this](const std::string&) {
+        QTimer::singleShot(0, window.get(), [this] { Click("cmdStop"); });
+    };
+    Click("cmdSynchronize");
+    const Strings stopped = Lines();
+    EXPECT_TRUE(
+        Contains(stopped, "Synchronization stopped prior to completion due to user request..."));
+    EXPECT_EQ(stopped.back(), "Done!");
+    const int copied_when_stopped = CountFiles(temp / "dst");
+    EXPECT_LT(copied_when_stopped, 300);
+    EXPECT_TRUE(
+        Contains(stopped, " --> Total files copied: " + std::to_string(copied_when_stopped)));
+    EXPECT_TRUE(Child<QPushButton>("cmdSynchronize").isVisible());
+
+    // Into a fresh folder, with the settings changed: not saved before the run, the run
+    // confirmed, not saved at the close.
+    MakeFolders(temp / "dst2");
+    UseFolders(temp / "src", temp / "dst2");
     QTest::mouseClick(&Child<QCheckBox>("chkLogIgnored"), Qt::LeftButton);
-    // Not saved before the run, the run confirmed, not saved at the close.
     messages.answers = {MessageAnswer::kNo, MessageAnswer::kYes, MessageAnswer::kNo};
     int copied_when_closed = -1;
     auto close_while_paused = [&] {
@@ -402,7 +385,7 @@ TEST_F(MainWindowTest, ClosingDuringAPausedRunStopsItThenRunsTheWholeCloseSequen
         // Every setting looks inert, the link to the exclude list too; the other links live on.
         EXPECT_FALSE(DrawsLinkBlue(Child<QLabel>("lblExcludeList")));
         EXPECT_TRUE(DrawsLinkBlue(Child<QLabel>("lblHelp")));
-        copied_when_closed = CountFiles(temp / "dst");
+        copied_when_closed = CountFiles(temp / "dst2");
         window->close();
         EXPECT_TRUE(window->isVisible());  // until the run has stopped
         EXPECT_TRUE(calls.empty());
@@ -420,8 +403,8 @@ TEST_F(MainWindowTest, ClosingDuringAPausedRunStopsItThenRunsTheWholeCloseSequen
     Click("cmdSynchronize");
 
     EXPECT_GT(copied_when_closed, 0);
-    EXPECT_EQ(CountFiles(temp / "dst"), copied_when_closed);
-    EXPECT_EQ(tidemark::testing::CountItemsStartingWith(temp / "dst", ".tidemark-"), 0);
+    EXPECT_EQ(CountFiles(temp / "dst2"), copied_when_closed);
+    EXPECT_EQ(tidemark::testing::CountItemsStartingWith(temp / "dst2", ".tidemark-"), 0);
     const Strings lines = Lines();
     EXPECT_TRUE(Contains(lines, " --> Total files copied: " + std::to_string(copied_when_closed)));
     EXPECT_FALSE(Contains(lines, "Synchronization continued due to user request..."));
@@ -429,7 +412,8 @@ TEST_F(MainWindowTest, ClosingDuringAPausedRunStopsItThenRunsTheWholeCloseSequen
     EXPECT_EQ(messages.shown.back().text, kSaveBeforeExit);
     EXPECT_EQ(calls, (Strings{"exit", "farewell", "end"}));
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(store.values.at("FilesProcessed"), std::to_string(1000 + copied_when_closed));
+    EXPECT_EQ(store.values.at("FilesProcessed"),
+              std::to_string(1000 + copied_when_stopped + copied_when_closed));
 }
 
 /// Checks that every caption among the parent's own controls has the room it needs and lies
@@ -522,12 +506,10 @@ TEST_F(MainWindowTest, CloseSavesOnYesAndStoresTheStateAndAGeometryCutToWhatTheW
     EXPECT_EQ(calls, (Strings{"save", "exit", "farewell", "end"}));
     EXPECT_FALSE(window->isVisible());
     // The outer size in twips: 900 × 520 pixels and the frame.
-    EXPECT_EQ(store.values, (std::map<std::string, std::string>{{"Configuration", "Nightly"},
-                                                                {"FilesProcessed", "123456"},
-                                                                {"ScreenWidth", "13610"},
-                                                                {"ScreenHeight", "8190"},
-                                                                {"ScreenTop", "900"},
-                                                                {"ScreenLeft", "600"}}));
+    const std::map<std::string, std::string> stored = {
+        {"Configuration", "Nightly"}, {"FilesProcessed", "123456"}, {"ScreenWidth", "13610"},
+        {"ScreenHeight", "8190"},     {"ScreenTop", "900"},         {"ScreenLeft", "600"}};
+    EXPECT_EQ(store.values, stored);
     Open();
     EXPECT_EQ(window->size(), QSize(900, 520));
     EXPECT_EQ(window->pos(), QPoint(40, 60));

@@ -1,19 +1,13 @@
 // The Qt implementations of the ports: settings file, locale texts, message boxes.
-#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QMessageBox>
-#include <QTest>
-#include <QTimer>
 
 #include "app/mod_main.h"
 #include "app/reminders.h"
 #include "app/window_geometry.h"
-#include "platform/qt/qt_locale_text.h"
 #include "platform/qt/qt_settings_store.h"
-#include "tests/support/corrupt_text.h"
 #include "tests/ui/main_window_fixture.h"
-#include "ui/qt_message_box.h"
 
 namespace tidemark::ui::testing {
 namespace {
