@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 #include "bench/split_mix64.h"
@@ -20,7 +23,7 @@ namespace {
 
 using bench::SplitMix64;
 constexpr long long kBaseTime = 1'600'000'000'123'456'789;
-constexpr int kKilled = 128 + 9;  // how timeout(1) ends when it had to send SIGKILL
+constexpr int kKilled = 128 + SIGKILL;  // a pass that had to be killed, as a shell shows it
 
 int FromEnvironment(const char* name, int fallback) {
     const char* value = std::getenv(name);
@@ -46,14 +49,35 @@ void Put(const std::string& root, const Item& item, mode_t mode = 0644) {
 }
 
 /// Runs the driver's pass from `folder`/src to `folder`/dst, killed after `seconds` unless it
-/// ended before; answers its process id and its exit status (kKilled when it was killed).
+/// ended before; answers its process id and its exit status (kKilled when it was killed). The
+/// pass is waited for until it is gone, so that the next one cannot take it for a live run.
 std::pair<pid_t, int> Pass(const std::string& folder, bool backup, double seconds) {
-    const int status = std::system(
-        ("timeout -s KILL " + std::to_string(seconds) + " sh -c 'echo $$ >" + folder +
-         "/pid; exec " TIDEMARK_BENCH_PATH " run --style " + (backup ? "backup" : "normal") +
-         " --ignore-hidden 0 " + folder + "/src " + folder + "/dst' >/dev/null 2>&1")
-            .c_str());
-    return {std::stoi(ReadFile(folder + "/pid")), WEXITSTATUS(status)};
+    const std::string source = folder + "/src";
+    const std::string destination = folder + "/dst";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::freopen("/dev/null", "w", stdout);
+        ::freopen("/dev/null", "w", stderr);
+        ::execl(TIDEMARK_BENCH_PATH, TIDEMARK_BENCH_PATH, "run", "--style",
+                backup ? "backup" : "normal", "--ignore-hidden", "0", source.c_str(),
+                destination.c_str(), nullptr);
+        ::_exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(seconds));
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            break;
+        }
+        ::usleep(500);
+    }
+    if (WIFSIGNALED(status))
+        return {child, WTERMSIG(status) == SIGKILL ? kKilled : 128 + WTERMSIG(status)};
+    return {child, WEXITSTATUS(status)};
 }
 
 TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {
