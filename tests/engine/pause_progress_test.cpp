@@ -37,8 +37,8 @@ TEST(PauseStop, StopEndsTheRunAfterTheFileInHandAndPauseWaitsUntilContinueOrStop
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.clicks);
-        InMemoryFileSystem fs{PathSyntax::Windows()};
-        fs.AddFolder("E:\\Copy");
+        WindowsWorld world;
+        InMemoryFileSystem& fs = world.fs;
         AddSources(fs, {"Sub\\deep.txt", "a.txt", "b.txt"});
         TestRun run(fs);
         const bool stop = c.clicks != kPauseThenContinue;
@@ -50,7 +50,7 @@ TEST(PauseStop, StopEndsTheRunAfterTheFileInHandAndPauseWaitsUntilContinueOrStop
             if (run.view.sleeps == 3 && !std::exchange(done, true))
                 stop ? run.controller.StopClicked() : run.controller.PauseClicked();
         };
-        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
+        SyncSettings& settings = world.settings;
         settings.reverse_sync = stop ? CheckState::kChecked : CheckState::kUnchecked;
         const Lines texts = run.Synchronize(settings);
         const Lines walk = WalkLines(texts);

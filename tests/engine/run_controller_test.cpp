@@ -135,10 +135,10 @@ TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        InMemoryFileSystem fs{PathSyntax::Windows()};
+        WindowsWorld world;
+        InMemoryFileSystem& fs = world.fs;
+        SyncSettings& settings = world.settings;
         fs.AddFile("C:\\Data\\a.txt");
-        fs.AddFolder("E:\\Copy");
-        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
         c.arrange(fs, settings);
         TestRun run(fs);
         RecordingRunView& view = run.view;

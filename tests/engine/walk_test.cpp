@@ -197,10 +197,9 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        InMemoryFileSystem fs{PathSyntax::Windows()};
-        fs.AddFolder("C:\\Data");
-        fs.AddFolder("E:\\Copy");
-        SyncSettings settings = Between("C:\\Data", "E:\\Copy");
+        WindowsWorld world;
+        InMemoryFileSystem& fs = world.fs;
+        SyncSettings& settings = world.settings;
         ExcludeList exclude_list;
         c.arrange(fs, settings, exclude_list);
         TestRun run(fs, exclude_list);
