@@ -140,7 +140,8 @@ Status CopyRegularFileInto(int in, const struct stat& source, int out) {
     if (::fstat(in, &after) != 0) {
         return LastError();
     }
-    if (after.st_size != source.st_size || !SameTime(after.st_mtim, source.st_mtim) ||
+    if (after.st_dev != source.st_dev || after.st_ino != source.st_ino ||
+        after.st_size != source.st_size || !SameTime(after.st_mtim, source.st_mtim) ||
         !SameTime(after.st_ctim, source.st_ctim)) {
         return SourceChanged();
     }

@@ -454,7 +454,8 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
     }
     // What is there now is examined before anything opens it: should it have turned into a
     // pipe or a device since it was listed, opening it could block or act. A regular file is
-    // then opened by name, and read only if it is still the file examined.
+    // then opened by name and copied; the copy counts only if the file opened is still the one
+    // examined, unchanged, once it is copied.
     const AnchoredPath at = AtIn(source_folder, source.path);
     if (!at.ok()) {
         return FailureFromErrno(at.error());
@@ -481,15 +482,11 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
     }
     constexpr int kRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
     const FileDescriptor in(::openat(at.folder(), at.name(), kRead));
-    struct stat status {};
-    if (!in.valid() || ::fstat(in.get(), &status) != 0) {
+    if (!in.valid()) {
         return errno == ELOOP ? SourceChanged() : LastError();  // ELOOP: a link now
     }
-    if (status.st_dev != examined.st_dev || status.st_ino != examined.st_ino) {
-        return SourceChanged();
-    }
-    staged.bytes = static_cast<std::uint64_t>(status.st_size);
-    return StageRegularFile(in.get(), status, std::move(staged), staging_folder);
+    staged.bytes = static_cast<std::uint64_t>(examined.st_size);
+    return StageRegularFile(in.get(), examined, std::move(staged), staging_folder);
 }
 
 Result<StagedCopy> PosixFileSystem::StageSymlink(int link, const struct stat& source,
