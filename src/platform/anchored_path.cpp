@@ -76,11 +76,8 @@ AnchoredPath::AnchoredPath(const std::string& path, std::shared_ptr<const Anchor
         if (path.size() >= PATH_MAX) {
             const std::size_t last_slash = path.find_last_of('/');
             name_ = path.substr(last_slash + 1);
-            if (path.front() == '/') {
-                OpenStepByStep(AT_FDCWD, "/" + path.substr(1, last_slash - 1), true);
-            } else {
-                OpenStepByStep(AT_FDCWD, path.substr(0, last_slash), true);
-            }
+            OpenStepByStep(AT_FDCWD,
+                           last_slash == 0 ? std::string("/") : path.substr(0, last_slash), true);
         }
         return;
     }
@@ -92,7 +89,7 @@ AnchoredPath::AnchoredPath(const std::string& path, std::shared_ptr<const Anchor
     folder_ = root->fd;
     const std::size_t last_slash = relative.find_last_of('/');
     if (relative.empty()) {
-        name_ = ".";
+        name_.assign(1, '.');  // not = ".", which GCC 12 warns about wrongly at -O3
     } else if (last_slash == std::string::npos) {
         name_ = relative;
     } else {
