@@ -81,7 +81,7 @@ std::vector<std::string> SummaryLines(const std::vector<std::string>& texts) {
 }
 
 std::string FakeTextFormat::DateTime(FileTime time) {
-    return "@" + std::to_string(time / 1'000'000'000);
+    return std::string(1, '@').append(std::to_string(time / 1'000'000'000));
 }
 
 std::string FakeTextFormat::OneDecimal(double value) {
