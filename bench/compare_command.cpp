@@ -144,6 +144,7 @@ std::optional<std::string> KernelTarball() {
 struct TreeSize {
     long long files = 0;
     long long bytes = 0;
+    long long on_disk = 0;  // the blocks of every item, folders included
 };
 
 TreeSize SizeOf(const std::string& root) {
@@ -154,9 +155,23 @@ TreeSize SizeOf(const std::string& root) {
             if (entry.is_regular_file() && !entry.is_symlink())
                 size.bytes += static_cast<long long>(entry.file_size());
         }
+        struct stat status {};
+        if (::lstat(entry.path().c_str(), &status) == 0)
+            size.on_disk += static_cast<long long>(status.st_blocks) * 512;
     }
     return size;
 }
+
+/// Removes the work folder however the comparison ends, unless it is to be kept.
+struct WorkFolder {
+    std::string path;
+    bool keep;
+    ~WorkFolder() {
+        std::error_code ignored;
+        if (!keep)
+            fs::remove_all(path, ignored);
+    }
+};
 
 struct Contender {
     std::string name;
@@ -244,6 +259,7 @@ int CompareCommand(int argc, char** argv) {
                std::to_string(::getpid());
     }
     fs::create_directories(work);
+    const WorkFolder work_folder{work, keep};
     std::string tree_name;
     if (source.empty()) {
         source = work + "/src";
@@ -314,6 +330,21 @@ int CompareCommand(int argc, char** argv) {
         scenario("Normal, 5% touched", "normal", {rsync}, false, true),
         scenario("Backup, all replaced", "backup", {rsync_all}, false, false),
     };
+
+    // Every initial copy stays until the end, beside the mirror: a disk that fills up on the way
+    // would fail the comparison, and whatever else runs on the machine.
+    std::size_t copies = 1;
+    if (std::string_view("initial copy").find(only) != std::string_view::npos)
+        copies += scenarios[0].contenders.size() * static_cast<std::size_t>(runs);
+    const double needed = static_cast<double>(size.on_disk) * static_cast<double>(copies) * 1.05;
+    const double free = static_cast<double>(fs::space(work).available);
+    if (needed > free) {
+        std::fprintf(stderr,
+                     "compare needs about %.1f GiB free in %s for %zu copies of the tree, and "
+                     "%.1f GiB is free: give fewer --runs or another --work\n",
+                     needed / (1 << 30), work.c_str(), copies, free / (1 << 30));
+        return 1;
+    }
 
     // The page cache holds the source from here on; the mirror serves every scenario but the
     // first. Nothing is deleted until the end: a file system that has just freed many inodes
@@ -407,8 +438,6 @@ int CompareCommand(int argc, char** argv) {
         "headless against them, w/h the window against headless\n");
     std::printf("Tidemark headless peak memory: %.1f MiB\n",
                 static_cast<double>(peak_kib) / 1024.0);
-    if (!keep)
-        fs::remove_all(work);
     return 0;
 }
 
