@@ -24,7 +24,7 @@ run_suite() {
 run_suite checked -DCMAKE_BUILD_TYPE=RelWithDebInfo
 TSAN_OPTIONS=halt_on_error=1 \
   run_suite core-without-qt -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_WITH_QT=OFF -DTIDEMARK_SANITIZE_THREADS=ON \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  -DCMAKE_CXX_COMPILER=clang++
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/sanitizers/lsan.supp" \
   run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_SANITIZE=ON
