@@ -334,7 +334,7 @@ int CompareCommand(int argc, char** argv) {
     // Every initial copy stays until the end, beside the mirror: a disk that fills up on the way
     // would fail the comparison, and whatever else runs on the machine.
     std::size_t copies = 1;
-    if (std::string_view("initial copy").find(only) != std::string_view::npos)
+    if (scenarios[0].name.find(only) != std::string::npos)
         copies += scenarios[0].contenders.size() * static_cast<std::size_t>(runs);
     const double needed = static_cast<double>(size.on_disk) * static_cast<double>(copies) * 1.05;
     const double free = static_cast<double>(fs::space(work).available);
