@@ -84,7 +84,7 @@ TEST(WindowGeometry, EachValueIsTakenOnlyWhenItIsANumberAndWhatIsWrittenReadsBac
 }
 
 // The run log: a file per day, appended per run, old days removed, failures said once.
-TEST(RunLog, EachRunIsAppendedToTheFileOfTheDayItStarted) {
+TEST(RunLog, EachRunIsAppendedToTheFileOfTheDayItStartedAndAFailureIsReportedOnce) {
     testing::MemoryLogFiles files;
     testing::TestCalendar calendar;
     RunLog log(files, calendar, "/p/logs");
@@ -119,25 +119,23 @@ TEST(RunLog, EachRunIsAppendedToTheFileOfTheDayItStarted) {
     log.Flush();  // as when the window closes in the middle of a run
     EXPECT_EQ(day.size(),
               before + std::string("--- 2026-06-01 14:00:05 Big ---\n").size() + 100 * 1000);
-}
+    EXPECT_EQ(log.EndRun(), std::nullopt);
 
-TEST(RunLog, AFailedWriteIsReportedOnceAndTheRestOfTheRunIsNotTried) {
-    testing::MemoryLogFiles files;
+    // A failed write is reported once and the rest of that run is not tried; the next run
+    // writes again.
     files.failure = Failure{kAccessDenied, "Permission denied"};
-    testing::TestCalendar calendar;
-    RunLog log(files, calendar, "/p/logs");
+    const int appends = files.appends;
     log.BeginRun("Nightly");
-    const std::string line(70 * 1024, 'x');
-    log.AddLine(line);
-    log.AddLine(line);
+    log.AddLine(std::string(70 * 1024, 'x'));
+    log.AddLine(std::string(70 * 1024, 'x'));
     EXPECT_EQ(log.EndRun(),
               "The log /p/logs/2026-06-01.log could not be written.  Permission denied");
-    EXPECT_EQ(files.appends, 1);
-
+    EXPECT_EQ(files.appends, appends + 1);
     files.failure.reset();
     log.BeginRun("Nightly");
     log.AddLine("Done!");
     EXPECT_EQ(log.EndRun(), std::nullopt);
+    EXPECT_TRUE(day.ends_with(" Nightly ---\nDone!\n"));
     EXPECT_EQ(files.files.size(), 1u);
 }
 

@@ -60,8 +60,10 @@ const char* const kSaveBeforeExit =
     "The settings have changed for this configuration.\r\n\r\nWould you like to save them "
     "before you exit the application?";
 
-// The built-in defaults themselves: see the configuration row tests.
-TEST_F(MainWindowTest, FirstStartRemindsBeforeTheWindowShowsAndLeavesItUnmarked) {
+// The built-in defaults themselves: see the configuration row tests. Not saving at the close:
+// see the close during a paused run.
+TEST_F(MainWindowTest, FirstStartRemindsBeforeShowingAndCloseSavesOnYesAndStoresTheGeometry) {
+    state.usage_counter = 123456;
     Open();
     EXPECT_EQ(calls, Strings{"reminder"});
     EXPECT_FALSE(visible_at_reminder);
@@ -78,8 +80,46 @@ TEST_F(MainWindowTest, FirstStartRemindsBeforeTheWindowShowsAndLeavesItUnmarked)
               QStringLiteral("Copy new files and overwrite any existing files in the "
                              "destination directory"));
     EXPECT_TRUE(window->SettingsChanged());
+    window->resize(900, 520);
+    window->move(40, 60);
+    window->ConfigurationBox().setEditText(QStringLiteral("Nightly"));
+    calls.clear();
+    window->close();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, kSaveBeforeExit);
+    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kYesNo);
+    EXPECT_EQ(calls, (Strings{"save", "exit", "farewell", "end"}));
+    EXPECT_FALSE(window->isVisible());
+    // The outer size in twips: 900 × 520 pixels and the frame.
+    const std::map<std::string, std::string> stored = {
+        {"Configuration", "Nightly"}, {"FilesProcessed", "123456"}, {"ScreenWidth", "13610"},
+        {"ScreenHeight", "8190"},     {"ScreenTop", "900"},         {"ScreenLeft", "600"}};
+    EXPECT_EQ(store.values, stored);
+    Open();
+    EXPECT_EQ(window->size(), QSize(900, 520));
+    EXPECT_EQ(window->pos(), QPoint(40, 60));
+
+    // A value that is not a number leaves that property where the window system put it.
+    store.values.clear();
+    Open();
+    const int default_top = window->y();
+    store.values = {{"ScreenWidth", "13610"},
+                    {"ScreenHeight", "8190"},
+                    {"ScreenTop", "abc"},
+                    {"ScreenLeft", "750"}};
+    Open();
+    EXPECT_EQ(window->size(), QSize(900, 520));
+    EXPECT_EQ(window->x(), 50);
+    EXPECT_EQ(window->y(), default_top);
+
+    // Sizes below the minimum, or beyond any screen, are cut to what the window can be.
+    store.values = {{"ScreenWidth", "15"}, {"ScreenHeight", "1e30"}};
+    Open();
+    EXPECT_EQ(window->width(), window->minimumWidth());
+    EXPECT_GT(window->height(), 0);
 
     // A configurations folder that cannot be created does not stop the load.
+    store.values.clear();
     WriteFile(temp / "not-a-folder", "x");
     program_folder = temp / "not-a-folder";
     calls.clear();
@@ -487,51 +527,7 @@ TEST_F(MainWindowTest, AtTheMinimumSizeTheRulesHoldAndNoCaptionIsClipped) {
     EXPECT_GE(output.width(), output.sizeHint().width());
 }
 
-// Not saving at the close: see the close during a paused run.
-TEST_F(MainWindowTest, CloseSavesOnYesAndStoresTheStateAndAGeometryCutToWhatTheWindowCanBe) {
-    state.usage_counter = 123456;
-    Open();
-    window->resize(900, 520);
-    window->move(40, 60);
-    window->ConfigurationBox().setEditText(QStringLiteral("Nightly"));
-    QTest::mouseClick(&Child<QCheckBox>("chkPreview"), Qt::LeftButton);
-    calls.clear();
-    window->close();
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, kSaveBeforeExit);
-    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kYesNo);
-    EXPECT_EQ(calls, (Strings{"save", "exit", "farewell", "end"}));
-    EXPECT_FALSE(window->isVisible());
-    // The outer size in twips: 900 × 520 pixels and the frame.
-    const std::map<std::string, std::string> stored = {
-        {"Configuration", "Nightly"}, {"FilesProcessed", "123456"}, {"ScreenWidth", "13610"},
-        {"ScreenHeight", "8190"},     {"ScreenTop", "900"},         {"ScreenLeft", "600"}};
-    EXPECT_EQ(store.values, stored);
-    Open();
-    EXPECT_EQ(window->size(), QSize(900, 520));
-    EXPECT_EQ(window->pos(), QPoint(40, 60));
-
-    // A value that is not a number leaves that property where the window system put it.
-    store.values.clear();
-    Open();
-    const int default_top = window->y();
-    store.values = {{"ScreenWidth", "13610"},
-                    {"ScreenHeight", "8190"},
-                    {"ScreenTop", "abc"},
-                    {"ScreenLeft", "750"}};
-    Open();
-    EXPECT_EQ(window->size(), QSize(900, 520));
-    EXPECT_EQ(window->x(), 50);
-    EXPECT_EQ(window->y(), default_top);
-
-    // Sizes below the minimum, or beyond any screen, are cut to what the window can be.
-    store.values = {{"ScreenWidth", "15"}, {"ScreenHeight", "1e30"}};
-    Open();
-    EXPECT_EQ(window->width(), window->minimumWidth());
-    EXPECT_GT(window->height(), 0);
-}
-
-TEST_F(MainWindowTest, FolderBoxesTrimOnLeavingAndTheirButtonsStartAtTheFolderOrAtHome) {
+TEST_F(MainWindowTest, FolderBoxesTrimOnLeavingTheirButtonsStartAtTheFolderAndTakeDrops) {
     MakeFolders(temp / "existing");
     Open();
     QLineEdit& source = Child<QLineEdit>("txtSource");
@@ -558,14 +554,13 @@ TEST_F(MainWindowTest, FolderBoxesTrimOnLeavingAndTheirButtonsStartAtTheFolderOr
     Click("cmdFile(1)");
     EXPECT_EQ(Child<QLineEdit>("txtDestination").text(), Q(temp / "chosen"));
     EXPECT_TRUE(window->SettingsChanged());
-}
 
-TEST_F(MainWindowTest, AFolderDropsItsPathAFileItsFolderAndAnythingElseIsRefused) {
+    // A folder dropped on a box or its button gives its path, a file its folder; anything
+    // else is refused.
     const std::string drop = temp / "drop";
     MakeFolders(drop + "/folder a");
     WriteFile(drop + "/file.txt", "x");
     std::filesystem::create_directory_symlink(drop + "/folder a", drop + "/link");
-    Open();
     struct Case {
         const char* target;
         const char* box;
