@@ -665,7 +665,7 @@ TEST_F(ConfigurationRow, TheRememberedConfigurationLoadsUnmarkedOrLeavesTheDefau
     }
 }
 
-TEST_F(ConfigurationRow, TheSaveCaptionFollowsChangesLoadsAndSavesButNotDeleteAndRestore) {
+TEST_F(ConfigurationRow, TheSaveCaptionFollowsChangesAndSavesAndLeavingTheNameLoadsNothing) {
     Stored({{"My Work", Settings(1, "/work")}});
     Open(true);
     QTest::mouseClick(&Child<QCheckBox>("chkPreview"), Qt::LeftButton);
@@ -694,23 +694,22 @@ TEST_F(ConfigurationRow, TheSaveCaptionFollowsChangesLoadsAndSavesButNotDeleteAn
     Click("cmdConfigRestore");  // answered Yes
     EXPECT_EQ(Entries(), (Strings{"Laptop", "MyWork"}));
     EXPECT_TRUE(Marked());
-}
 
-TEST_F(ConfigurationRow, LeavingTheNameFieldDoesNotLoadOverUnsavedSettings) {
-    Stored({{"Work", Settings(1, "/work")}});
-    Open(true);
+    // Leaving the name field does not load over unsaved settings: "mywork" matches the entry
+    // "MyWork" when case is ignored, as the combo box compares, and the click on Save takes
+    // the focus from the name field.
+    const std::string restored = config.LoadConfiguration("MyWork").value()->source_path;
     QApplication::setActiveWindow(window.get());
     Child<QLineEdit>("txtSource").setText(QStringLiteral("/new/work"));
     Names().lineEdit()->setFocus();
-    // "work" matches the entry "Work" when case is ignored, as the combo box compares.
-    QTest::keyClicks(Names().lineEdit(), QStringLiteral("work"));
+    Names().lineEdit()->clear();
+    QTest::keyClicks(Names().lineEdit(), QStringLiteral("mywork"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    // The click takes the focus from the name field; that must not load the stored "Work".
     Click("cmdConfigSave");
     EXPECT_EQ(Child<QLineEdit>("txtSource").text(), QStringLiteral("/new/work"));
-    EXPECT_EQ(Names().currentText().toStdString(), "work");
-    EXPECT_EQ(config.LoadConfiguration("work").value()->source_path, "/new/work");
-    EXPECT_EQ(config.LoadConfiguration("Work").value()->source_path, "/work");
+    EXPECT_EQ(Names().currentText().toStdString(), "mywork");
+    EXPECT_EQ(config.LoadConfiguration("mywork").value()->source_path, "/new/work");
+    EXPECT_EQ(config.LoadConfiguration("MyWork").value()->source_path, restored);
 }
 
 TEST_F(ConfigurationRow, AGreyedOptionShowsGreyedUntilAClickChecksOrUnchecksIt) {
