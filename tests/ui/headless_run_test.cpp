@@ -13,34 +13,6 @@ namespace {
 using tidemark::testing::ReadFile;
 using tidemark::testing::WriteFile;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-/// Runs the program with no display of any kind and `home` as the user's home.
-Outcome Tidemark(const std::string& program, const QStringList& arguments,
-                 const std::string& home) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    for (const auto& [name, folder] : {std::pair{"HOME", ""},
-                                       {"XDG_CONFIG_HOME", "/.config"},
-                                       {"XDG_DATA_HOME", "/.local/share"}})
-        environment.insert(QString::fromLatin1(name), QString::fromStdString(home + folder));
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QString::fromStdString(program), arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return outcome;
-    outcome.status = process.exitCode();
-    outcome.out = process.readAllStandardOutput().toStdString();
-    outcome.err = process.readAllStandardError().toStdString();
-    return outcome;
-}
-
 // A portable copy: its folder is its program folder, with the configurations and the logs.
 TEST(HeadlessRun, EachOutcomeHasItsExitStatusAndARunIsLoggedAndCounted) {
     App();
@@ -70,16 +42,30 @@ TEST(HeadlessRun, EachOutcomeHasItsExitStatusAndARunIsLoggedAndCounted) {
         {"--help", 0, "Usage: tidemark [--run NAME [--preview]]\n", ""},
         {"--bogus", 2, "", "Usage: tidemark"},
     };
+    // No display of any kind, and a home of its own.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    for (const auto& [name, folder] : {std::pair{"HOME", ""},
+                                       {"XDG_CONFIG_HOME", "/.config"},
+                                       {"XDG_DATA_HOME", "/.local/share"}})
+        environment.insert(QString::fromLatin1(name),
+                           QString::fromStdString(temp / "user" + folder));
     std::vector<std::string> runs;
     for (const Case& c : cases) {
-        const Outcome run = Tidemark(
-            program, QString::fromLatin1(c.arguments).split(QLatin1Char(' ')), temp / "user");
-        EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.err;
-        EXPECT_NE(run.out.find(c.out), std::string::npos) << c.arguments << "\n" << run.out;
-        EXPECT_NE(run.err.find(c.err), std::string::npos) << c.arguments << "\n" << run.err;
+        QProcess run;
+        run.setProcessEnvironment(environment);
+        run.start(QString::fromStdString(program),
+                  QString::fromLatin1(c.arguments).split(QLatin1Char(' ')));
+        ASSERT_TRUE(run.waitForFinished(120000) && run.exitStatus() == QProcess::NormalExit);
+        const std::string out = run.readAllStandardOutput().toStdString();
+        const std::string err = run.readAllStandardError().toStdString();
+        EXPECT_EQ(run.exitCode(), c.status) << c.arguments << "\n" << err;
+        EXPECT_NE(out.find(c.out), std::string::npos) << c.arguments << "\n" << out;
+        EXPECT_NE(err.find(c.err), std::string::npos) << c.arguments << "\n" << err;
         EXPECT_TRUE(!runs.empty() || !std::filesystem::exists(temp / "dst")) << "the preview";
         if (runs.size() < 2)
-            runs.push_back(run.out);
+            runs.push_back(out);
     }
     EXPECT_EQ(ReadFile(temp / "dst/a.txt"), "a");
     // Both runs are in today's file, and counted; the file of long ago went at start-up.

@@ -1,5 +1,5 @@
 // The main window offscreen: load, runs and their log, the results list, layout, geometry,
-// closing, and the folder boxes with what is dropped on them.
+// closing, the folder boxes with what is dropped on them, and the configuration row.
 #include <QClipboard>
 #include <QListView>
 #include <QMimeData>
@@ -7,8 +7,9 @@
 #include <QWindow>
 #include <filesystem>
 
+#include "tests/config/fake_configuration_form.h"
 #include "tests/ui/main_window_fixture.h"
-#include "ui/line_store.h"
+#include "ui/results_model.h"
 #include "ui/window_run_view.h"
 
 // What a window manager's close button ends in: the close request as the platform hands it
@@ -26,6 +27,7 @@ namespace {
 
 using tidemark::testing::MakeFolders;
 using tidemark::testing::ReadFile;
+using tidemark::testing::Settings;
 using tidemark::testing::WriteFile;
 using Strings = std::vector<std::string>;
 
@@ -58,8 +60,10 @@ const char* const kSaveBeforeExit =
     "The settings have changed for this configuration.\r\n\r\nWould you like to save them "
     "before you exit the application?";
 
-// The built-in defaults themselves: see the configuration row tests.
-TEST_F(MainWindowTest, FirstStartRemindsBeforeTheWindowShowsAndLeavesItUnmarked) {
+// The built-in defaults themselves: see the configuration row tests. Not saving at the close:
+// see the close during a paused run.
+TEST_F(MainWindowTest, FirstStartRemindsBeforeShowingAndCloseSavesOnYesAndStoresTheGeometry) {
+    state.usage_counter = 123456;
     Open();
     EXPECT_EQ(calls, Strings{"reminder"});
     EXPECT_FALSE(visible_at_reminder);
@@ -76,8 +80,46 @@ TEST_F(MainWindowTest, FirstStartRemindsBeforeTheWindowShowsAndLeavesItUnmarked)
               QStringLiteral("Copy new files and overwrite any existing files in the "
                              "destination directory"));
     EXPECT_TRUE(window->SettingsChanged());
+    window->resize(900, 520);
+    window->move(40, 60);
+    window->ConfigurationBox().setEditText(QStringLiteral("Nightly"));
+    calls.clear();
+    window->close();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, kSaveBeforeExit);
+    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kYesNo);
+    EXPECT_EQ(calls, (Strings{"save", "exit", "farewell", "end"}));
+    EXPECT_FALSE(window->isVisible());
+    // The outer size in twips: 900 × 520 pixels and the frame.
+    const std::map<std::string, std::string> stored = {
+        {"Configuration", "Nightly"}, {"FilesProcessed", "123456"}, {"ScreenWidth", "13610"},
+        {"ScreenHeight", "8190"},     {"ScreenTop", "900"},         {"ScreenLeft", "600"}};
+    EXPECT_EQ(store.values, stored);
+    Open();
+    EXPECT_EQ(window->size(), QSize(900, 520));
+    EXPECT_EQ(window->pos(), QPoint(40, 60));
+
+    // A value that is not a number leaves that property where the window system put it.
+    store.values.clear();
+    Open();
+    const int default_top = window->y();
+    store.values = {{"ScreenWidth", "13610"},
+                    {"ScreenHeight", "8190"},
+                    {"ScreenTop", "abc"},
+                    {"ScreenLeft", "750"}};
+    Open();
+    EXPECT_EQ(window->size(), QSize(900, 520));
+    EXPECT_EQ(window->x(), 50);
+    EXPECT_EQ(window->y(), default_top);
+
+    // Sizes below the minimum, or beyond any screen, are cut to what the window can be.
+    store.values = {{"ScreenWidth", "15"}, {"ScreenHeight", "1e30"}};
+    Open();
+    EXPECT_EQ(window->width(), window->minimumWidth());
+    EXPECT_GT(window->height(), 0);
 
     // A configurations folder that cannot be created does not stop the load.
+    store.values.clear();
     WriteFile(temp / "not-a-folder", "x");
     program_folder = temp / "not-a-folder";
     calls.clear();
@@ -261,25 +303,51 @@ TEST_F(MainWindowTest, WindowLinesReachTheListOnlyWhenARefreshIsDue) {
     EXPECT_EQ(Child<QProgressBar>("ProgressBar1").value(), 7);
 }
 
-TEST_F(MainWindowTest, TheListKeepsEveryLineAndCopiesOrSavesTheSelectedOrAllLines) {
+// The list keeps every line of a run with the path it names, however its store packs them:
+// some 1.4 MiB of short lines, more than a block, and one line larger than a block among them.
+TEST_F(MainWindowTest, TheListKeepsEveryLineAndItsPathAndCopiesOrSavesTheSelectedOrAllLines) {
+    const std::vector<ResultLine> kinds = {
+        {"Creating file /copy/a.txt", "/copy/a.txt"},
+        {"Done!", ""},
+        {"Updating file /copy/b - orig: x, new: y", "/copy/b"},
+        {"Skipping 3 files in folder /data/x due to custom Exclude List!", "/data/x"},
+        {"a line whose path is not in it", "/elsewhere/file"},
+        {"", ""},
+    };
+    std::vector<ResultLine> all;
+    for (int repeat = 0; repeat < 8000; ++repeat)
+        all.insert(all.end(), kinds.begin(), kinds.end());
+    all.insert(all.begin() + 20'000, {std::string(3 << 20, 'x') + " /long", "/long"});
+    all.push_back({"the last line", ""});
     Open();
-    for (int line = 0; line < 40'000; ++line)
-        window->View().AddLine(ResultLine{"line " + std::to_string(line), {}});
-    window->View().EndRun();
     auto& list = Child<QListView>("lstResults");
-    EXPECT_EQ(list.currentIndex().data().toString(), QStringLiteral("line 39999"));
+    const QAbstractItemModel& model = *list.model();
+    for (int round = 0; round < 2; ++round) {
+        window->View().ClearResults();
+        for (const ResultLine& line : all)
+            window->View().AddLine(line);
+        window->View().EndRun();
+        ASSERT_EQ(model.rowCount(), static_cast<int>(all.size()));
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QModelIndex index = model.index(row, 0);
+            ASSERT_EQ(index.data().toString().toStdString(), all[row].text) << row;
+            ASSERT_EQ(index.data(ResultsModel::kPathRole).toString().toStdString(), all[row].path)
+                << row;
+        }
+    }
+    EXPECT_EQ(list.currentIndex().row(), model.rowCount() - 1);
 
-    list.selectionModel()->select(list.model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
-    list.selectionModel()->select(list.model()->index(2, 0), QItemSelectionModel::Select);
+    list.selectionModel()->select(model.index(0, 0), QItemSelectionModel::ClearAndSelect);
+    list.selectionModel()->select(model.index(2, 0), QItemSelectionModel::Select);
     QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("line 0\nline 2"));
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), all[0].text + "\n" + all[2].text);
     for (QAction* action : list.actions()) {
         if (action->text() == QStringLiteral("Copy All"))
             action->trigger();
     }
     const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'));
-    EXPECT_EQ(copied.size(), 40'000);
-    EXPECT_EQ(copied.back(), QStringLiteral("line 39999"));
+    EXPECT_EQ(copied.size(), model.rowCount());
+    EXPECT_EQ(copied.back(), QStringLiteral("the last line"));
 
     // Save As writes every line, or says why it could not; a cancelled dialog does nothing.
     Strings suggested;
@@ -303,37 +371,6 @@ TEST_F(MainWindowTest, TheListKeepsEveryLineAndCopiesOrSavesTheSelectedOrAllLine
     chosen.clear();
     save_as->trigger();
     EXPECT_EQ(messages.shown.size(), 1u);
-}
-
-// The list keeps every line of a run; the store must give each back exactly, with the path it
-// names, however the lines are packed.
-TEST(LineStore, GivesBackEveryLineAndItsPathExactly) {
-    const std::vector<ResultLine> lines = {
-        {"Creating file /copy/a.txt", "/copy/a.txt"},
-        {"Done!", ""},
-        {"Updating file /copy/b - orig: x, new: y", "/copy/b"},
-        {"Skipping 3 files in folder /data/x due to custom Exclude List!", "/data/x"},
-        {"a line whose path is not in it", "/elsewhere/file"},
-        {"", ""},
-    };
-    // Some 1.4 MiB of short lines, more than a block, and one line larger than a block among
-    // them.
-    std::vector<ResultLine> all;
-    for (int repeat = 0; repeat < 8000; ++repeat)
-        all.insert(all.end(), lines.begin(), lines.end());
-    all.insert(all.begin() + 20'000, {std::string(3 << 20, 'x') + " /long", "/long"});
-    LineStore store;
-    for (int round = 0; round < 2; ++round) {
-        for (const ResultLine& line : all)
-            store.Append(line);
-        ASSERT_EQ(store.size(), all.size());
-        for (std::size_t row = 0; row < store.size(); ++row) {
-            ASSERT_EQ(store.Text(row), all[row].text) << row;
-            ASSERT_EQ(store.Path(row), all[row].path) << row;
-        }
-        store.Clear();
-        EXPECT_EQ(store.size(), 0u);
-    }
 }
 
 /// Whether the widget draws anything in the blue of a live link.
@@ -490,51 +527,7 @@ TEST_F(MainWindowTest, AtTheMinimumSizeTheRulesHoldAndNoCaptionIsClipped) {
     EXPECT_GE(output.width(), output.sizeHint().width());
 }
 
-// Not saving at the close: see the close during a paused run.
-TEST_F(MainWindowTest, CloseSavesOnYesAndStoresTheStateAndAGeometryCutToWhatTheWindowCanBe) {
-    state.usage_counter = 123456;
-    Open();
-    window->resize(900, 520);
-    window->move(40, 60);
-    window->ConfigurationBox().setEditText(QStringLiteral("Nightly"));
-    QTest::mouseClick(&Child<QCheckBox>("chkPreview"), Qt::LeftButton);
-    calls.clear();
-    window->close();
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, kSaveBeforeExit);
-    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kYesNo);
-    EXPECT_EQ(calls, (Strings{"save", "exit", "farewell", "end"}));
-    EXPECT_FALSE(window->isVisible());
-    // The outer size in twips: 900 × 520 pixels and the frame.
-    const std::map<std::string, std::string> stored = {
-        {"Configuration", "Nightly"}, {"FilesProcessed", "123456"}, {"ScreenWidth", "13610"},
-        {"ScreenHeight", "8190"},     {"ScreenTop", "900"},         {"ScreenLeft", "600"}};
-    EXPECT_EQ(store.values, stored);
-    Open();
-    EXPECT_EQ(window->size(), QSize(900, 520));
-    EXPECT_EQ(window->pos(), QPoint(40, 60));
-
-    // A value that is not a number leaves that property where the window system put it.
-    store.values.clear();
-    Open();
-    const int default_top = window->y();
-    store.values = {{"ScreenWidth", "13610"},
-                    {"ScreenHeight", "8190"},
-                    {"ScreenTop", "abc"},
-                    {"ScreenLeft", "750"}};
-    Open();
-    EXPECT_EQ(window->size(), QSize(900, 520));
-    EXPECT_EQ(window->x(), 50);
-    EXPECT_EQ(window->y(), default_top);
-
-    // Sizes below the minimum, or beyond any screen, are cut to what the window can be.
-    store.values = {{"ScreenWidth", "15"}, {"ScreenHeight", "1e30"}};
-    Open();
-    EXPECT_EQ(window->width(), window->minimumWidth());
-    EXPECT_GT(window->height(), 0);
-}
-
-TEST_F(MainWindowTest, FolderBoxesTrimOnLeavingAndTheirButtonsStartAtTheFolderOrAtHome) {
+TEST_F(MainWindowTest, FolderBoxesTrimOnLeavingTheirButtonsStartAtTheFolderAndTakeDrops) {
     MakeFolders(temp / "existing");
     Open();
     QLineEdit& source = Child<QLineEdit>("txtSource");
@@ -561,14 +554,13 @@ TEST_F(MainWindowTest, FolderBoxesTrimOnLeavingAndTheirButtonsStartAtTheFolderOr
     Click("cmdFile(1)");
     EXPECT_EQ(Child<QLineEdit>("txtDestination").text(), Q(temp / "chosen"));
     EXPECT_TRUE(window->SettingsChanged());
-}
 
-TEST_F(MainWindowTest, AFolderDropsItsPathAFileItsFolderAndAnythingElseIsRefused) {
+    // A folder dropped on a box or its button gives its path, a file its folder; anything
+    // else is refused.
     const std::string drop = temp / "drop";
     MakeFolders(drop + "/folder a");
     WriteFile(drop + "/file.txt", "x");
     std::filesystem::create_directory_symlink(drop + "/folder a", drop + "/link");
-    Open();
     struct Case {
         const char* target;
         const char* box;
@@ -605,6 +597,154 @@ TEST_F(MainWindowTest, AFolderDropsItsPathAFileItsFolderAndAnythingElseIsRefused
         // A link to what was dropped: the file manager must not move it.
         EXPECT_TRUE(!taken || drop_event.dropAction() == Qt::LinkAction) << c.target;
         EXPECT_EQ(box.text().toStdString(), taken ? c.taken : "before") << c.target;
+    }
+}
+
+// The configuration row with the configuration commands connected as the program connects
+// them, over a real program folder: remembered, picked, saved and damaged files.
+
+class ConfigurationRow : public MainWindowTest {
+  protected:
+    void Stored(const std::vector<std::pair<std::string, SyncSettings>>& configurations) {
+        MakeFolders(program_folder + "/configurations");
+        std::string index;
+        for (const auto& [name, values] : configurations) {
+            WriteFile(config.GetConfigPath(name), GetConfigText(values));
+            index += "\r\n" + name;
+        }
+        WriteFile(config.IndexPath(), index);
+    }
+
+    QComboBox& Names() { return Child<QComboBox>("cboConfiguration"); }
+    /// The user picks an entry of the drop-down list.
+    void Pick(int position) {
+        Names().setCurrentIndex(position);
+        Q_EMIT Names().activated(position);
+    }
+    Strings Entries() {
+        Strings names;
+        for (int i = 0; i < Names().count(); ++i)
+            names.push_back(Names().itemText(i).toStdString());
+        return names;
+    }
+    /// "*Save" in bold while marked, "Save" otherwise.
+    bool Marked() {
+        QPushButton& save = Child<QPushButton>("cmdConfigSave");
+        EXPECT_EQ(save.text() == QStringLiteral("*Save"), save.font().bold());
+        return save.font().bold();
+    }
+};
+
+TEST_F(ConfigurationRow, TheRememberedConfigurationLoadsUnmarkedOrLeavesTheDefaultsWhenDamaged) {
+    const SyncSettings home = Settings(2, "/home/ann/Docs");
+    SyncSettings defaults;
+    defaults.source_path = defaults.destination_path = home_folder;
+    std::vector<tidemark::testing::CorruptText> versions =
+        tidemark::testing::CorruptVersionsOf(GetConfigText(home));
+    versions.insert(versions.begin(), {"intact", GetConfigText(home)});
+    for (const auto& [what, text] : versions) {
+        SCOPED_TRACE(what);
+        Stored({{"Work", Settings(1, "/work")}, {"Home", home}});
+        WriteFile(config.GetConfigPath("Home"), text);
+        if (what == "an 8 MiB line first")  // in the index too
+            WriteFile(config.IndexPath(), text + "\r\nWork\r\nHome");
+        store.values["Configuration"] = "Home";
+
+        Open(/*with_commands=*/true);
+
+        // Nine whole values load (damage after them is ignored); anything else loads nothing.
+        const bool whole = what == "intact" || what == "binary bytes after the text";
+        EXPECT_EQ(GetConfigText(window->CurrentSettings()), GetConfigText(whole ? home : defaults));
+        EXPECT_EQ(Names().currentText(), QStringLiteral("Home"));
+        const Strings entries = Entries();
+        ASSERT_GE(entries.size(), 2u);
+        EXPECT_EQ(Strings(entries.end() - 2, entries.end()), (Strings{"Work", "Home"}));
+        EXPECT_FALSE(Marked());
+        EXPECT_TRUE(messages.shown.empty());
+        window.reset();
+    }
+}
+
+TEST_F(ConfigurationRow, TheSaveCaptionFollowsChangesAndSavesAndLeavingTheNameLoadsNothing) {
+    Stored({{"My Work", Settings(1, "/work")}});
+    Open(true);
+    QTest::mouseClick(&Child<QCheckBox>("chkPreview"), Qt::LeftButton);
+    EXPECT_TRUE(Marked());
+    Pick(0);
+    EXPECT_EQ(Child<QLineEdit>("txtSource").text(), QStringLiteral("/work"));
+    EXPECT_EQ(Child<QCheckBox>("chkPreview").checkState(), Qt::Unchecked);
+    EXPECT_FALSE(Marked());
+
+    Names().setEditText(QString());
+    QTest::keyClicks(Names().lineEdit(), QStringLiteral("Laptop"));
+    EXPECT_TRUE(Marked());
+    Click("cmdConfigSave");
+    EXPECT_FALSE(Marked());
+    EXPECT_EQ(Entries(), (Strings{"My Work", "Laptop"}));
+    // The saved name is the selected entry, so Delete takes it.
+    EXPECT_EQ(Names().currentIndex(), 1);
+    EXPECT_EQ(ReadFile(config.IndexPath()), "\r\nMy Work\r\nLaptop");
+    EXPECT_EQ(ReadFile(config.GetConfigPath("Laptop")), GetConfigText(window->CurrentSettings()));
+
+    Pick(0);
+    Child<QLineEdit>("txtDestination").setText(QStringLiteral("/elsewhere"));
+    Click("cmdConfigDel");  // answered Yes
+    EXPECT_EQ(Entries(), (Strings{"Laptop"}));
+    EXPECT_EQ(Names().currentIndex(), -1);
+    Click("cmdConfigRestore");  // answered Yes
+    EXPECT_EQ(Entries(), (Strings{"Laptop", "MyWork"}));
+    EXPECT_TRUE(Marked());
+
+    // Leaving the name field does not load over unsaved settings: "mywork" matches the entry
+    // "MyWork" when case is ignored, as the combo box compares, and the click on Save takes
+    // the focus from the name field.
+    const std::string restored = config.LoadConfiguration("MyWork").value()->source_path;
+    QApplication::setActiveWindow(window.get());
+    Child<QLineEdit>("txtSource").setText(QStringLiteral("/new/work"));
+    Names().lineEdit()->setFocus();
+    Names().lineEdit()->clear();
+    QTest::keyClicks(Names().lineEdit(), QStringLiteral("mywork"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    Click("cmdConfigSave");
+    EXPECT_EQ(Child<QLineEdit>("txtSource").text(), QStringLiteral("/new/work"));
+    EXPECT_EQ(Names().currentText().toStdString(), "mywork");
+    EXPECT_EQ(config.LoadConfiguration("mywork").value()->source_path, "/new/work");
+    EXPECT_EQ(config.LoadConfiguration("MyWork").value()->source_path, restored);
+}
+
+TEST_F(ConfigurationRow, AGreyedOptionShowsGreyedUntilAClickChecksOrUnchecksIt) {
+    SyncSettings greyed = Settings(0, "/data");
+    greyed.use_exclude_list = greyed.ignore_hidden = greyed.ignore_system = CheckState::kGreyed;
+    greyed.log_ignored = greyed.reverse_sync = greyed.preview_only = CheckState::kGreyed;
+    Stored({{"Greyed", greyed}, {"Plain", Settings(0, "/data")}});
+    store.values["Configuration"] = "Greyed";
+    Open(true);
+    const char* boxes[] = {"chkUseExcludeList", "chkIgnoreHidden", "chkIgnoreSystem",
+                           "chkLogIgnored",     "chkReverseSync",  "chkPreview"};
+    EXPECT_EQ(GetConfigText(window->CurrentSettings()), GetConfigText(greyed));
+    for (const char* name : boxes)
+        EXPECT_EQ(Child<QCheckBox>(name).checkState(), Qt::PartiallyChecked) << name;
+
+    // Clicks after a greyed load, and after a plain load that followed one, never grey a box.
+    for (const int load : {0, 1}) {
+        if (load == 1) {
+            Pick(0);
+            Pick(1);
+        }
+        for (const char* name : boxes) {
+            QCheckBox& box = Child<QCheckBox>(name);
+            for (int click = 0; click < 3; ++click) {
+                const Qt::CheckState before = box.checkState();
+                QTest::mouseClick(&box, Qt::LeftButton);
+                EXPECT_NE(box.checkState(), Qt::PartiallyChecked) << name << " click " << click;
+                EXPECT_NE(box.checkState(), before) << name;
+            }
+        }
+        const SyncSettings clicked = window->CurrentSettings();
+        for (const CheckState value :
+             {clicked.use_exclude_list, clicked.ignore_hidden, clicked.ignore_system,
+              clicked.log_ignored, clicked.reverse_sync, clicked.preview_only})
+            EXPECT_NE(value, CheckState::kGreyed);
     }
 }
 
