@@ -89,39 +89,41 @@ void Build(World& world, unsigned seed) {
     }
 }
 
-struct Scenario {
-    unsigned seed;
-    SyncSettings settings;
-    ExcludeList exclude_list;
-    int stop_at_line;  // -1: never
-};
-
 struct Outcome {
     std::vector<std::string> lines;
     Tree source, destination;
     SyncStats stats;
     std::size_t pending_staged = 0;
-    int calls = 0;
+    int calls = 0;  // in memory only
 };
 
+/// A pass from the world's src to its dst. With `staged`, the walk waits at its first file,
+/// dst/0/z, until that many copies are staged ahead.
 template <typename World>
-Outcome RunOnce(const Scenario& scenario, RunConcurrency concurrency) {
+Outcome RunOnce(const std::function<void(World&, bool ahead)>& build, SyncSettings settings,
+                RunConcurrency concurrency, const ExcludeList& exclude_list = {},
+                int stop_at_line = -1, std::size_t staged = 0) {
     World world;
-    Build(world, scenario.seed);
-    SyncSettings settings = scenario.settings;
+    build(world, concurrency.workers > 0);
     settings.source_path = world.Path("src");
     settings.destination_path = world.Path("dst");
-    TestRun run(world.fs(), scenario.exclude_list, concurrency);
+    TestRun run(world.fs(), exclude_list, concurrency);
     int line_count = 0;
-    run.view.on_line = [&](const ResultLine&) {
-        if (++line_count == scenario.stop_at_line)
+    run.view.on_line = [&](const ResultLine& line) {
+        if (++line_count == stop_at_line)
             run.controller.StopClicked();
+        const bool hold = concurrency.workers > 0 && line.text.ends_with("/dst/0/z");
+        for (int i = 0; i < 1000 && hold && world.PendingStagedCopies() < staged; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
     };
     std::vector<std::string> lines;
     for (const std::string& line : run.Synchronize(settings))
         lines.push_back(world.Display(line));
-    return {lines, world.Snapshot("src"), world.Snapshot("dst"), run.controller.Stats(),
-            world.PendingStagedCopies()};
+    Outcome outcome{lines, world.Snapshot("src"), world.Snapshot("dst"), run.controller.Stats(),
+                    world.PendingStagedCopies()};
+    if constexpr (std::is_same_v<World, MemoryWorld>)
+        outcome.calls = world.memory().Calls();
+    return outcome;
 }
 
 template <typename World>
@@ -132,9 +134,8 @@ TYPED_TEST_SUITE(ConcurrencyEquivalence, Worlds);
 TYPED_TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
     std::mt19937 random(20261207);
     for (int trial = 0; trial < kTrials<TypeParam>; ++trial) {
-        Scenario scenario;
-        scenario.seed = static_cast<unsigned>(random());
-        SyncSettings& settings = scenario.settings;
+        const auto seed = static_cast<unsigned>(random());
+        SyncSettings settings;
         settings.style = static_cast<SyncStyle>(random() % 3);
         auto one_in = [&](unsigned n) {
             return random() % n == 0 ? CheckState::kChecked : CheckState::kUnchecked;
@@ -146,16 +147,19 @@ TYPED_TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
         settings.log_ignored = static_cast<CheckState>(random() % 2);
         settings.reverse_sync = one_in(3);
         // Each entry starts where the random name of a real temporary folder cannot.
-        scenario.exclude_list = {"", "/D3", ".TMP", "/f1"};
-        scenario.stop_at_line = random() % 3 == 0 ? static_cast<int>(random() % 60) : -1;
-        SCOPED_TRACE("trial " + std::to_string(trial) + " seed " + std::to_string(scenario.seed));
-
-        const Outcome sequential = RunOnce<TypeParam>(scenario, RunConcurrency{.workers = 0});
+        const ExcludeList exclude_list = {"", "/D3", ".TMP", "/f1"};
+        const int stop_at_line = random() % 3 == 0 ? static_cast<int>(random() % 60) : -1;
+        SCOPED_TRACE("trial " + std::to_string(trial) + " seed " + std::to_string(seed));
+        auto run = [&](RunConcurrency concurrency) {
+            return RunOnce<TypeParam>([&](TypeParam& world, bool) { Build(world, seed); }, settings,
+                                      concurrency, exclude_list, stop_at_line);
+        };
+        const Outcome sequential = run({.workers = 0});
         // Few files ahead and copies staged whatever the space left; many files ahead.
         for (const RunConcurrency concurrency :
              {RunConcurrency{.workers = 2, .bounds = {.files = 4, .spare_space = 0}},
               RunConcurrency{.workers = 4, .bounds = {.files = 64}}}) {
-            const Outcome concurrent = RunOnce<TypeParam>(scenario, concurrency);
+            const Outcome concurrent = run(concurrency);
             ASSERT_EQ(concurrent.lines, sequential.lines);
             ASSERT_EQ(concurrent.destination, sequential.destination);
             ASSERT_EQ(concurrent.source, sequential.source);
@@ -166,73 +170,57 @@ TYPED_TEST(ConcurrencyEquivalence, WorkersChangeNothingTheUserSees) {
     }
 }
 
-/// A pass in memory from /src to /dst with `workers` workers staging whatever the space left.
-/// The walk waits at its first file, /dst/0/z, until `staged` copies are staged ahead.
-Outcome RunInMemory(const std::function<void(InMemoryFileSystem&, bool ahead)>& build,
-                    SyncStyle style, int workers, std::size_t staged = 0) {
-    InMemoryFileSystem fs;
-    build(fs, workers > 0);
-    SyncSettings settings = Between("/src", "/dst");
-    settings.style = style;
-    TestRun run(fs, {}, {.workers = workers, .bounds = {.spare_space = 0}});
-    run.view.on_line = [&](const ResultLine& line) {
-        for (int i = 0; i < 1000 && line.text == "Creating file /dst/0/z" && workers > 0 &&
-                        fs.PendingStagedCopies() < staged;
-             ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    };
-    const std::vector<std::string> lines = run.Synchronize(settings);
-    return {lines,
-            fs.Snapshot("/src"),
-            fs.Snapshot("/dst"),
-            run.controller.Stats(),
-            fs.PendingStagedCopies(),
-            fs.Calls()};
-}
-
 TEST(LookAheadInMemory, ShortSpaceAndAThrowOnAWorkerGiveWhatOneFileAtATimeGives) {
     struct Case {
         const char* what;
         SyncStyle style;
         std::size_t staged;  // before the walk goes on
-        std::function<void(InMemoryFileSystem&, bool)> build;
+        std::function<void(MemoryWorld&, bool)> build;
     };
     const Case cases[] = {
         // Staged ahead: a/f1, a/f3 (a/f2 found no room) and b/g. When a/f2's own copy finds
         // none either, all three copies give their room back, a/f3's taken by the walk too.
         {"space runs short", SyncStyle::kBackup, 3,
-         [](InMemoryFileSystem& fs, bool) {
-             fs.AddFile("/src/0/z");
-             for (const char* name : {"a/f1", "a/f2", "a/f3", "b/g"}) {
+         [](MemoryWorld& w, bool) {
+             w.File("src/0/z", "");
+             for (const std::string name : {"a/f1", "a/f2", "a/f3", "b/g"}) {
                  const std::string content(name[3] == '2' ? 30 : 1, name[3]);
-                 fs.AddFile("/src/" + std::string(name), content);
-                 fs.AddFile("/dst/" + std::string(name), std::string(content.size(), '-'));
+                 w.File("src/" + name, content);
+                 w.File("dst/" + name, std::string(content.size(), '-'));
              }
-             fs.SetCapacity(2 * 33 + 30);  // source and destination, and one copy of a/f2
+             w.Capacity(2 * 33 + 30);  // source and destination, and one copy of a/f2
          }},
         // The worker's look-up of a/x throws; the walk makes it again, and it works.
         {"a look-up throws once on the worker", SyncStyle::kSafeMode, 1,
-         [](InMemoryFileSystem& fs, bool ahead) {
+         [](MemoryWorld& w, bool ahead) {
              for (const char* name : {"0/z", "a/x", "a/y"})
-                 fs.AddFile("/src/" + std::string(name), name + 2);
-             fs.AddFolder("/dst/a");
+                 w.File("src/" + std::string(name), name + 2);
+             w.Folder("dst/a");
              if (ahead)
-                 fs.ThrowOn(Op::kFindFile, "/dst/a/x", 1, true);
+                 w.memory().ThrowOn(Op::kFindFile, w.Path("dst/a/x"), 1, true);
          }},
         // Each file is looked at and copied once, whoever prepares it; none in a new folder.
         {"many files", SyncStyle::kNormal, 0,
-         [](InMemoryFileSystem& fs, bool) {
+         [](MemoryWorld& w, bool) {
              for (int i = 0; i < 200; ++i)
-                 fs.AddFile("/src/" + std::to_string(i % 3) + "/f" + std::to_string(i), "data");
-             fs.AddFolder("/dst/0");
-             fs.AddFolder("/dst/1");  // and /dst/2 is made by the pass
+                 w.File("src/" + std::to_string(i % 3) + "/f" + std::to_string(i), "data");
+             w.Folder("dst/0");
+             w.Folder("dst/1");  // and dst/2 is made by the pass
          }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Outcome sequential = RunInMemory(c.build, c.style, 0);
+        // Copies are staged ahead whatever the space left.
+        auto run = [&](int workers) {
+            SyncSettings settings;
+            settings.style = c.style;
+            return RunOnce<MemoryWorld>(c.build, settings,
+                                        {.workers = workers, .bounds = {.spare_space = 0}}, {}, -1,
+                                        c.staged);
+        };
+        const Outcome sequential = run(0);
         for (const int workers : {1, 2}) {
-            const Outcome ahead = RunInMemory(c.build, c.style, workers, c.staged);
+            const Outcome ahead = run(workers);
             EXPECT_EQ(ahead.lines, sequential.lines);
             EXPECT_EQ(ahead.destination, sequential.destination);
             EXPECT_EQ(ahead.stats, sequential.stats);

@@ -37,10 +37,9 @@ TEST(PauseStop, StopEndsTheRunAfterTheFileInHandAndPauseWaitsUntilContinueOrStop
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.clicks);
-        WindowsWorld world;
-        InMemoryFileSystem& fs = world.fs;
-        AddSources(fs, {"Sub\\deep.txt", "a.txt", "b.txt"});
-        TestRun run(fs);
+        WindowsWorld w;
+        AddSources(w.fs, {"Sub\\deep.txt", "a.txt", "b.txt"});
+        TestRun& run = w.run;
         const bool stop = c.clicks != kPauseThenContinue;
         run.view.on_line = [&](const ResultLine& line) {
             if (line.text == c.at)
@@ -50,7 +49,7 @@ TEST(PauseStop, StopEndsTheRunAfterTheFileInHandAndPauseWaitsUntilContinueOrStop
             if (run.view.sleeps == 3 && !std::exchange(done, true))
                 stop ? run.controller.StopClicked() : run.controller.PauseClicked();
         };
-        SyncSettings& settings = world.settings;
+        SyncSettings& settings = w.settings;
         settings.reverse_sync = stop ? CheckState::kChecked : CheckState::kUnchecked;
         const Lines texts = run.Synchronize(settings);
         const Lines walk = WalkLines(texts);
@@ -70,15 +69,15 @@ TEST(PauseStop, StopEndsTheRunAfterTheFileInHandAndPauseWaitsUntilContinueOrStop
                   " --> Total files processed during synchronization: " + std::to_string(files));
         EXPECT_EQ(run.view.progress_values.back(), files);
         // The next run starts running, with the caption put back.
-        EXPECT_EQ(fs.Exists("E:\\Copy\\b.txt"), !stop);
+        EXPECT_EQ(w.fs.Exists("E:\\Copy\\b.txt"), !stop);
         run.view = RecordingRunView{};
         run.Synchronize(settings);
         EXPECT_EQ(run.view.pause_caption, "Pause");
-        EXPECT_TRUE(fs.Exists("E:\\Copy\\b.txt"));
+        EXPECT_TRUE(w.fs.Exists("E:\\Copy\\b.txt"));
     }
 }
 
-TEST_F(PauseStopTest, TimeRemainingFollowsTheWorkedExample) {
+TEST(PauseStop, TimeRemainingFollowsTheWorkedExample) {
     struct Case {
         int files;
         std::vector<double> finished_at;  // seconds after the start, of the first files
@@ -94,27 +93,23 @@ TEST_F(PauseStopTest, TimeRemainingFollowsTheWorkedExample) {
     };
     for (const Case& example : cases) {
         SCOPED_TRACE(example.files);
-        fs.Remove("C:\\Data");
-        fs.Remove("E:\\Copy");
-        fs.AddFolder("E:\\Copy");
+        WindowsWorld w;
         for (int i = 0; i < example.files; ++i)
-            fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
-        view = RecordingRunView{};
-        clock.seconds = 1000.0;
+            w.fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
         std::size_t file = 0;
         std::vector<bool> notes;  // the "calculating" note after each file before this one
-        view.on_line = [&](const ResultLine& line) {
+        w.view.on_line = [&](const ResultLine& line) {
             if (line.text.starts_with("Creating file ") && file < example.finished_at.size()) {
-                notes.push_back(view.calculating_note_visible);
-                clock.seconds = 1000.0 + example.finished_at[file++];
+                notes.push_back(w.view.calculating_note_visible);
+                w.clock.seconds = 1000.0 + example.finished_at[file++];
             }
         };
-        Run();
+        w.Run();
+        const Lines& captions = w.view.time_captions;
         const std::size_t shown = example.captions.size();
-        ASSERT_GT(view.time_captions.size(), shown);
-        EXPECT_EQ(view.time_captions.front(), "counting files...");
-        EXPECT_EQ(Lines(view.time_captions.begin() + 1, view.time_captions.begin() + 1 + shown),
-                  example.captions);
+        ASSERT_GT(captions.size(), shown);
+        EXPECT_EQ(captions.front(), "counting files...");
+        EXPECT_EQ(Lines(captions.begin() + 1, captions.begin() + 1 + shown), example.captions);
         // The note shows exactly while the caption carries its star.
         std::vector<bool> starred = {false};
         for (std::size_t i = 0; i + 1 < shown; ++i)

@@ -135,23 +135,19 @@ TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        WindowsWorld world;
-        InMemoryFileSystem& fs = world.fs;
-        SyncSettings& settings = world.settings;
-        fs.AddFile("C:\\Data\\a.txt");
-        c.arrange(fs, settings);
-        TestRun run(fs);
-        RecordingRunView& view = run.view;
-        view.answers.assign(c.answers.begin(), c.answers.end());
-        EXPECT_EQ(run.controller.SynchronizeNow(settings, view.Stages()), 0);
-        EXPECT_EQ(view.Texts(), c.lines);
+        WindowsWorld w;
+        w.fs.AddFile("C:\\Data\\a.txt");
+        c.arrange(w.fs, w.settings);
+        w.view.answers.assign(c.answers.begin(), c.answers.end());
+        EXPECT_EQ(w.Run(), 0);
+        EXPECT_EQ(w.view.Texts(), c.lines);
         std::vector<std::pair<std::string, MessageIcon>> shown;
-        for (const ShownMessage& message : view.messages)
+        for (const ShownMessage& message : w.view.messages)
             shown.emplace_back(message.text, message.icon);
         EXPECT_EQ(shown, c.messages);
-        EXPECT_FALSE(view.running);
-        EXPECT_TRUE(fs.Changes().empty());
-        EXPECT_EQ(run.controller.Stats(), SyncStats{});
+        EXPECT_FALSE(w.view.running);
+        EXPECT_TRUE(w.fs.Changes().empty());
+        EXPECT_EQ(w.controller.Stats(), SyncStats{});
     }
 }
 

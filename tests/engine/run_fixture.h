@@ -11,33 +11,31 @@
 
 namespace tidemark::testing {
 
-/// Drive-letter paths in memory: the folders C:\Data and E:\Copy and a pass between them.
+constexpr FileTime kOld = 1'000'000'000'000'000'000;
+constexpr FileTime kNew = 1'100'000'000'000'000'000;
+
+/// Drive-letter paths in memory: the folders C:\Data and E:\Copy and a run from one to the other.
 struct WindowsWorld {
     WindowsWorld() {
         fs.AddFolder("C:\\Data");
         fs.AddFolder("E:\\Copy");
     }
+    std::int32_t Run() { return controller.SynchronizeNow(settings, view.Stages()); }
 
     InMemoryFileSystem fs{PathSyntax::Windows()};
     SyncSettings settings = Between("C:\\Data", "E:\\Copy");
-};
-
-/// A run over the in-memory file system with drive-letter paths, from C:\Data to E:\Copy.
-class WindowsRunTest : public ::testing::Test, protected WindowsWorld {
-  public:
-    static constexpr FileTime kOld = 1'000'000'000'000'000'000;
-    static constexpr FileTime kNew = 1'100'000'000'000'000'000;
-
-  protected:
-    std::int32_t Run() { return controller.SynchronizeNow(settings, view.Stages()); }
-    std::vector<std::string> WalkLines() const { return testing::WalkLines(view.Texts()); }
-    std::vector<std::string> SummaryLines() const { return testing::SummaryLines(view.Texts()); }
-
     TestRun run{fs};
     RecordingRunView& view = run.view;
     FakeClock& clock = run.clock;
     ExcludeList& exclude_list = run.exclude_list;
     RunController& controller = run.controller;
+};
+
+class WindowsRunTest : public ::testing::Test, protected WindowsWorld {
+  protected:
+    using WindowsWorld::Run;
+    std::vector<std::string> WalkLines() const { return testing::WalkLines(view.Texts()); }
+    std::vector<std::string> SummaryLines() const { return testing::SummaryLines(view.Texts()); }
 };
 
 using Lines = std::vector<std::string>;

@@ -117,6 +117,7 @@ class MemoryWorld {
     int LeftoverTemporaries(const std::string&) const { return 0; }
     std::size_t PendingStagedCopies() const { return fs_.PendingStagedCopies(); }
     std::string Display(std::string line) const { return line; }
+    InMemoryFileSystem& memory() { return fs_; }
 
   private:
     InMemoryFileSystem fs_;
