@@ -8,24 +8,18 @@ int Executor::DefaultWorkers() {
     return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 2, 8);
 }
 
-Executor::Executor(int threads, void (*thread_start)()) {
-    for (int i = 0; i < threads; ++i) {
-        threads_.emplace_back([this, thread_start] {
-            if (thread_start != nullptr) {
-                thread_start();
-            }
-            Loop();
-        });
-    }
-}
+Executor::Executor(int threads, void (*thread_start)())
+    : max_threads_(threads), thread_start_(thread_start) {}
 
 Executor::~Executor() {
+    std::vector<std::thread> threads;
     {
         MutexLock lock(mutex_);
         stopping_ = true;
+        threads = std::move(threads_);
     }
     ready_.notify_all();
-    for (std::thread& thread : threads_) {
+    for (std::thread& thread : threads) {
         thread.join();
     }
 }
@@ -34,17 +28,26 @@ void Executor::Post(std::function<void()> task) {
     {
         MutexLock lock(mutex_);
         tasks_.push_back(std::move(task));
+        // A task may run for the whole pass, so every queued one needs a thread of its own.
+        if (std::ssize(tasks_) > idle_ && std::ssize(threads_) < max_threads_ && !stopping_) {
+            threads_.emplace_back([this] { Loop(); });
+        }
     }
     ready_.notify_one();
 }
 
 void Executor::Loop() {
+    if (thread_start_ != nullptr) {
+        thread_start_();
+    }
     while (true) {
         std::function<void()> task;
         {
             MutexLock lock(mutex_);
             while (tasks_.empty() && !stopping_) {
+                ++idle_;
                 lock.Wait(ready_);
+                --idle_;
             }
             if (tasks_.empty()) {
                 return;

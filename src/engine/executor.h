@@ -21,7 +21,8 @@ class Executor {
     /// wait for the device.
     static int DefaultThreads() { return DefaultWorkers() + 1 + 8; }
 
-    /// `thread_start`, when not null, runs first on every thread of the pool.
+    /// At most `threads` threads, each started when a task finds no idle one, so a short pass
+    /// starts only the few it uses. `thread_start`, when not null, runs first on each.
     explicit Executor(int threads = DefaultThreads(), void (*thread_start)() = nullptr);
     /// Runs what is queued, then ends the threads.
     ~Executor();
@@ -33,11 +34,14 @@ class Executor {
   private:
     void Loop() TM_EXCLUDES(mutex_);
 
+    const int max_threads_;
+    void (*const thread_start_)();
     Mutex mutex_;
     std::condition_variable ready_;
     std::deque<std::function<void()>> tasks_ TM_GUARDED_BY(mutex_);
+    int idle_ TM_GUARDED_BY(mutex_) = 0;
     bool stopping_ TM_GUARDED_BY(mutex_) = false;
-    std::vector<std::thread> threads_;
+    std::vector<std::thread> threads_ TM_GUARDED_BY(mutex_);
 };
 
 /// Tasks posted together, waited for together: Wait() returns once every one has run.
