@@ -452,38 +452,37 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
     if (source.kind == EntryKind::kSpecial) {
         return FailureFromErrno(EOPNOTSUPP);  // pipes, sockets and devices are never opened
     }
-    // What is there now is examined before anything opens it: should it have turned into a
-    // pipe or a device since it was listed, opening it could block or act. A regular file is
-    // then opened by name and copied; the copy counts only if the file opened is still the one
-    // examined, unchanged, once it is copied.
+    // What is there now is pinned without being opened for reading, and examined: should it
+    // have turned into a pipe or a device since it was listed, opening it could block or act.
+    // A regular file is then opened through the pinned entry, so what is read is what was
+    // examined, whatever its name leads to meanwhile; the copy counts only if it is unchanged
+    // once it is copied.
     const AnchoredPath at = AtIn(source_folder, source.path);
     if (!at.ok()) {
         return FailureFromErrno(at.error());
     }
+    const FileDescriptor pinned(::openat(at.folder(), at.name(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat examined {};
-    if (::fstatat(at.folder(), at.name(), &examined, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (!pinned.valid() || ::fstat(pinned.get(), &examined) != 0) {
         return LastError();
     }
     StagedCopy staged{{}, destination, -1};
     if (S_ISLNK(examined.st_mode)) {
-        const FileDescriptor link(
-            ::openat(at.folder(), at.name(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        struct stat status {};
-        if (!link.valid() || ::fstat(link.get(), &status) != 0) {
-            return LastError();
-        }
-        if (!S_ISLNK(status.st_mode)) {
-            return SourceChanged();
-        }
-        return StageSymlink(link.get(), status, std::move(staged), staging_folder);
+        return StageSymlink(pinned.get(), examined, std::move(staged), staging_folder);
     }
     if (!S_ISREG(examined.st_mode)) {
         return FailureFromErrno(EOPNOTSUPP);
     }
-    constexpr int kRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
-    const FileDescriptor in(::openat(at.folder(), at.name(), kRead));
+    constexpr int kRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const std::string self = "/proc/self/fd/" + std::to_string(pinned.get());
+    int opened = ::open(self.c_str(), kRead);
+    if (opened < 0 && errno == ENOENT) {
+        // Without /proc, by name; the check after the copy still refuses another file.
+        opened = ::openat(at.folder(), at.name(), kRead | O_NOFOLLOW);
+    }
+    const FileDescriptor in(opened);
     if (!in.valid()) {
-        return errno == ELOOP ? SourceChanged() : LastError();  // ELOOP: a link now
+        return LastError();
     }
     staged.bytes = static_cast<std::uint64_t>(examined.st_size);
     return StageRegularFile(in.get(), examined, std::move(staged), staging_folder);
