@@ -13,7 +13,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -49,6 +51,14 @@ class FileDescriptor {
   private:
     int fd_;
 };
+
+/// The entry under /proc through which the file a descriptor refers to can be opened or linked
+/// afresh, whatever name it has by then. Made without allocating: copies need one each.
+std::array<char, 32> ProcEntryOf(int fd) {
+    std::array<char, 32> path{};
+    std::snprintf(path.data(), path.size(), "/proc/self/fd/%d", fd);
+    return path;
+}
 
 Failure LastError() {
     return FailureFromErrno(errno);
@@ -474,8 +484,7 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
         return FailureFromErrno(EOPNOTSUPP);
     }
     constexpr int kRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    const std::string self = "/proc/self/fd/" + std::to_string(pinned.get());
-    int opened = ::open(self.c_str(), kRead);
+    int opened = ::open(ProcEntryOf(pinned.get()).data(), kRead);
     if (opened < 0 && errno == ENOENT) {
         // Without /proc, by name; the check after the copy still refuses another file.
         opened = ::openat(at.folder(), at.name(), kRead | O_NOFOLLOW);
@@ -614,8 +623,8 @@ Status PosixFileSystem::LinkUnnamed(int file, const AnchoredPath& to) const {
         return LastError();
     }
     // Without the privilege to link a descriptor directly, its entry under /proc does the same.
-    const std::string self = "/proc/self/fd/" + std::to_string(file);
-    if (::linkat(AT_FDCWD, self.c_str(), to.folder(), to.name(), AT_SYMLINK_FOLLOW) != 0) {
+    if (::linkat(AT_FDCWD, ProcEntryOf(file).data(), to.folder(), to.name(), AT_SYMLINK_FOLLOW) !=
+        0) {
         return LastError();
     }
     return Status::Ok();
