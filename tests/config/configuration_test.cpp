@@ -11,31 +11,22 @@ namespace tidemark {
 namespace {
 
 using testing::InMemoryFileSystem;
+using testing::Settings;
 using Strings = std::vector<std::string>;
 
 const std::string kFolder = "/opt/tidemark/configurations/";
 const std::string kIndex = "/opt/tidemark/Config.txt";
 
-/// A configuration of the given style from the source to /media/stick/Work.
-SyncSettings Settings(int style, const std::string& source) {
-    SyncSettings values;
-    values.style = static_cast<SyncStyle>(style);
-    values.source_path = source;
-    values.destination_path = "/media/stick/Work";
-    values.use_exclude_list = CheckState::kChecked;
-    return values;
-}
-
 TEST(ConfigurationText, NineCrLfTerminatedValuesReadBackAndAnythingElseIsIgnored) {
     const std::string text = GetConfigText(Settings(1, "/home/ann/Work"));
-    EXPECT_EQ(text, "1\r\n/home/ann/Work\r\n/media/stick/Work\r\n1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n");
+    EXPECT_EQ(text, "1\r\n/home/ann/Work\r\n/backup\r\n0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n");
     SyncSettings unusual = Settings(-1, "  spaced  ");
     unusual.ignore_hidden = CheckState::kGreyed;
     EXPECT_EQ(ParseConfigText(GetConfigText(unusual)), unusual);
     // Hand-edited files with LF line breaks read the same.
     EXPECT_EQ(
         GetConfigText(
-            ParseConfigText("1\n/home/ann/Work\n/media/stick/Work\n1\n1\n1\n0\n0\n0").value()),
+            ParseConfigText("1\n/home/ann/Work\n/backup\n0\n1\n1\n0\n0\n0").value()),
         text);
     EXPECT_FALSE(ParseConfigText("1\r\n/a\r\n/b\r\n1\r\n1\r\n1\r\n0\r\n0\r\n"));  // eight lines
     // One bad number spoils the whole file, whichever line it is on.
@@ -130,7 +121,7 @@ TEST_F(Configurations, TheRememberedOrPickedConfigurationLoadsUnmarkedAndEverySe
              [](SyncSettings& s) { s.style = SyncStyle::kBackup; },
              [](SyncSettings& s) { s.source_path += "x"; },
              [](SyncSettings& s) { s.destination_path += "x"; },
-             [](SyncSettings& s) { s.use_exclude_list = CheckState::kUnchecked; },
+             [](SyncSettings& s) { s.use_exclude_list = CheckState::kChecked; },
              [](SyncSettings& s) { s.ignore_hidden = CheckState::kUnchecked; },
              [](SyncSettings& s) { s.ignore_system = CheckState::kUnchecked; },
              [](SyncSettings& s) { s.log_ignored = CheckState::kChecked; },
