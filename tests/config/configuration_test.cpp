@@ -4,6 +4,7 @@
 
 #include "config/configuration_commands.h"
 #include "tests/config/fake_configuration_form.h"
+#include "tests/support/corrupt_text.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
 
@@ -139,6 +140,30 @@ TEST_F(Configurations, TheRememberedOrPickedConfigurationLoadsUnmarkedAndEverySe
     for (int position : {0, 1}) {
         form.Pick(position);
         EXPECT_EQ(form.values.source_path, "/current");
+        EXPECT_FALSE(form.marker_shown);
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+// Nine whole values load, whatever damage follows them; any other damage loads nothing and
+// says nothing. An index with an 8 MiB line still lists its names.
+TEST_F(Configurations, ADamagedRememberedConfigurationLeavesTheSettingsUnreported) {
+    const SyncSettings home = Settings(2, "/home/ann/Docs");
+    std::vector<testing::CorruptText> versions = testing::CorruptVersionsOf(GetConfigText(home));
+    versions.insert(versions.begin(), {"intact", GetConfigText(home)});
+    for (const auto& [what, text] : versions) {
+        SCOPED_TRACE(what);
+        Open({{"Work", Settings(1, "/work")}, {"Home", home}});
+        fs.AddFile(store.GetConfigPath("Home"), text);
+        if (what == "an 8 MiB line first")
+            fs.AddFile(kIndex, text + "\r\nWork\r\nHome");
+        form.values = {};
+        commands.Open("Home");
+        const bool whole = what == "intact" || what == "binary bytes after the text";
+        EXPECT_EQ(form.values, whole ? home : SyncSettings{});
+        EXPECT_EQ(form.name, "Home");
+        ASSERT_GE(form.entries.size(), 2u);
+        EXPECT_EQ(Strings(form.entries.end() - 2, form.entries.end()), (Strings{"Work", "Home"}));
         EXPECT_FALSE(form.marker_shown);
     }
     EXPECT_TRUE(messages.messages.empty());
