@@ -77,10 +77,8 @@ TEST(WindowGeometry, EachValueIsTakenOnlyWhenItIsANumberAndWhatIsWrittenReadsBac
     WriteWindowGeometry(store, 9800.0f, 7395.0f, 1234.5f, 0.1f);
     EXPECT_EQ(store.values.at("ScreenWidth"), "9800");
     const StoredGeometry geometry = ReadWindowGeometry(store);
-    EXPECT_EQ(geometry.width, 9800.0f);
-    EXPECT_EQ(geometry.height, 7395.0f);
-    EXPECT_EQ(geometry.top, 1234.5f);
-    EXPECT_EQ(geometry.left, 0.1f);
+    EXPECT_EQ((std::vector{geometry.width, geometry.height, geometry.top, geometry.left}),
+              (std::vector<std::optional<float>>{9800.0f, 7395.0f, 1234.5f, 0.1f}));
 }
 
 // The run log: a file per day, appended per run, old days removed, failures said once.

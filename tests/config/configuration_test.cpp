@@ -4,6 +4,7 @@
 
 #include "config/configuration_commands.h"
 #include "tests/config/fake_configuration_form.h"
+#include "tests/support/corrupt_text.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
 
@@ -11,31 +12,21 @@ namespace tidemark {
 namespace {
 
 using testing::InMemoryFileSystem;
+using testing::Settings;
 using Strings = std::vector<std::string>;
 
 const std::string kFolder = "/opt/tidemark/configurations/";
 const std::string kIndex = "/opt/tidemark/Config.txt";
 
-/// A configuration of the given style from the source to /media/stick/Work.
-SyncSettings Settings(int style, const std::string& source) {
-    SyncSettings values;
-    values.style = static_cast<SyncStyle>(style);
-    values.source_path = source;
-    values.destination_path = "/media/stick/Work";
-    values.use_exclude_list = CheckState::kChecked;
-    return values;
-}
-
 TEST(ConfigurationText, NineCrLfTerminatedValuesReadBackAndAnythingElseIsIgnored) {
     const std::string text = GetConfigText(Settings(1, "/home/ann/Work"));
-    EXPECT_EQ(text, "1\r\n/home/ann/Work\r\n/media/stick/Work\r\n1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n");
+    EXPECT_EQ(text, "1\r\n/home/ann/Work\r\n/backup\r\n0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n");
     SyncSettings unusual = Settings(-1, "  spaced  ");
     unusual.ignore_hidden = CheckState::kGreyed;
     EXPECT_EQ(ParseConfigText(GetConfigText(unusual)), unusual);
     // Hand-edited files with LF line breaks read the same.
     EXPECT_EQ(
-        GetConfigText(
-            ParseConfigText("1\n/home/ann/Work\n/media/stick/Work\n1\n1\n1\n0\n0\n0").value()),
+        GetConfigText(ParseConfigText("1\n/home/ann/Work\n/backup\n0\n1\n1\n0\n0\n0").value()),
         text);
     EXPECT_FALSE(ParseConfigText("1\r\n/a\r\n/b\r\n1\r\n1\r\n1\r\n0\r\n0\r\n"));  // eight lines
     // One bad number spoils the whole file, whichever line it is on.
@@ -130,7 +121,7 @@ TEST_F(Configurations, TheRememberedOrPickedConfigurationLoadsUnmarkedAndEverySe
              [](SyncSettings& s) { s.style = SyncStyle::kBackup; },
              [](SyncSettings& s) { s.source_path += "x"; },
              [](SyncSettings& s) { s.destination_path += "x"; },
-             [](SyncSettings& s) { s.use_exclude_list = CheckState::kUnchecked; },
+             [](SyncSettings& s) { s.use_exclude_list = CheckState::kChecked; },
              [](SyncSettings& s) { s.ignore_hidden = CheckState::kUnchecked; },
              [](SyncSettings& s) { s.ignore_system = CheckState::kUnchecked; },
              [](SyncSettings& s) { s.log_ignored = CheckState::kChecked; },
@@ -149,6 +140,30 @@ TEST_F(Configurations, TheRememberedOrPickedConfigurationLoadsUnmarkedAndEverySe
     for (int position : {0, 1}) {
         form.Pick(position);
         EXPECT_EQ(form.values.source_path, "/current");
+        EXPECT_FALSE(form.marker_shown);
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+// Nine whole values load, whatever damage follows them; any other damage loads nothing and
+// says nothing. An index with an 8 MiB line still lists its names.
+TEST_F(Configurations, ADamagedRememberedConfigurationLeavesTheSettingsUnreported) {
+    const SyncSettings home = Settings(2, "/home/ann/Docs");
+    std::vector<testing::CorruptText> versions = testing::CorruptVersionsOf(GetConfigText(home));
+    versions.insert(versions.begin(), {"intact", GetConfigText(home)});
+    for (const auto& [what, text] : versions) {
+        SCOPED_TRACE(what);
+        Open({{"Work", Settings(1, "/work")}, {"Home", home}});
+        fs.AddFile(store.GetConfigPath("Home"), text);
+        if (what == "an 8 MiB line first")
+            fs.AddFile(kIndex, text + "\r\nWork\r\nHome");
+        form.values = {};
+        commands.Open("Home");
+        const bool whole = what == "intact" || what == "binary bytes after the text";
+        EXPECT_EQ(form.values, whole ? home : SyncSettings{});
+        EXPECT_EQ(form.name, "Home");
+        ASSERT_GE(form.entries.size(), 2u);
+        EXPECT_EQ(Strings(form.entries.end() - 2, form.entries.end()), (Strings{"Work", "Home"}));
         EXPECT_FALSE(form.marker_shown);
     }
     EXPECT_TRUE(messages.messages.empty());
@@ -188,19 +203,14 @@ TEST_F(Configurations, DeleteAsksForTheEntryAndRestoreBringsUnindexedFilesBackOn
     form.Type("Something else");
     messages.answers = {MessageAnswer::kNo};
     commands.DeleteClicked();
-    EXPECT_EQ(LastMessage().text,
-              "This will remove the configuration from the drop down list.\r\n\r\n"
-              "Are you sure you want to remove configuration 'My Work'?");
+    EXPECT_TRUE(LastMessage().text.ends_with("remove configuration 'My Work'?"));
     EXPECT_EQ(form.entries, (Strings{"My Work", "Home Laptop"}));
     commands.DeleteClicked();  // answered Yes
     EXPECT_EQ(form.entries, (Strings{"Home Laptop"}));
 
     messages.answers = {MessageAnswer::kNo};
     commands.RestoreClicked();
-    EXPECT_EQ(LastMessage().text,
-              "This will search the default configuration folder and restore any configurations "
-              "that were not permanently deleted.\r\n\r\nAre you sure you want to restore "
-              "previously removed configurations?");
+    EXPECT_TRUE(LastMessage().text.ends_with("restore previously removed configurations?"));
     EXPECT_EQ(form.entries, (Strings{"Home Laptop"}));
     // Restore offers the files of no listed name by their names without .txt, changing nothing.
     for (const std::string file : {"Home.txt", "notes.doc", "A.TXT", "a.txt.txt", ".txt"})

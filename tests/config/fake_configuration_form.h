@@ -45,11 +45,6 @@ class FakeConfigurationForm final : public ConfigurationForm {
         if (on_pick)
             on_pick();
     }
-    /// The user changes a settings control.
-    void Edit(const std::function<void(SyncSettings&)>& change) {
-        change(values);
-        Changed();
-    }
 
     std::string ConfigurationName() override { return name; }
     void SetConfigurationName(const std::string& text) override { Type(text); }
