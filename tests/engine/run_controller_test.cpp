@@ -49,6 +49,22 @@ TEST_F(RunControllerTest, CompletePassWritesItsLinesInOrderWithThePathsTheyName)
     Run();
     EXPECT_EQ(view.lines.size(), 6u);
     EXPECT_EQ(controller.Stats().existing_files, 3);
+
+    // A reverse pass runs without asking, and its count is returned.
+    fs.AddFile("E:\\Copy\\b.txt", "b", kOld);
+    settings.reverse_sync = CheckState::kChecked;
+    settings.style = SyncStyle::kBackup;
+    view.messages.clear();
+    EXPECT_EQ(Run(), 4);
+    EXPECT_EQ(view.messages.size(), 1u);
+    const Lines texts = view.Texts();
+    const auto reverse =
+        std::find(texts.begin(), texts.end(), "Synchronizing E:\\Copy --> C:\\Data");
+    ASSERT_NE(reverse, texts.end());
+    EXPECT_EQ(*(reverse + 1), "Sychronization of 4 files started at @1600000000!");
+    EXPECT_EQ(fs.ContentOf("C:\\Data\\b.txt"), "b");
+    EXPECT_EQ(controller.Stats().updated_files, 3);  // the forward pass's copies came back
+    EXPECT_EQ(controller.Stats().copied_files, 1);
     controller.ResetRun();
     EXPECT_EQ(controller.Stats(), SyncStats{});
     EXPECT_EQ(view.status, "Ready!");
@@ -192,24 +208,6 @@ TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromAComp
     // The pass goes on, and its copies fail one by one.
     EXPECT_EQ(SummaryLines().back(),
               " --> Total files could not be processed due to other errors: 1");
-}
-
-TEST_F(RunControllerTest, ReversePassRunsWithoutConfirmationAndItsCountIsReturned) {
-    fs.AddFile("C:\\Data\\a.txt", "a", kOld);
-    fs.AddFile("E:\\Copy\\b.txt", "b", kOld);
-    fs.AddFile("E:\\Copy\\c.txt", "c", kOld);
-    settings.reverse_sync = CheckState::kChecked;
-    settings.style = SyncStyle::kBackup;
-    EXPECT_EQ(Run(), 3);
-    EXPECT_EQ(view.messages.size(), 1u);  // only the first pass asks
-    const Lines texts = view.Texts();
-    const auto reverse =
-        std::find(texts.begin(), texts.end(), "Synchronizing E:\\Copy --> C:\\Data");
-    ASSERT_NE(reverse, texts.end());
-    EXPECT_EQ(*(reverse + 1), "Sychronization of 3 files started at @1600000000!");
-    EXPECT_EQ(fs.ContentOf("C:\\Data\\b.txt"), "b");
-    EXPECT_EQ(controller.Stats().updated_files, 1);  // a.txt came back over itself
-    EXPECT_EQ(controller.Stats().copied_files, 2);
 }
 
 TEST_F(RunControllerTest, PreviewWithAMissingDestinationCreatesNothing) {
