@@ -183,20 +183,31 @@ TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {
     EXPECT_FALSE(view.running);
 }
 
-// Locations are normalised first, and written back into their boxes.
+// Locations are normalised first, and written back into their boxes. A preview creates nothing,
+// and its reverse pass finds its source missing.
 TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromACompletePath) {
-    fs.AddFile("C:\\Data\\a.txt");
+    fs.AddFile("C:\\Data\\Sub\\a.txt");
     fs.AddFolder("D:\\");
     settings.source_path = "C:/Data";
     settings.destination_path = "D:/Backup//2020\\June";
-    Run();
-    EXPECT_EQ(view.source_box, "C:\\Data");
-    EXPECT_EQ(view.destination_box, "D:\\Backup\\2020\\June");
-    EXPECT_EQ(view.Texts().front(), "Synchronizing C:\\Data --> D:\\Backup\\2020\\June");
-    ASSERT_GE(view.messages.size(), 2u);
-    EXPECT_EQ(view.messages[0].text,
-              "D:\\Backup\\2020\\June does not exist.  Would you like to create it now?");
-    EXPECT_EQ(fs.ContentOf("D:\\Backup\\2020\\June\\a.txt"), "");
+    for (const bool preview : {true, false}) {
+        view = RecordingRunView{};
+        settings.preview_only = settings.reverse_sync =
+            preview ? CheckState::kChecked : CheckState::kUnchecked;
+        Run();
+        EXPECT_EQ(view.source_box, "C:\\Data");
+        EXPECT_EQ(view.destination_box, "D:\\Backup\\2020\\June");
+        EXPECT_EQ(WalkLines(), (Lines{"Creating Folder D:\\Backup\\2020\\June\\Sub",
+                                      "Creating file D:\\Backup\\2020\\June\\Sub\\a.txt"}));
+        ASSERT_GE(view.messages.size(), 2u);
+        EXPECT_EQ(view.messages.front().text,
+                  "D:\\Backup\\2020\\June does not exist.  Would you like to create it now?");
+        EXPECT_TRUE(view.messages.back().text.ends_with(preview ? "June is not a valid location!"
+                                                                : "synchronize 1 files now?"));
+        EXPECT_EQ(view.Texts().back(), preview ? kPreviewEnd : "Done!");
+        EXPECT_EQ(fs.Changes().size(), preview ? 0u : 5u);
+    }
+    EXPECT_EQ(fs.ContentOf("D:\\Backup\\2020\\June\\Sub\\a.txt"), "");
 
     view = RecordingRunView{};
     settings.destination_path = "\\\\server\\share\\x";
@@ -208,21 +219,6 @@ TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromAComp
     // The pass goes on, and its copies fail one by one.
     EXPECT_EQ(SummaryLines().back(),
               " --> Total files could not be processed due to other errors: 1");
-}
-
-TEST_F(RunControllerTest, PreviewWithAMissingDestinationCreatesNothing) {
-    fs.AddFile("C:\\Data\\Sub\\a.txt");
-    settings.destination_path = "E:\\New";
-    settings.preview_only = CheckState::kChecked;
-    settings.reverse_sync = CheckState::kChecked;
-    Run();
-    EXPECT_TRUE(fs.Changes().empty());
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Creating Folder E:\\New\\Sub", "Creating file E:\\New\\Sub\\a.txt"}));
-    // The reverse pass finds its source missing.
-    ASSERT_FALSE(view.messages.empty());
-    EXPECT_EQ(view.messages.back().text, "E:\\New is not a valid location!");
-    EXPECT_EQ(view.Texts().back(), kPreviewEnd);
 }
 
 TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
