@@ -197,8 +197,8 @@ TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromAComp
         Run();
         EXPECT_EQ(view.source_box, "C:\\Data");
         EXPECT_EQ(view.destination_box, "D:\\Backup\\2020\\June");
-        EXPECT_EQ(WalkLines(), (Lines{"Creating Folder D:\\Backup\\2020\\June\\Sub",
-                                      "Creating file D:\\Backup\\2020\\June\\Sub\\a.txt"}));
+        EXPECT_EQ(Walk(), (Lines{"Creating Folder D:\\Backup\\2020\\June\\Sub",
+                                 "Creating file D:\\Backup\\2020\\June\\Sub\\a.txt"}));
         ASSERT_GE(view.messages.size(), 2u);
         EXPECT_EQ(view.messages.front().text,
                   "D:\\Backup\\2020\\June does not exist.  Would you like to create it now?");
@@ -217,8 +217,7 @@ TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromAComp
               "You must use a complete file path from a root drive when creating folders!  Ex. "
               "C:\\");
     // The pass goes on, and its copies fail one by one.
-    EXPECT_EQ(SummaryLines().back(),
-              " --> Total files could not be processed due to other errors: 1");
+    EXPECT_EQ(Summary().back(), " --> Total files could not be processed due to other errors: 1");
 }
 
 TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
@@ -226,7 +225,7 @@ TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
     settings.destination_path = "C:\\Data\\Backup";
     Run();
     EXPECT_EQ(controller.Stats().total_files, 1);
-    EXPECT_EQ(WalkLines(), (Lines{"Creating file C:\\Data\\Backup\\a.txt"}));
+    EXPECT_EQ(Walk(), (Lines{"Creating file C:\\Data\\Backup\\a.txt"}));
     EXPECT_FALSE(fs.Exists("C:\\Data\\Backup\\Backup"));
 
     // A sibling whose name begins with the source's is not inside it.

@@ -6,7 +6,6 @@
 namespace tidemark::testing {
 namespace {
 
-using WalkTest = WindowsRunTest;
 using Op = InMemoryFileSystem::Operation;
 
 TEST(Walk, EachStyleAgainstEachDestination) {
@@ -29,8 +28,7 @@ TEST(Walk, EachStyleAgainstEachDestination) {
             std::string line = lines[style][d];
             if (line == "Creating" || line == "Overwriting")
                 line += " file E:\\Copy\\f.txt";
-            EXPECT_EQ(WalkLines(w.run.Synchronize(w.settings)),
-                      line.empty() ? Lines{} : Lines{line});
+            EXPECT_EQ((w.Run(), w.Walk()), line.empty() ? Lines{} : Lines{line});
             EXPECT_EQ(w.fs.ContentOf("E:\\Copy\\f.txt"), line.empty() ? "dst" : "src");
             const int existing = d > 0, updated = existing && !line.empty();
             EXPECT_EQ(w.controller.Stats(), (SyncStats{1, 1, 0, 0, existing, !existing, updated}));
@@ -179,7 +177,7 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
         SCOPED_TRACE(c.what);
         WindowsWorld w;
         c.arrange(w.fs, w.settings, w.exclude_list);
-        EXPECT_EQ(WalkLines(w.run.Synchronize(w.settings)), c.walk);
+        EXPECT_EQ((w.Run(), w.Walk()), c.walk);
         EXPECT_EQ(w.controller.Stats(), c.stats);
     }
 }
@@ -204,7 +202,7 @@ TEST(Walk, FoldersChangedAfterTheCountAreReadAgainAndTheBarEndsFull) {
                           changed = "Creating Folder E:\\Copy\\Changed",
                           root = "Creating file E:\\Copy\\root.txt";
         EXPECT_EQ(
-            WalkLines(w.view.Texts()),
+            w.Walk(),
             (added ? Lines{same, kept, changed, "Creating file E:\\Copy\\Changed\\new.txt", root,
                            "Creating file E:\\Copy\\late.txt", "Creating file E:\\Copy\\later.txt",
                            "Creating file E:\\Copy\\latest.txt"}
