@@ -49,6 +49,22 @@ TEST_F(RunControllerTest, CompletePassWritesItsLinesInOrderWithThePathsTheyName)
     Run();
     EXPECT_EQ(view.lines.size(), 6u);
     EXPECT_EQ(controller.Stats().existing_files, 3);
+
+    // A reverse pass runs without asking, and its count is returned.
+    fs.AddFile("E:\\Copy\\b.txt", "b", kOld);
+    settings.reverse_sync = CheckState::kChecked;
+    settings.style = SyncStyle::kBackup;
+    view.messages.clear();
+    EXPECT_EQ(Run(), 4);
+    EXPECT_EQ(view.messages.size(), 1u);
+    const Lines texts = view.Texts();
+    const auto reverse =
+        std::find(texts.begin(), texts.end(), "Synchronizing E:\\Copy --> C:\\Data");
+    ASSERT_NE(reverse, texts.end());
+    EXPECT_EQ(*(reverse + 1), "Sychronization of 4 files started at @1600000000!");
+    EXPECT_EQ(fs.ContentOf("C:\\Data\\b.txt"), "b");
+    EXPECT_EQ(controller.Stats().updated_files, 3);  // the forward pass's copies came back
+    EXPECT_EQ(controller.Stats().copied_files, 1);
     controller.ResetRun();
     EXPECT_EQ(controller.Stats(), SyncStats{});
     EXPECT_EQ(view.status, "Ready!");
@@ -167,20 +183,31 @@ TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {
     EXPECT_FALSE(view.running);
 }
 
-// Locations are normalised first, and written back into their boxes.
+// Locations are normalised first, and written back into their boxes. A preview creates nothing,
+// and its reverse pass finds its source missing.
 TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromACompletePath) {
-    fs.AddFile("C:\\Data\\a.txt");
+    fs.AddFile("C:\\Data\\Sub\\a.txt");
     fs.AddFolder("D:\\");
     settings.source_path = "C:/Data";
     settings.destination_path = "D:/Backup//2020\\June";
-    Run();
-    EXPECT_EQ(view.source_box, "C:\\Data");
-    EXPECT_EQ(view.destination_box, "D:\\Backup\\2020\\June");
-    EXPECT_EQ(view.Texts().front(), "Synchronizing C:\\Data --> D:\\Backup\\2020\\June");
-    ASSERT_GE(view.messages.size(), 2u);
-    EXPECT_EQ(view.messages[0].text,
-              "D:\\Backup\\2020\\June does not exist.  Would you like to create it now?");
-    EXPECT_EQ(fs.ContentOf("D:\\Backup\\2020\\June\\a.txt"), "");
+    for (const bool preview : {true, false}) {
+        view = RecordingRunView{};
+        settings.preview_only = settings.reverse_sync =
+            preview ? CheckState::kChecked : CheckState::kUnchecked;
+        Run();
+        EXPECT_EQ(view.source_box, "C:\\Data");
+        EXPECT_EQ(view.destination_box, "D:\\Backup\\2020\\June");
+        EXPECT_EQ(Walk(), (Lines{"Creating Folder D:\\Backup\\2020\\June\\Sub",
+                                 "Creating file D:\\Backup\\2020\\June\\Sub\\a.txt"}));
+        ASSERT_GE(view.messages.size(), 2u);
+        EXPECT_EQ(view.messages.front().text,
+                  "D:\\Backup\\2020\\June does not exist.  Would you like to create it now?");
+        EXPECT_TRUE(view.messages.back().text.ends_with(preview ? "June is not a valid location!"
+                                                                : "synchronize 1 files now?"));
+        EXPECT_EQ(view.Texts().back(), preview ? kPreviewEnd : "Done!");
+        EXPECT_EQ(fs.Changes().size(), preview ? 0u : 5u);
+    }
+    EXPECT_EQ(fs.ContentOf("D:\\Backup\\2020\\June\\Sub\\a.txt"), "");
 
     view = RecordingRunView{};
     settings.destination_path = "\\\\server\\share\\x";
@@ -190,41 +217,7 @@ TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromAComp
               "You must use a complete file path from a root drive when creating folders!  Ex. "
               "C:\\");
     // The pass goes on, and its copies fail one by one.
-    EXPECT_EQ(SummaryLines().back(),
-              " --> Total files could not be processed due to other errors: 1");
-}
-
-TEST_F(RunControllerTest, ReversePassRunsWithoutConfirmationAndItsCountIsReturned) {
-    fs.AddFile("C:\\Data\\a.txt", "a", kOld);
-    fs.AddFile("E:\\Copy\\b.txt", "b", kOld);
-    fs.AddFile("E:\\Copy\\c.txt", "c", kOld);
-    settings.reverse_sync = CheckState::kChecked;
-    settings.style = SyncStyle::kBackup;
-    EXPECT_EQ(Run(), 3);
-    EXPECT_EQ(view.messages.size(), 1u);  // only the first pass asks
-    const Lines texts = view.Texts();
-    const auto reverse =
-        std::find(texts.begin(), texts.end(), "Synchronizing E:\\Copy --> C:\\Data");
-    ASSERT_NE(reverse, texts.end());
-    EXPECT_EQ(*(reverse + 1), "Sychronization of 3 files started at @1600000000!");
-    EXPECT_EQ(fs.ContentOf("C:\\Data\\b.txt"), "b");
-    EXPECT_EQ(controller.Stats().updated_files, 1);  // a.txt came back over itself
-    EXPECT_EQ(controller.Stats().copied_files, 2);
-}
-
-TEST_F(RunControllerTest, PreviewWithAMissingDestinationCreatesNothing) {
-    fs.AddFile("C:\\Data\\Sub\\a.txt");
-    settings.destination_path = "E:\\New";
-    settings.preview_only = CheckState::kChecked;
-    settings.reverse_sync = CheckState::kChecked;
-    Run();
-    EXPECT_TRUE(fs.Changes().empty());
-    EXPECT_EQ(WalkLines(),
-              (Lines{"Creating Folder E:\\New\\Sub", "Creating file E:\\New\\Sub\\a.txt"}));
-    // The reverse pass finds its source missing.
-    ASSERT_FALSE(view.messages.empty());
-    EXPECT_EQ(view.messages.back().text, "E:\\New is not a valid location!");
-    EXPECT_EQ(view.Texts().back(), kPreviewEnd);
+    EXPECT_EQ(Summary().back(), " --> Total files could not be processed due to other errors: 1");
 }
 
 TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
@@ -232,7 +225,7 @@ TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
     settings.destination_path = "C:\\Data\\Backup";
     Run();
     EXPECT_EQ(controller.Stats().total_files, 1);
-    EXPECT_EQ(WalkLines(), (Lines{"Creating file C:\\Data\\Backup\\a.txt"}));
+    EXPECT_EQ(Walk(), (Lines{"Creating file C:\\Data\\Backup\\a.txt"}));
     EXPECT_FALSE(fs.Exists("C:\\Data\\Backup\\Backup"));
 
     // A sibling whose name begins with the source's is not inside it.

@@ -21,6 +21,8 @@ struct WindowsWorld {
         fs.AddFolder("E:\\Copy");
     }
     std::int32_t Run() { return controller.SynchronizeNow(settings, view.Stages()); }
+    std::vector<std::string> Walk() const { return WalkLines(view.Texts()); }
+    std::vector<std::string> Summary() const { return SummaryLines(view.Texts()); }
 
     InMemoryFileSystem fs{PathSyntax::Windows()};
     SyncSettings settings = Between("C:\\Data", "E:\\Copy");
@@ -31,11 +33,8 @@ struct WindowsWorld {
     RunController& controller = run.controller;
 };
 
-class WindowsRunTest : public ::testing::Test, protected WindowsWorld {
-  protected:
+struct WindowsRunTest : ::testing::Test, WindowsWorld {
     using WindowsWorld::Run;
-    std::vector<std::string> WalkLines() const { return testing::WalkLines(view.Texts()); }
-    std::vector<std::string> SummaryLines() const { return testing::SummaryLines(view.Texts()); }
 };
 
 using Lines = std::vector<std::string>;

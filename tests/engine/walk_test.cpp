@@ -6,7 +6,6 @@
 namespace tidemark::testing {
 namespace {
 
-using WalkTest = WindowsRunTest;
 using Op = InMemoryFileSystem::Operation;
 
 TEST(Walk, EachStyleAgainstEachDestination) {
@@ -29,8 +28,7 @@ TEST(Walk, EachStyleAgainstEachDestination) {
             std::string line = lines[style][d];
             if (line == "Creating" || line == "Overwriting")
                 line += " file E:\\Copy\\f.txt";
-            EXPECT_EQ(WalkLines(w.run.Synchronize(w.settings)),
-                      line.empty() ? Lines{} : Lines{line});
+            EXPECT_EQ((w.Run(), w.Walk()), line.empty() ? Lines{} : Lines{line});
             EXPECT_EQ(w.fs.ContentOf("E:\\Copy\\f.txt"), line.empty() ? "dst" : "src");
             const int existing = d > 0, updated = existing && !line.empty();
             EXPECT_EQ(w.controller.Stats(), (SyncStats{1, 1, 0, 0, existing, !existing, updated}));
@@ -179,29 +177,39 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
         SCOPED_TRACE(c.what);
         WindowsWorld w;
         c.arrange(w.fs, w.settings, w.exclude_list);
-        EXPECT_EQ(WalkLines(w.run.Synchronize(w.settings)), c.walk);
+        EXPECT_EQ((w.Run(), w.Walk()), c.walk);
         EXPECT_EQ(w.controller.Stats(), c.stats);
     }
 }
 
-TEST_F(WalkTest, FoldersThatChangeWhileTheCountIsConfirmedAreReadAgain) {
-    AddSources(fs, {"Same\\kept.txt", "Changed\\gone.txt", "root.txt"});
-    view.on_line = [&](const ResultLine& line) {
-        // Written after the count and its confirmation, before the walk starts.
-        if (line.text.starts_with("Sychronization of ")) {
-            fs.Remove("C:\\Data\\Changed\\gone.txt");
-            AddSources(fs, {"Changed\\new.txt", "late.txt"});
-        }
-    };
-    Run();
-    EXPECT_EQ(
-        WalkLines(),
-        (Lines{"Creating Folder E:\\Copy\\Same", "Creating file E:\\Copy\\Same\\kept.txt",
-               "Creating Folder E:\\Copy\\Changed", "Creating file E:\\Copy\\Changed\\new.txt",
-               "Creating file E:\\Copy\\root.txt", "Creating file E:\\Copy\\late.txt"}));
-    // More files than were counted: the bar grows to hold them and ends full.
-    EXPECT_EQ(view.progress_maximum, 4);
-    EXPECT_EQ(view.progress_values.back(), 4);
+// Folders that change while the count is confirmed are read again. Files added meanwhile grow
+// the bar, files gone leave the walk short of the count: either way the bar ends full.
+TEST(Walk, FoldersChangedAfterTheCountAreReadAgainAndTheBarEndsFull) {
+    for (const bool added : {true, false}) {
+        WindowsWorld w;
+        AddSources(w.fs, {"Same\\kept.txt", "Changed\\gone.txt", "root.txt", "Gone\\1", "Gone\\2"});
+        w.view.on_line = [&](const ResultLine& line) {
+            if (!line.text.starts_with("Sychronization of "))
+                return;
+            w.fs.Remove("C:\\Data\\Changed\\gone.txt");
+            w.fs.Remove("C:\\Data\\Gone");
+            if (added)
+                AddSources(w.fs, {"Changed\\new.txt", "late.txt", "later.txt", "latest.txt"});
+        };
+        w.Run();
+        const std::string same = "Creating Folder E:\\Copy\\Same",
+                          kept = "Creating file E:\\Copy\\Same\\kept.txt",
+                          changed = "Creating Folder E:\\Copy\\Changed",
+                          root = "Creating file E:\\Copy\\root.txt";
+        EXPECT_EQ(
+            w.Walk(),
+            (added ? Lines{same, kept, changed, "Creating file E:\\Copy\\Changed\\new.txt", root,
+                           "Creating file E:\\Copy\\late.txt", "Creating file E:\\Copy\\later.txt",
+                           "Creating file E:\\Copy\\latest.txt"}
+                   : Lines{same, kept, changed, root}));
+        EXPECT_EQ(w.view.progress_maximum, added ? 6 : 5);
+        EXPECT_EQ(w.view.progress_values.back(), added ? 6 : 5);
+    }
 }
 
 TEST(CaseFoldingDestination, TwoNamesForOneItemGiveOneCopyAndNoFailure) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <string>
@@ -45,11 +46,28 @@ class RecordingRunView final : public RunReport, public RunHost {
     int sleeps = 0;
 
     /// The texts of the lines, for comparing with an expected list.
-    std::vector<std::string> Texts() const;
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const ResultLine& line : lines)
+            texts.push_back(line.text);
+        return texts;
+    }
 
     MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
-                              MessageIcon icon) override;
-    void AddLine(const ResultLine& line) override;
+                              MessageIcon icon) override {
+        messages.push_back(ShownMessage{text, buttons, icon});
+        if (answers.empty())
+            return buttons == MessageButtons::kOk ? MessageAnswer::kOk : MessageAnswer::kYes;
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void AddLine(const ResultLine& line) override {
+        lines.push_back(line);
+        status = line.text;
+        if (on_line)
+            on_line(line);
+    }
     void ClearResults() override { lines.clear(); }
     void SetStatus(const std::string& text) override { status = text; }
     void SetProgressMaximum(std::int64_t maximum) override { progress_maximum = maximum; }
@@ -58,16 +76,43 @@ class RecordingRunView final : public RunReport, public RunHost {
     void SetCalculatingNoteVisible(bool visible) override { calculating_note_visible = visible; }
     void SetPauseCaption(const std::string& caption) override { pause_caption = caption; }
     /// The window's side of a run, recorded here: the boxes and whether a run is on.
-    RunStages Stages();
+    RunStages Stages() {
+        return {[this](const std::string& source, const std::string& destination) {
+                    source_box = source;
+                    destination_box = destination;
+                },
+                [this] { running = true; }, [this] { running = calculating_note_visible = false; }};
+    }
     void Repaint() override { ++repaints; }
-    void ProcessEvents() override;
+    void ProcessEvents() override {
+        if (on_events)
+            on_events();
+    }
     void Sleep(std::chrono::milliseconds) override { ++sleeps; }
 };
 
 /// The lines a pass's walk wrote: those between its start line and its completion line.
-std::vector<std::string> WalkLines(const std::vector<std::string>& texts);
+inline std::vector<std::string> WalkLines(const std::vector<std::string>& texts) {
+    std::vector<std::string> walk;
+    bool inside = false;
+    for (const std::string& text : texts) {
+        if (text.starts_with("Sychronization completed at "))
+            break;
+        if (inside)
+            walk.push_back(text);
+        inside = inside || text.starts_with("Sychronization of ");
+    }
+    return walk;
+}
 /// The summary lines of the first pass.
-std::vector<std::string> SummaryLines(const std::vector<std::string>& texts);
+inline std::vector<std::string> SummaryLines(const std::vector<std::string>& texts) {
+    std::vector<std::string> summary;
+    for (auto text = texts.begin(); text != texts.end() && *text != "Done!"; ++text) {
+        if (text->starts_with(" --> "))
+            summary.push_back(*text);
+    }
+    return summary;
+}
 
 /// A clock that moves only when told to.
 class FakeClock final : public Clock {
@@ -82,8 +127,14 @@ class FakeClock final : public Clock {
 /// the machine's locale and time zone.
 class FakeTextFormat final : public TextFormat {
   public:
-    std::string DateTime(FileTime time) override;
-    std::string OneDecimal(double value) override;
+    std::string DateTime(FileTime time) override {
+        return "@" + std::to_string(time / 1'000'000'000);
+    }
+    std::string OneDecimal(double value) override {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1f", value);
+        return text;
+    }
 };
 
 /// A run controller with a recording view, clock and text format of its own.
@@ -105,6 +156,11 @@ struct TestRun {
 };
 
 /// Settings from one folder to another, everything else as a new configuration has it.
-SyncSettings Between(const std::string& source, const std::string& destination);
+inline SyncSettings Between(const std::string& source, const std::string& destination) {
+    SyncSettings settings;
+    settings.source_path = source;
+    settings.destination_path = destination;
+    return settings;
+}
 
 }  // namespace tidemark::testing

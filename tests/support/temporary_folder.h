@@ -1,6 +1,15 @@
 #pragma once
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace tidemark::testing {
@@ -9,7 +18,13 @@ namespace tidemark::testing {
 /// writable first, however deep) when the object goes out of scope.
 class TemporaryFolder {
   public:
-    TemporaryFolder();
+    TemporaryFolder() {
+        const char* base = std::getenv("TMPDIR");
+        path_ =
+            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tidemark-test-XXXXXX";
+        if (::mkdtemp(path_.data()) == nullptr)
+            throw std::runtime_error("cannot make a temporary folder");
+    }
     ~TemporaryFolder();
     TemporaryFolder(const TemporaryFolder&) = delete;
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
@@ -22,18 +37,60 @@ class TemporaryFolder {
 };
 
 /// Small helpers for building and reading real trees in tests; WriteFile makes the folders.
-void WriteFile(const std::string& path, const std::string& content);
-std::string ReadFile(const std::string& path);
-void MakeFolders(const std::string& path);
-/// Removes a tree of any depth, unreadable folders included.
-void RemoveTree(const std::string& root);
+inline void MakeFolders(const std::string& path) {
+    std::filesystem::create_directories(path);
+}
+inline void WriteFile(const std::string& path, const std::string& content) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!(out << content))
+        throw std::runtime_error("cannot write " + path);
+}
+inline std::string ReadFile(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+/// Removes a tree of any depth, unreadable folders included. Tests make folders unreadable; rm
+/// works its way down through open folders, so no path is too long for it.
+inline void RemoveTree(const std::string& root) {
+    (void)std::system(("chmod -R u+rwx '" + root + "' 2>/dev/null; rm -rf '" + root + "'").c_str());
+}
+inline TemporaryFolder::~TemporaryFolder() {
+    RemoveTree(path_);
+}
 /// Sets the last-modified time in nanoseconds since 1970 (the link itself for a link).
-void SetModified(const std::string& path, long long nanoseconds);
-long long ModifiedOf(const std::string& path);
+inline void SetModified(const std::string& path, long long nanoseconds) {
+    const timespec times[2] = {{nanoseconds / 1'000'000'000, nanoseconds % 1'000'000'000},
+                               {nanoseconds / 1'000'000'000, nanoseconds % 1'000'000'000}};
+    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        throw std::runtime_error("cannot set the time of " + path);
+}
+inline long long ModifiedOf(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) != 0
+               ? -1
+               : status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec;
+}
 /// Every item below the folder by its path after the folder's ("/a/b.txt"): "folder", "link",
 /// or a file's content and time as "content@nanoseconds". Links are not followed.
-std::map<std::string, std::string> TreeOf(const std::string& root);
+inline std::map<std::string, std::string> TreeOf(const std::string& root) {
+    std::map<std::string, std::string> tree;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string path = item.path().string();
+        tree[path.substr(root.size())] =
+            item.is_symlink()     ? "link"
+            : item.is_directory() ? "folder"
+                                  : ReadFile(path) + "@" + std::to_string(ModifiedOf(path));
+    }
+    return tree;
+}
 /// Names of the items in a folder that start with the given prefix.
-int CountItemsStartingWith(const std::string& folder, const std::string& prefix);
+inline int CountItemsStartingWith(const std::string& folder, const std::string& prefix) {
+    return static_cast<int>(std::count_if(
+        std::filesystem::directory_iterator(folder), {},
+        [&](const auto& entry) { return entry.path().filename().string().starts_with(prefix); }));
+}
 
 }  // namespace tidemark::testing
