@@ -14,7 +14,7 @@ namespace tidemark::testing {
 /// user's data it found lost, and the runs that hung or crashed.
 struct LossTally {
     std::string suite;
-    std::int64_t cases = 0, files_compared = 0, bytes_lost = 0, hangs = 0, crashes = 0;
+    long long cases = 0, files_compared = 0, bytes_lost = 0, hangs = 0, crashes = 0;
 };
 
 /// Prints the tally as a table on standard output and, when the environment variable
