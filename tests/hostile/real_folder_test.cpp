@@ -465,6 +465,7 @@ TEST_F(RealFolderTest, TheSourceUnderAnotherSpellingOrInsideItselfIsNeverWalkedA
     MakeFolders(source + "/inner");
     if (::mount(destination.c_str(), (source + "/inner").c_str(), nullptr, MS_BIND, nullptr) != 0)
         GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    RunWhenThisProcessEnds("umount -l " + source + "/inner; rm -rf " + folder.path());
     const std::shared_ptr<void> unmount(
         nullptr, [&](void*) { ::umount2((source + "/inner").c_str(), MNT_DETACH); });
     settings.destination_path = destination;

@@ -10,6 +10,7 @@
 
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
+#include "tests/apparatus/tree_snapshot.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
 
@@ -22,15 +23,17 @@ bool Shell(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-/// A file system mounted at folder/type for as long as the object lives, failed or not: exFAT
-/// from an image on a loop device (by the kernel or through FUSE), or a small tmpfs. `why_not`
-/// says why there is none.
+/// A file system mounted at folder/type for as long as the object lives, or the process when it is
+/// killed: exFAT from an image on a loop device (by the kernel or through FUSE), or a small
+/// tmpfs. `why_not` says why there is none.
 struct Mount {
     std::string path, why_not;
 
     Mount(const TemporaryFolder& folder, const std::string& type, const std::string& size)
         : path(folder / type) {
         MakeFolders(path);
+        RunWhenThisProcessEnds("umount -l " + path + "; losetup -j " + path +
+                               ".img -O NAME -n | xargs -r losetup -d; rm -rf " + folder.path());
         const std::string image = path + ".img";
         const std::string exfat = "truncate -s " + size + " " + image + " && mkfs.exfat " + image +
                                   " && device=$(losetup -f --show " + image +
