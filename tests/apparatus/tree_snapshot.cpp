@@ -3,11 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -190,25 +188,10 @@ std::vector<std::string> CheckDestination(const TreeSnapshot& source, const Tree
 }
 
 void RunWhenThisProcessEnds(const std::string& command) {
-    int alive[2];  // the write end closes when this process, and any fork of it, has ended
-    if (::pipe2(alive, O_CLOEXEC) != 0)
-        throw std::runtime_error("no pipe");
-    if (const pid_t child = ::fork(); child == 0) {
-        if (::fork() == 0) {  // the grandchild, left to the system once its parent is gone
-            ::setsid();
-            ::dup2(::open("/dev/null", O_WRONLY), 1);  // a runner waits for the output to close
-            ::dup2(1, 2);
-            ::close(alive[1]);
-            char byte;
-            while (::read(alive[0], &byte, 1) < 0 && errno == EINTR) {
-            }
-            ::_exit(std::system(command.c_str()));
-        }
-        ::_exit(0);
-    } else {
-        ::waitpid(child, nullptr, 0);
-    }
-    ::close(alive[0]);
+    const std::string pid = std::to_string(::getpid());
+    (void)std::system(("setsid sh -c 'while kill -0 " + pid + "; do sleep 0.2; done; " + command +
+                       "' >/dev/null 2>&1 &")
+                          .c_str());
 }
 
 }  // namespace tidemark::testing
