@@ -113,14 +113,11 @@ std::string Describe(const ItemState* item) {
 }  // namespace
 
 void ReportLossTable(const LossTally& tally) {
-    constexpr const char* kFormat = "%-34s %11s %14s %10s %6s %8s\n";
-    std::printf(kFormat, "suite", "cases tried", "files compared", "bytes lost", "hangs",
-                "crashes");
+    std::printf("%-34s %11s %14s %10s %6s %8s\n", "suite", "cases tried", "files compared",
+                "bytes lost", "hangs", "crashes");
     char row[256];
-    std::snprintf(row, sizeof row, kFormat, tally.suite.c_str(),
-                  std::to_string(tally.cases).c_str(), std::to_string(tally.files_compared).c_str(),
-                  std::to_string(tally.bytes_lost).c_str(), std::to_string(tally.hangs).c_str(),
-                  std::to_string(tally.crashes).c_str());
+    std::snprintf(row, sizeof row, "%-34s %11lld %14lld %10lld %6lld %8lld\n", tally.suite.c_str(),
+                  tally.cases, tally.files_compared, tally.bytes_lost, tally.hangs, tally.crashes);
     std::fputs(row, stdout);
     std::fflush(stdout);
     const char* file = std::getenv("TIDEMARK_LOSS_TABLE");
@@ -188,6 +185,13 @@ std::vector<std::string> CheckDestination(const TreeSnapshot& source, const Tree
             tally.bytes_lost += static_cast<std::int64_t>(after->size);
     }
     return problems;
+}
+
+void RunWhenThisProcessEnds(const std::string& command) {
+    const std::string pid = std::to_string(::getpid());
+    (void)std::system(("setsid sh -c 'while kill -0 " + pid + "; do sleep 0.2; done; " + command +
+                       "' >/dev/null 2>&1 &")
+                          .c_str());
 }
 
 }  // namespace tidemark::testing

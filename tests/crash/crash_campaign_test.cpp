@@ -52,32 +52,27 @@ void Put(const std::string& root, const Item& item, mode_t mode = 0644) {
 /// ended before; answers its process id and its exit status (kKilled when it was killed). The
 /// pass is waited for until it is gone, so that the next one cannot take it for a live run.
 std::pair<pid_t, int> Pass(const std::string& folder, bool backup, double seconds) {
-    const std::string source = folder + "/src";
-    const std::string destination = folder + "/dst";
     const pid_t child = ::fork();
     if (child == 0) {
         ::freopen("/dev/null", "w", stdout);
         ::freopen("/dev/null", "w", stderr);
         ::execl(TIDEMARK_BENCH_PATH, TIDEMARK_BENCH_PATH, "run", "--style",
-                backup ? "backup" : "normal", "--ignore-hidden", "0", source.c_str(),
-                destination.c_str(), nullptr);
+                backup ? "backup" : "normal", "--ignore-hidden", "0", (folder + "/src").c_str(),
+                (folder + "/dst").c_str(), nullptr);
         ::_exit(127);
     }
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(seconds));
+    const auto start = std::chrono::steady_clock::now();
     int status = 0;
     while (::waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >=
+            seconds) {
             ::kill(child, SIGKILL);
             ::waitpid(child, &status, 0);
             break;
         }
         ::usleep(500);
     }
-    if (WIFSIGNALED(status))
-        return {child, WTERMSIG(status) == SIGKILL ? kKilled : 128 + WTERMSIG(status)};
-    return {child, WEXITSTATUS(status)};
+    return {child, WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status)};
 }
 
 TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {

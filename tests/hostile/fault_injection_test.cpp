@@ -22,12 +22,6 @@ using Fault = std::function<void(InMemoryFileSystem&)>;
 constexpr FileTime kOld = 1'000'000'000'111'111'111;
 constexpr FileTime kNew = 1'100'000'000'222'222'222;
 
-struct Variant {
-    const char* name;
-    SyncStyle style;
-    bool preview;
-};
-
 struct Outcome {
     std::vector<std::string> lines;
     TreeSnapshot source;
@@ -49,9 +43,9 @@ TreeSnapshot Items(const std::map<std::string, std::string>& snapshot) {
 }
 
 /// A source with files of every fate and a destination that holds older, newer, equal and
-/// unrelated files, and lacks a folder and a nested one; one pass of `variant` over them (none
-/// without one), with `workers` preparing files ahead of the walk.
-Outcome Pass(const Variant* variant, const Fault& fault, int workers = 0) {
+/// unrelated files, and lacks a folder and a nested one; one pass with `settings` over them
+/// (none without), with `workers` preparing files ahead of the walk.
+Outcome Pass(const SyncSettings* settings, const Fault& fault, int workers = 0) {
     InMemoryFileSystem fs;
     for (const std::string file :
          {"older.txt=new older", "newer.txt=new newer", "equal.txt=equal", "missing.txt=missing",
@@ -68,17 +62,10 @@ Outcome Pass(const Variant* variant, const Fault& fault, int workers = 0) {
     fs.SetReadOnly("/dst/older.txt");
     if (fault)
         fault(fs);
-    std::vector<std::string> lines;
-    if (variant != nullptr) {
-        TestRun run(fs, {}, {.workers = workers});
-        SyncSettings settings = Between("/src", "/dst");
-        settings.style = variant->style;
-        settings.preview_only = variant->preview ? CheckState::kChecked : CheckState::kUnchecked;
-        settings.ignore_hidden = CheckState::kUnchecked;
-        lines = run.Synchronize(settings);
-    }
-    return Outcome{lines, Items(fs.Snapshot("/src")), Items(fs.Snapshot("/dst")),
-                   fs.PendingStagedCopies(), fs.InjectedFailuresFired()};
+    TestRun run(fs, {}, {.workers = workers});
+    return Outcome{settings != nullptr ? run.Synchronize(*settings) : std::vector<std::string>{},
+                   Items(fs.Snapshot("/src")), Items(fs.Snapshot("/dst")), fs.PendingStagedCopies(),
+                   fs.InjectedFailuresFired()};
 }
 
 TEST(FaultInjection, EachOperationFailsOnEachPathInTurnAndTheDestinationFillsUp) {
@@ -110,10 +97,16 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurnAndTheDestinationFillsUp)
     }
     LossTally tally{"fault injection, in memory"};
     int fired_cases = 0;
-    for (const Variant& variant : {Variant{"Safe Mode", SyncStyle::kSafeMode, false},
-                                   Variant{"Normal", SyncStyle::kNormal, false},
-                                   Variant{"Backup", SyncStyle::kBackup, false},
-                                   Variant{"Backup preview", SyncStyle::kBackup, true}}) {
+    const std::tuple<const char*, SyncStyle, bool> variants[] = {
+        {"Safe Mode", SyncStyle::kSafeMode, false},
+        {"Normal", SyncStyle::kNormal, false},
+        {"Backup", SyncStyle::kBackup, false},
+        {"Backup preview", SyncStyle::kBackup, true}};
+    for (const auto& [name, style, preview] : variants) {
+        SyncSettings variant = Between("/src", "/dst");
+        variant.style = style;
+        variant.preview_only = preview ? CheckState::kChecked : CheckState::kUnchecked;
+        variant.ignore_hidden = CheckState::kUnchecked;
         const Outcome faultless = Pass(&variant, {});
         for (const auto& [what, fault] : faults) {
             const Outcome faulted = Pass(&variant, fault);
@@ -146,15 +139,15 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurnAndTheDestinationFillsUp)
             if (concurrent.lines != faulted.lines || concurrent.destination != faulted.destination)
                 problems.push_back("the concurrent pass differs");
             for (const std::string& problem : problems)
-                ADD_FAILURE() << variant.name << ", " << what << ": " << problem;
+                ADD_FAILURE() << name << ", " << what << ": " << problem;
         }
         // With no room at all, the copies say why they failed.
         const std::vector<std::string> full = Pass(&variant, faults.back().second).lines;
-        EXPECT_TRUE(
-            variant.preview ||
-            std::any_of(full.begin(), full.end(),
-                        [](auto& line) { return line.ends_with("No space left on device"); }))
-            << variant.name;
+        EXPECT_TRUE(preview || std::any_of(full.begin(), full.end(),
+                                           [](auto& line) {
+                                               return line.ends_with("No space left on device");
+                                           }))
+            << name;
     }
     // Most combinations must have hit a call; otherwise the world does not exercise the walk.
     EXPECT_GT(fired_cases, 200);

@@ -10,6 +10,7 @@
 
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
+#include "tests/apparatus/tree_snapshot.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
 
@@ -18,32 +19,31 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-/// Runs a shell command quietly; true when it succeeded.
 bool Shell(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-/// A file system mounted at a folder for as long as the object lives: exFAT from an image on a
-/// loop device (by the kernel or through FUSE), or a small tmpfs. `why_not` says why there is
-/// none.
+/// A file system mounted at folder/type for as long as the object lives, or the process when it is
+/// killed: exFAT from an image on a loop device (by the kernel or through FUSE), or a small
+/// tmpfs. `why_not` says why there is none.
 struct Mount {
-    std::string path;
-    std::string why_not;
+    std::string path, why_not;
 
     Mount(const TemporaryFolder& folder, const std::string& type, const std::string& size)
         : path(folder / type) {
         MakeFolders(path);
-        const std::string exfat = "truncate -s " + size + " " + path + ".img && mkfs.exfat " +
-                                  path + ".img && device=$(losetup -f --show " + path +
-                                  ".img) && { mount -t exfat $device " + path +
+        RunWhenThisProcessEnds("umount -l " + path + "; losetup -j " + path +
+                               ".img -O NAME -n | xargs -r losetup -d; rm -rf " + folder.path());
+        const std::string image = path + ".img";
+        const std::string exfat = "truncate -s " + size + " " + image + " && mkfs.exfat " + image +
+                                  " && device=$(losetup -f --show " + image +
+                                  ") && { mount -t exfat $device " + path +
                                   " || mount.exfat-fuse $device " + path + "; }";
         if (::geteuid() != 0)
             why_not = "mounting needs root";
         else if (!Shell(type == "tmpfs" ? "mount -t tmpfs -o size=" + size + " tmpfs " + path
                                         : exfat))
-            why_not =
-                "no " + type +
-                " here (for exFAT: mkfs.exfat, a loop device, and exFAT in the kernel or FUSE)";
+            why_not = "no " + type + " (exFAT needs mkfs.exfat, a loop device, a kernel or FUSE)";
     }
     ~Mount() {
         if (why_not.empty())
@@ -53,7 +53,9 @@ struct Mount {
 };
 
 /// One pass with workers preparing files ahead (0: none); answers the walk's lines and counters.
-std::pair<Lines, SyncStats> RunPass(SyncSettings settings, SyncStyle style, int workers) {
+std::pair<Lines, SyncStats> RunPass(const std::string& source, const std::string& destination,
+                                    SyncStyle style, int workers = Executor::DefaultWorkers()) {
+    SyncSettings settings = Between(source, destination);
     settings.style = style;
     Executor executor;
     PosixFileSystem fs(PosixFileSystem::kSettleTime, &executor);
@@ -61,25 +63,16 @@ std::pair<Lines, SyncStats> RunPass(SyncSettings settings, SyncStyle style, int 
     return {WalkLines(run.Synchronize(settings)), run.controller.Stats()};
 }
 
-class ExfatTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!exfat.why_not.empty())
-            GTEST_SKIP() << "no exFAT file system to test on: " << exfat.why_not;
-        MakeFolders(destination);
-    }
-    Lines Run(SyncStyle style, int workers = Executor::DefaultWorkers()) {
-        return RunPass(Between(source, destination), style, workers).first;
-    }
-
+TEST(ForeignFileSystemTest, ExfatCreatesFilesKeepsCopiesAndFoldsCaseAsOneFileAtATimeDoes) {
     TemporaryFolder folder;
-    Mount exfat{folder, "exfat", "64M"};
-    std::string source = folder / "src";
-    std::string destination = exfat.path + "/backup";
-};
-
-TEST_F(ExfatTest, CopiesAreNotCopiedAgainButTouchedFilesAreUpdated) {
-    // Times with fractions of a second, which exFAT cannot keep.
+    const Mount exfat{folder, "exfat", "64M"};
+    if (!exfat.why_not.empty())
+        GTEST_SKIP() << exfat.why_not;
+    const std::string source = folder / "src";
+    const std::string destination = exfat.path + "/backup";
+    MakeFolders(destination);
+    // Times with fractions of a second, which exFAT cannot keep: copies are not copied again,
+    // but touched files are updated.
     const auto write = [&](int count, const std::string& content, long long seconds) {
         for (int i = 0; i < count; ++i) {
             const std::string path = source + "/sub/file" + std::to_string(i) + ".txt";
@@ -88,27 +81,25 @@ TEST_F(ExfatTest, CopiesAreNotCopiedAgainButTouchedFilesAreUpdated) {
         }
     };
     write(6, "content ", 1'700'000'001);
-    EXPECT_EQ(Run(SyncStyle::kNormal).size(), 7u);  // the folder and six files
+    EXPECT_EQ(RunPass(source, destination, SyncStyle::kNormal).first.size(), 7u);
     EXPECT_EQ(ReadFile(destination + "/sub/file5.txt"), "content 5");
-    EXPECT_EQ(Run(SyncStyle::kNormal), Lines{});
+    EXPECT_EQ(RunPass(source, destination, SyncStyle::kNormal).first, Lines{});
     write(3, "touched ", 1'700'000'101);
-    EXPECT_EQ(Run(SyncStyle::kNormal).size(), 3u);
+    EXPECT_EQ(RunPass(source, destination, SyncStyle::kNormal).first.size(), 3u);
     EXPECT_EQ(ReadFile(destination + "/sub/file2.txt"), "touched 2");
-    EXPECT_EQ(Run(SyncStyle::kNormal), Lines{});
-}
+    EXPECT_EQ(RunPass(source, destination, SyncStyle::kNormal).first, Lines{});
 
-TEST_F(ExfatTest, NamesThatDifferOnlyInCaseGiveWhatOneFileAtATimeGives) {
-    WriteFile(source + "/Photos/A.jpg", "first");
-    WriteFile(source + "/photos/a.jpg", "second");
-    WriteFile(source + "/Readme.txt", "one");
-    WriteFile(source + "/README.TXT", "two");
+    // Names that differ only in case, with and without workers ahead.
+    for (const char* file : {"Photos/A.jpg", "photos/a.jpg", "Readme.txt", "README.TXT"})
+        WriteFile(folder / "cases/" + file, file);
     std::map<std::string, std::string> trees[2];
     Lines results[2];
     for (const int workers : {0, 1}) {
-        std::filesystem::remove_all(destination);
+        RemoveTree(destination);
         MakeFolders(destination);
         for (int pass = 0; pass < 2; ++pass) {
-            const Lines lines = Run(SyncStyle::kBackup, workers * 2);
+            const Lines lines =
+                RunPass(folder / "cases", destination, SyncStyle::kBackup, workers * 2).first;
             results[workers].insert(results[workers].end(), lines.begin(), lines.end());
         }
         trees[workers] = TreeOf(destination);
@@ -119,11 +110,11 @@ TEST_F(ExfatTest, NamesThatDifferOnlyInCaseGiveWhatOneFileAtATimeGives) {
         EXPECT_EQ(line.find("could not be processed"), std::string::npos) << line;
 }
 
-TEST(FullDestinationTest, EveryFileIsReplacedAsOneFileAtATimeReplacesThem) {
+TEST(ForeignFileSystemTest, EveryFileOfANearlyFullDestinationIsReplacedOneAtATime) {
     TemporaryFolder folder;
     const Mount small{folder, "tmpfs", "36M"};
     if (!small.why_not.empty())
-        GTEST_SKIP() << "no small file system to test on: " << small.why_not;
+        GTEST_SKIP() << small.why_not;
     const std::string source = folder / "src";
     const std::string destination = small.path + "/dst";
     for (int i = 0; i < 28; ++i) {
@@ -135,11 +126,9 @@ TEST(FullDestinationTest, EveryFileIsReplacedAsOneFileAtATimeReplacesThem) {
     const std::uint64_t free = *PosixFileSystem().FreeSpace(destination);
     WriteFile(small.path + "/filler", std::string(free - (4 << 20), 'x'));
     for (const int workers : {0, 2}) {
-        SCOPED_TRACE("workers " + std::to_string(workers));
-        const SyncStats stats =
-            RunPass(Between(source, destination), SyncStyle::kBackup, workers).second;
-        EXPECT_EQ(stats.updated_files, 28);
-        EXPECT_EQ(stats.other_errors, 0);
+        const SyncStats stats = RunPass(source, destination, SyncStyle::kBackup, workers).second;
+        EXPECT_EQ(stats.updated_files, 28) << workers;
+        EXPECT_EQ(stats.other_errors, 0) << workers;
         EXPECT_EQ(ReadFile(destination + "/f27.bin"), std::string(1 << 20, 'b'));
     }
 }

@@ -11,19 +11,13 @@
 #include <cstdarg>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "tests/support/worlds.h"
 
 namespace {
 
 std::string pipe_to_swap_in;  // renamed over the file once, then cleared
-
-void SwapInThePipe(int folder, const char* name) {
-    if (!pipe_to_swap_in.empty()) {
-        ::renameat(AT_FDCWD, pipe_to_swap_in.c_str(), folder, name);
-        pipe_to_swap_in.clear();
-    }
-}
 
 }  // namespace
 
@@ -36,12 +30,13 @@ extern "C" int openat(int folder, const char* path, int flags, ...) {
         va_end(arguments);
     }
     const std::string_view name(path);
-    const bool swapped_file = name == "swapped.txt" || name.ends_with("/swapped.txt");
-    if (swapped_file && (flags & O_PATH) == 0)
-        SwapInThePipe(folder, path);
+    const bool swap =
+        !pipe_to_swap_in.empty() && (name == "swapped.txt" || name.ends_with("/swapped.txt"));
+    if (swap && (flags & O_PATH) == 0)
+        ::renameat(AT_FDCWD, std::exchange(pipe_to_swap_in, "").c_str(), folder, path);
     const int fd = static_cast<int>(::syscall(SYS_openat, folder, path, flags, mode));
-    if (swapped_file && (flags & O_PATH) != 0)
-        SwapInThePipe(folder, path);
+    if (swap && (flags & O_PATH) != 0)
+        ::renameat(AT_FDCWD, std::exchange(pipe_to_swap_in, "").c_str(), folder, path);
     return fd;
 }
 
