@@ -543,8 +543,10 @@ TEST(ProgramFilesTest, SavesKeepLinksAndModesAndAreWholeAfterAKillOrAFailure) {
     WriteFile(path, versions[0]);
     for (int trial = 0; trial < 12; ++trial) {
         const pid_t child = ::fork();
-        for (int i = 0; child == 0; ++i)  // the child saves until it is killed
-            (void)PosixFileSystem().WriteTextFile(path, versions[(i + 1) % 2]);
+        if (child == 0) {
+            for (int i = 0;; ++i)  // the child saves until it is killed
+                (void)PosixFileSystem().WriteTextFile(path, versions[(i + 1) % 2]);
+        }
         ::usleep(static_cast<useconds_t>(1000 + trial * 1700));
         ::kill(child, SIGKILL);
         int ended = 0;
