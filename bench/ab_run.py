@@ -27,6 +27,7 @@ def main():
     args = parser.parse_args()
     source = os.path.abspath(args.source)
     mirror = os.path.join(os.path.abspath(args.work), "mirror")
+    copy = os.path.join(os.path.abspath(args.work), "copy")
     if args.no_op:
         shutil.rmtree(mirror, ignore_errors=True)
         os.makedirs(mirror)
@@ -35,15 +36,14 @@ def main():
     for i in range(args.runs):
         order = [("new", args.new), ("old", args.old)]
         for name, binary in order if i % 2 == 0 else reversed(order):
-            destination = mirror
+            destination = mirror if args.no_op else copy
             if not args.no_op:
-                destination = os.path.join(os.path.abspath(args.work), "copy")
-                shutil.rmtree(destination, ignore_errors=True)
-                os.makedirs(destination)
+                shutil.rmtree(copy, ignore_errors=True)
+                os.makedirs(copy)
             start = time.perf_counter()
             run(binary, source, destination)
             times[name].append(time.perf_counter() - start)
-    shutil.rmtree(mirror if args.no_op else os.path.join(args.work, "copy"), ignore_errors=True)
+    shutil.rmtree(mirror if args.no_op else copy, ignore_errors=True)
     new, old = statistics.median(times["new"]), statistics.median(times["old"])
     print(f"new {new:.4f} s  old {old:.4f} s  new/old {new / old:.3f}  ({args.runs} runs each)")
 

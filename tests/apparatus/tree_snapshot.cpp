@@ -187,11 +187,4 @@ std::vector<std::string> CheckDestination(const TreeSnapshot& source, const Tree
     return problems;
 }
 
-void RunWhenThisProcessEnds(const std::string& command) {
-    const std::string pid = std::to_string(::getpid());
-    (void)std::system(("setsid sh -c 'while kill -0 " + pid + "; do sleep 0.2; done; " + command +
-                       "' >/dev/null 2>&1 &")
-                          .c_str());
-}
-
 }  // namespace tidemark::testing

@@ -1,7 +1,7 @@
 #pragma once
 
 // The nothing-lost apparatus: snapshots of real trees, the check of a destination against what
-// it is due to hold, the loss table the checks print, and the clean-up of what tests mount.
+// it is due to hold, and the loss table the checks print.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -59,10 +59,5 @@ using DueItem = std::function<const ItemState*(const std::string& path, const It
 std::vector<std::string> CheckDestination(const TreeSnapshot& source, const TreeSnapshot& previous,
                                           const TreeSnapshot& now, const DueItem& due,
                                           bool interrupted, LossTally& tally);
-
-/// Runs the shell command once this process has ended, however it ends (killed at a time limit
-/// too), from a process outside its tree, which a runner that kills the tree leaves alone: for
-/// unmounting what a test mounted and removing its folder.
-void RunWhenThisProcessEnds(const std::string& command);
 
 }  // namespace tidemark::testing

@@ -10,7 +10,6 @@
 
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
-#include "tests/apparatus/tree_snapshot.h"
 #include "tests/support/recording_run_view.h"
 #include "tests/support/temporary_folder.h"
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -59,6 +60,15 @@ inline void RemoveTree(const std::string& root) {
 }
 inline TemporaryFolder::~TemporaryFolder() {
     RemoveTree(path_);
+}
+/// Runs the shell command once this process has ended, however it ends (killed at a time limit
+/// too), from a process outside its tree, which a runner that kills the tree leaves alone: for
+/// unmounting what a test mounted and removing its folder.
+inline void RunWhenThisProcessEnds(const std::string& command) {
+    const std::string pid = std::to_string(::getpid());
+    (void)std::system(("setsid sh -c 'while kill -0 " + pid + "; do sleep 0.2; done; " + command +
+                       "' >/dev/null 2>&1 &")
+                          .c_str());
 }
 /// Sets the last-modified time in nanoseconds since 1970 (the link itself for a link).
 inline void SetModified(const std::string& path, long long nanoseconds) {
