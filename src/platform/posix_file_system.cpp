@@ -52,12 +52,20 @@ class FileDescriptor {
     int fd_;
 };
 
-/// The entry under /proc through which the file a descriptor refers to can be opened or linked
-/// afresh, whatever name it has by then. Made without allocating: copies need one each.
-std::array<char, 32> ProcEntryOf(int fd) {
-    std::array<char, 32> path{};
-    std::snprintf(path.data(), path.size(), "/proc/self/fd/%d", fd);
-    return path;
+/// The folder of this process's descriptors under /proc, held open for the process's life:
+/// through it the file a descriptor refers to can be opened or linked afresh, whatever name it
+/// has by then, without looking up /proc/self for each copy. -1 without /proc.
+int DescriptorFolder() {
+    static const int folder = ::open("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return folder;
+}
+
+/// The name of descriptor `fd` in DescriptorFolder(). Made without allocating: copies need one
+/// each.
+std::array<char, 16> DescriptorName(int fd) {
+    std::array<char, 16> name{};
+    std::snprintf(name.data(), name.size(), "%d", fd);
+    return name;
 }
 
 Failure LastError() {
@@ -484,8 +492,8 @@ Result<StagedCopy> PosixFileSystem::StageCopyIn(const HeldFolder* source_folder,
         return FailureFromErrno(EOPNOTSUPP);
     }
     constexpr int kRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int opened = ::open(ProcEntryOf(pinned.get()).data(), kRead);
-    if (opened < 0 && errno == ENOENT) {
+    int opened = ::openat(DescriptorFolder(), DescriptorName(pinned.get()).data(), kRead);
+    if (opened < 0 && (errno == ENOENT || errno == EBADF)) {
         // Without /proc, by name; the check after the copy still refuses another file.
         opened = ::openat(at.folder(), at.name(), kRead | O_NOFOLLOW);
     }
@@ -623,8 +631,8 @@ Status PosixFileSystem::LinkUnnamed(int file, const AnchoredPath& to) const {
         return LastError();
     }
     // Without the privilege to link a descriptor directly, its entry under /proc does the same.
-    if (::linkat(AT_FDCWD, ProcEntryOf(file).data(), to.folder(), to.name(), AT_SYMLINK_FOLLOW) !=
-        0) {
+    if (::linkat(DescriptorFolder(), DescriptorName(file).data(), to.folder(), to.name(),
+                 AT_SYMLINK_FOLLOW) != 0) {
         return LastError();
     }
     return Status::Ok();
