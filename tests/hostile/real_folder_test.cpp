@@ -570,7 +570,7 @@ TEST(ProgramFilesTest, SavesKeepLinksAndModesAndAreWholeAfterAKillOrAFailure) {
     EXPECT_EQ(saved, Lines{"File too large"});
     EXPECT_EQ(ReadFile(path), before);
     // A pass that writes into the folder removes what the killed saves left.
-    PosixFileSystem().RemoveLeftovers(folder.path());
+    PosixFileSystem().RemoveLeftoversIn(nullptr, folder.path());
     EXPECT_EQ(CountItemsStartingWith(folder.path(), ".tidemark-"), 0);
 }
 

@@ -82,7 +82,7 @@ TYPED_TEST(FileSystemContract, CopiesAreExactAndReplaceOnlyWhenAskedLinksAsLinks
     // Without overwrite an existing file is refused; with it, a read-only one is replaced.
     EXPECT_FALSE(fs.CopyFile(source, w.Path("dst"), false).ok());
     EXPECT_EQ(w.Content("dst"), "old and longer");
-    ASSERT_TRUE(fs.CheckDeletable(w.Path("dst")).ok());
+    ASSERT_TRUE(fs.CheckDeletableIn(nullptr, w.Path("dst")).ok());
     ASSERT_TRUE(fs.CopyFile(source, w.Path("dst"), true).ok());
     EXPECT_EQ(w.Content("dst"), data);
     // Into a missing folder: an other error, described.
