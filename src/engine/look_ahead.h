@@ -14,7 +14,7 @@
 #include "engine/executor.h"
 #include "engine/file_preparation.h"
 #include "engine/thread_safety.h"
-#include "engine/tree_survey.h"
+#include "engine/tree_count.h"
 
 namespace tidemark {
 

@@ -1,11 +1,7 @@
 #include "engine/run_controller.h"
 
 #include <exception>
-#include <limits>
-#include <stdexcept>
 
-#include "engine/folder_creation.h"
-#include "engine/tree_count.h"
 #include "engine/walk.h"
 
 namespace tidemark {
@@ -22,6 +18,41 @@ constexpr const char* kCrLf = "\r\n";
 
 bool SameText(std::string_view a, std::string_view b, const PathSyntax& syntax) {
     return syntax.fold_case ? UpperCase(a) == UpperCase(b) : a == b;
+}
+
+/// Creates every missing level of a complete folder path, top down; a failure stops at once.
+bool EnsureFolderPath(FileSystemPort& fs, const std::string& path) {
+    const PathSyntax& syntax = fs.Syntax();
+    // A drive-letter path starts from "X:"; a POSIX path from the root, whose first element
+    // is the empty text before the leading separator.
+    std::string accumulated = syntax.drive_letters ? path.substr(0, 2) : std::string();
+    std::size_t start = path.find(syntax.separator);
+    while (start != std::string::npos) {
+        const std::size_t end = path.find(syntax.separator, start + 1);
+        accumulated += syntax.separator;
+        accumulated += path.substr(start + 1, end == std::string::npos ? end : end - start - 1);
+        if (!fs.FolderExists(accumulated) && !fs.CreateFolder(accumulated)) {
+            return false;
+        }
+        start = end;
+    }
+    return true;
+}
+
+/// Creates a missing destination root; a path that does not start at a root is refused.
+void CreateFolderPath(FileSystemPort& fs, MessagePort& messages, const std::string& path) {
+    const PathSyntax& syntax = fs.Syntax();
+    if (!syntax.IsComplete(path)) {
+        messages.ShowMessage(
+            "You must use a complete file path from a root drive when creating folders!  Ex. " +
+                syntax.RootExample(),
+            MessageButtons::kOk, MessageIcon::kNone);
+        return;
+    }
+    if (!EnsureFolderPath(fs, path)) {
+        messages.ShowMessage("There were errors creating the folder " + path, MessageButtons::kOk,
+                             MessageIcon::kCritical);
+    }
 }
 
 }  // namespace
@@ -161,21 +192,8 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
     report_.SetTimeRemaining("counting files...");
     // As many threads list folders as prepare files during the pass.
     TreeCount count(pass, &survey, executor, concurrency_.workers - 1);
-    const std::int64_t counted = count.Count(
-        source,
-        [&] {
-            progress_.StepActivity();
-            host_.Repaint();
-        },
-        [&](const std::string& unreadable, const Failure& failure) {
-            log_.AddResult(
-                "Object " + unreadable + " could not be processed.  " + failure.description,
-                unreadable);
-        });
-    if (counted > std::numeric_limits<std::int32_t>::max()) {
-        throw std::overflow_error("Overflow");
-    }
-    stats_.total_files = static_cast<std::int32_t>(counted);
+    const std::int64_t counted = CountFiles(count, source, progress_, log_);
+    Count(stats_.total_files, counted);  // from 0, where ResetRun left it
     progress_.SetValue(0);
     const std::string total = std::to_string(stats_.total_files);
     log_.SetStatus(total + " files were found in the source path and all sub-folders.");

@@ -11,7 +11,6 @@
 #include "engine/file_system_port.h"
 #include "engine/look_ahead.h"
 #include "engine/progress.h"
-#include "engine/results_log.h"
 #include "engine/run_report.h"
 #include "engine/run_types.h"
 #include "engine/text_format.h"

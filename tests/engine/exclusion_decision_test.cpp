@@ -5,7 +5,7 @@
 
 #include "engine/exclusion.h"
 #include "engine/failure.h"
-#include "engine/file_decision.h"
+#include "engine/file_preparation.h"
 
 namespace tidemark {
 namespace {

@@ -21,7 +21,7 @@
 #include <set>
 #include <thread>
 
-#include "engine/file_decision.h"
+#include "engine/file_preparation.h"
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
 #include "platform/process_setup.h"
