@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/exclusion.h"
 #include "engine/file_system_port.h"
+#include "engine/path_syntax.h"
 #include "engine/run_types.h"
 
 namespace tidemark {
