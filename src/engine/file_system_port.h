@@ -198,20 +198,6 @@ class FileSystemPort {
     /// Removes a staged copy that will not be committed.
     virtual void DiscardCopy(const StagedCopy& staged) = 0;
 
-    /// Stages and commits in one go: a failure leaves an existing destination as it was and no
-    /// temporary file.
-    Status CopyFile(const FileEntry& source, const std::string& destination, bool overwrite) {
-        Result<StagedCopy> staged = StageCopyIn(nullptr, nullptr, source, destination);
-        if (!staged) {
-            return staged.failure();
-        }
-        Status committed = CommitCopyIn(nullptr, *staged, overwrite);
-        if (!committed) {
-            DiscardCopy(*staged);
-        }
-        return committed;
-    }
-
     /// Returns once the files replaced so far have been let go of, so that their space is
     /// free: replacing lets go of them in the background where that is quicker.
     virtual void ReleaseReplaced() {}
