@@ -24,6 +24,8 @@ struct PathSyntax {
     bool IsComplete(std::string_view path) const;
     /// The text that stands for the root in the "complete path" message.
     std::string RootExample() const { return drive_letters ? "C:\\" : "/"; }
+    /// Whether two paths are spelled alike, ignoring letter case where the syntax folds it.
+    bool SameText(std::string_view a, std::string_view b) const;
 };
 
 /// Turns every alternative separator into the separator and collapses every run of separators

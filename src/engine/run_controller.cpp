@@ -16,10 +16,6 @@ constexpr const char* kPreviewClosing =
     "not actually made **********";
 constexpr const char* kCrLf = "\r\n";
 
-bool SameText(std::string_view a, std::string_view b, const PathSyntax& syntax) {
-    return syntax.fold_case ? UpperCase(a) == UpperCase(b) : a == b;
-}
-
 /// Creates every missing level of a complete folder path, top down; a failure stops at once.
 bool EnsureFolderPath(FileSystemPort& fs, const std::string& path) {
     const PathSyntax& syntax = fs.Syntax();
@@ -113,7 +109,7 @@ std::int32_t RunController::SynchronizeNow(const SyncSettings& settings, const R
 
 bool RunController::IsSameLocation(const std::string& source, const std::string& destination) {
     const PathSyntax& syntax = fs_.Syntax();
-    if (SameText(TrimSpaces(source), TrimSpaces(destination), syntax)) {
+    if (syntax.SameText(TrimSpaces(source), TrimSpaces(destination))) {
         return true;
     }
     // Another spelling of the same folder ("x/", "x/.", a link to it) is the same location
@@ -121,7 +117,7 @@ bool RunController::IsSameLocation(const std::string& source, const std::string&
     const auto resolved_source = fs_.ResolveFolder(source);
     const auto resolved_destination = fs_.ResolveFolder(destination);
     return resolved_source && resolved_destination &&
-           SameText(*resolved_source, *resolved_destination, syntax);
+           syntax.SameText(*resolved_source, *resolved_destination);
 }
 
 std::string RunController::GuardedPath(const std::string& source, const std::string& destination) {
@@ -136,7 +132,7 @@ std::string RunController::GuardedPath(const std::string& source, const std::str
         prefix += syntax.separator;
     }
     if (resolved_destination->size() <= prefix.size() ||
-        !SameText(resolved_destination->substr(0, prefix.size()), prefix, syntax)) {
+        !syntax.SameText(resolved_destination->substr(0, prefix.size()), prefix)) {
         return {};
     }
     return FixBackslash(JoinPath(source, resolved_destination->substr(prefix.size()), syntax),
