@@ -8,7 +8,6 @@
 #include "engine/clock.h"
 #include "engine/run_report.h"
 #include "engine/run_types.h"
-#include "engine/text_format.h"
 
 namespace tidemark {
 

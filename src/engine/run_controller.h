@@ -13,7 +13,6 @@
 #include "engine/progress.h"
 #include "engine/run_report.h"
 #include "engine/run_types.h"
-#include "engine/text_format.h"
 
 namespace tidemark {
 

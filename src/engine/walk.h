@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "engine/clock.h"
 #include "engine/look_ahead.h"
 #include "engine/progress.h"
-#include "engine/text_format.h"
 
 namespace tidemark {
 
