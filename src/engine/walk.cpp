@@ -284,24 +284,18 @@ void Walk::Report(const PreparedFile& prepared, const std::vector<Failure>& fail
 }
 
 void Walk::ReportSkip(const FileEntry& file, SkipReason reason) {
-    switch (reason) {
-        case SkipReason::kExcluded:
-            log_.AddResult("Excluding file " + file.path, file.path);
-            Count(stats_.excluded_files);
-            break;
-        case SkipReason::kHidden:
-            if (pass_.settings.LogsIgnored()) {
-                log_.AddResult("Ignoring hidden file " + file.path, file.path);
-            }
-            Count(stats_.hidden_ignored);
-            break;
-        case SkipReason::kSystem:
-            if (pass_.settings.LogsIgnored()) {
-                log_.AddResult("Ignoring system file " + file.path, file.path);
-            }
-            Count(stats_.system_ignored);
-            break;
+    if (reason == SkipReason::kExcluded) {
+        log_.AddResult("Excluding file " + file.path, file.path);
+        Count(stats_.excluded_files);
+        return;
     }
+    const bool hidden = reason == SkipReason::kHidden;
+    if (pass_.settings.LogsIgnored()) {
+        log_.AddResult(
+            std::string("Ignoring ") + (hidden ? "hidden" : "system") + " file " + file.path,
+            file.path);
+    }
+    Count(hidden ? stats_.hidden_ignored : stats_.system_ignored);
 }
 
 }  // namespace tidemark
