@@ -16,26 +16,8 @@ constexpr const char* kPreviewClosing =
     "not actually made **********";
 constexpr const char* kCrLf = "\r\n";
 
-/// Creates every missing level of a complete folder path, top down; a failure stops at once.
-bool EnsureFolderPath(FileSystemPort& fs, const std::string& path) {
-    const PathSyntax& syntax = fs.Syntax();
-    // A drive-letter path starts from "X:"; a POSIX path from the root, whose first element
-    // is the empty text before the leading separator.
-    std::string accumulated = syntax.drive_letters ? path.substr(0, 2) : std::string();
-    std::size_t start = path.find(syntax.separator);
-    while (start != std::string::npos) {
-        const std::size_t end = path.find(syntax.separator, start + 1);
-        accumulated += syntax.separator;
-        accumulated += path.substr(start + 1, end == std::string::npos ? end : end - start - 1);
-        if (!fs.FolderExists(accumulated) && !fs.CreateFolder(accumulated)) {
-            return false;
-        }
-        start = end;
-    }
-    return true;
-}
-
-/// Creates a missing destination root; a path that does not start at a root is refused.
+/// Creates every missing level of a destination root, top down; a failure stops at once,
+/// keeping the levels created so far. A path that does not start at a root is refused.
 void CreateFolderPath(FileSystemPort& fs, MessagePort& messages, const std::string& path) {
     const PathSyntax& syntax = fs.Syntax();
     if (!syntax.IsComplete(path)) {
@@ -45,9 +27,20 @@ void CreateFolderPath(FileSystemPort& fs, MessagePort& messages, const std::stri
             MessageButtons::kOk, MessageIcon::kNone);
         return;
     }
-    if (!EnsureFolderPath(fs, path)) {
-        messages.ShowMessage("There were errors creating the folder " + path, MessageButtons::kOk,
-                             MessageIcon::kCritical);
+    // A drive-letter path starts from "X:"; a POSIX path from the root, whose first element
+    // is the empty text before the leading separator.
+    std::string accumulated = syntax.drive_letters ? path.substr(0, 2) : std::string();
+    std::size_t start = path.find(syntax.separator);
+    while (start != std::string::npos) {
+        const std::size_t end = path.find(syntax.separator, start + 1);
+        accumulated += syntax.separator;
+        accumulated += path.substr(start + 1, end == std::string::npos ? end : end - start - 1);
+        if (!fs.FolderExists(accumulated) && !fs.CreateFolder(accumulated)) {
+            messages.ShowMessage("There were errors creating the folder " + path,
+                                 MessageButtons::kOk, MessageIcon::kCritical);
+            return;
+        }
+        start = end;
     }
 }
 
