@@ -73,7 +73,6 @@ class [[nodiscard]] Result {
     const T* operator->() const { return &value(); }
     /// Only valid when !ok().
     const Failure& failure() const { return std::get<1>(state_); }
-    Status status() const { return ok() ? Status::Ok() : Status(failure()); }
 
   private:
     std::variant<T, Failure> state_;
