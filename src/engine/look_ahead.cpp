@@ -243,10 +243,6 @@ void LookAhead::GiveBackSpace(Files& files) {
     }
 }
 
-std::uint64_t LookAhead::CountChange() {
-    return ++changes_;
-}
-
 void LookAhead::DropBefore(std::uint64_t order) {
     while (!queue_.empty() && queue_.front().order < order) {
         if (const std::shared_ptr<Batch> batch = queue_.front().batch) {
