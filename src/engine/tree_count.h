@@ -72,8 +72,7 @@ class TreeSurvey {
 class TreeCount {
   public:
     /// `helpers` tasks on `executor` list folders beside the caller. `survey`, when not null,
-    /// keeps the listings of the folders the pass will walk and the names under which the
-    /// destination root was met.
+    /// is filled for the pass that follows, with the folders it will walk.
     TreeCount(const Pass& pass, TreeSurvey* survey, Executor* executor, int helpers);
 
     /// Called on the caller's thread once for each sub-folder reached.
