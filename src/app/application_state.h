@@ -4,7 +4,7 @@
 
 #include "app/help_texts.h"
 #include "app/reminders.h"
-#include "engine/exclusion.h"
+#include "engine/path_syntax.h"
 
 namespace tidemark {
 

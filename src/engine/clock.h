@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "engine/file_system_port.h"
 
 namespace tidemark {
@@ -12,6 +14,16 @@ class Clock {
     virtual double Seconds() = 0;
     /// The current wall-clock time.
     virtual FileTime Now() = 0;
+};
+
+/// Dates and numbers as the user's locale writes them.
+class TextFormat {
+  public:
+    virtual ~TextFormat() = default;
+    /// Local date and time to the second, in the locale's short form.
+    virtual std::string DateTime(FileTime time) = 0;
+    /// A number with exactly one decimal, with the locale's separators.
+    virtual std::string OneDecimal(double value) = 0;
 };
 
 }  // namespace tidemark

@@ -8,9 +8,6 @@ int Executor::DefaultWorkers() {
     return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 2, 8);
 }
 
-Executor::Executor(int threads, void (*thread_start)())
-    : max_threads_(threads), thread_start_(thread_start) {}
-
 Executor::~Executor() {
     std::vector<std::thread> threads;
     {

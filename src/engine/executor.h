@@ -23,7 +23,8 @@ class Executor {
 
     /// At most `threads` threads, each started when a task finds no idle one, so a short pass
     /// starts only the few it uses. `thread_start`, when not null, runs first on each.
-    explicit Executor(int threads = DefaultThreads(), void (*thread_start)() = nullptr);
+    explicit Executor(int threads = DefaultThreads(), void (*thread_start)() = nullptr)
+        : max_threads_(threads), thread_start_(thread_start) {}
     /// Runs what is queued, then ends the threads.
     ~Executor();
     Executor(const Executor&) = delete;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,11 +25,20 @@ struct Failure {
 
 /// The failure for a system error number: access denied (EACCES, EPERM, EROFS) becomes 70,
 /// every other error 1000 + its number, so that none of them can be mistaken for 70.
-Failure FailureFromErrno(int error);
+inline Failure FailureFromErrno(int error) {
+    const bool denied = error == EACCES || error == EPERM || error == EROFS;
+    return Failure{denied ? kAccessDenied : 1000 + error, std::strerror(error)};
+}
+
+inline bool Failure::IsNoSpace() const {
+    return number == FailureFromErrno(ENOSPC).number || number == FailureFromErrno(EDQUOT).number;
+}
 
 /// The failure of a copy whose source changed while it was copied: the copy is not put in
 /// place, and the next pass copies the file again.
-Failure SourceChanged();
+inline Failure SourceChanged() {
+    return Failure{2000, "The file changed while it was being copied"};
+}
 
 /// The outcome of an operation that produces no value: success, or a failure.
 class [[nodiscard]] Status {
@@ -62,7 +73,6 @@ class [[nodiscard]] Result {
     const T* operator->() const { return &value(); }
     /// Only valid when !ok().
     const Failure& failure() const { return std::get<1>(state_); }
-    Status status() const { return ok() ? Status::Ok() : Status(failure()); }
 
   private:
     std::variant<T, Failure> state_;

@@ -101,8 +101,9 @@ class RootAnchor {
 /// Every file-system access of the engine goes through this port. Failures carry the number 70
 /// for access denied and another number otherwise, with the system's description. The engine
 /// calls it from several threads at once: the walk's, and those that prepare files ahead of it.
-/// An operation named ...In is the one primitive; it takes the item's folder held open where
-/// the caller has one, which is quicker, and its plain twin is for callers that have none.
+/// An operation named ...In takes the folder that holds the item (`folder` or `parent`), held
+/// open, where the caller has one: null reaches the item by its path, the same item but slower.
+/// Its plain twin, where there is one, is for callers that have none.
 class FileSystemPort {
   public:
     virtual ~FileSystemPort() = default;
@@ -120,8 +121,7 @@ class FileSystemPort {
     }
 
     /// True only for an existing folder; false for anything else, including a path that
-    /// cannot be examined. Below an anchored root a link to a folder is not one. `folder`,
-    /// when not null, is the item's folder held open, which reaches it quicker.
+    /// cannot be examined. Below an anchored root a link to a folder is not one.
     virtual bool FolderExistsIn(const HeldFolder* folder, const std::string& path) = 0;
     bool FolderExists(const std::string& path) { return FolderExistsIn(nullptr, path); }
 
@@ -131,8 +131,7 @@ class FileSystemPort {
     }
 
     /// The sub-folders and files directly inside the folder. Fails when the folder is missing,
-    /// is not a folder or cannot be read. `parent`, when not null, is the folder that holds
-    /// it, held open.
+    /// is not a folder or cannot be read.
     virtual Result<FolderListing> ListFolderIn(const HeldFolder* parent,
                                                const std::string& path) = 0;
     Result<FolderListing> ListFolder(const std::string& path) {
@@ -141,8 +140,7 @@ class FileSystemPort {
 
     /// ListFolder for a folder that this file system listed before as `earlier`: gives
     /// `earlier` back, with the folder held again, when the folder's state shows that nothing
-    /// in it changed since; lists it again otherwise. `parent`, when not null, is the folder
-    /// that holds it, held open.
+    /// in it changed since; lists it again otherwise.
     virtual Result<FolderListing> ListFolderAgainIn(const HeldFolder* /*parent*/,
                                                     const std::string& path,
                                                     FolderListing /*earlier*/) {
@@ -151,8 +149,6 @@ class FileSystemPort {
 
     /// The status of the item at path when it exists and is not a folder; nullopt when nothing
     /// or a folder is there. Fails only when the path cannot be examined for another reason.
-    /// `folder`, when not null, is the item's folder held open (ListFolder or HoldFolder gave
-    /// it), which reaches the item quicker; the result is the same.
     virtual Result<std::optional<FileStatus>> FindFileIn(const HeldFolder* folder,
                                                          const std::string& path) = 0;
     Result<std::optional<FileStatus>> FindFile(const std::string& path) {
@@ -171,19 +167,12 @@ class FileSystemPort {
                                            const HeldFolder* staging_folder,
                                            const FileEntry& source,
                                            const std::string& destination) = 0;
-    Result<StagedCopy> StageCopy(const FileEntry& source, const std::string& destination) {
-        return StageCopyIn(nullptr, nullptr, source, destination);
-    }
 
-    /// Keeps the folder at path open for FindFileIn and StageCopyIn; nullptr where that gains
-    /// nothing or the folder cannot be opened. `parent`, when not null, is the folder that
-    /// holds it, held open.
+    /// Keeps the folder at path open for the ...In operations; nullptr where that gains
+    /// nothing or the folder cannot be opened.
     virtual std::shared_ptr<const HeldFolder> HoldFolderIn(const HeldFolder* /*parent*/,
                                                            const std::string& /*path*/) {
         return nullptr;
-    }
-    std::shared_ptr<const HeldFolder> HoldFolder(const std::string& path) {
-        return HoldFolderIn(nullptr, path);
     }
 
     /// The bytes a copy may still take in the folder's file system; nullopt where it cannot be
@@ -202,30 +191,12 @@ class FileSystemPort {
 
     /// Puts a staged copy in place of its destination in one step. With overwrite false it
     /// fails when the destination exists; read-only destinations are replaced. On failure the
-    /// staged copy is still there, for DiscardCopy. `folder`, when not null, is the
-    /// destination's folder held open, which reaches it quicker.
+    /// staged copy is still there, for DiscardCopy.
     virtual Status CommitCopyIn(const HeldFolder* folder, const StagedCopy& staged,
                                 bool overwrite) = 0;
-    Status CommitCopy(const StagedCopy& staged, bool overwrite) {
-        return CommitCopyIn(nullptr, staged, overwrite);
-    }
 
     /// Removes a staged copy that will not be committed.
     virtual void DiscardCopy(const StagedCopy& staged) = 0;
-
-    /// Stages and commits in one go: a failure leaves an existing destination as it was and no
-    /// temporary file.
-    Status CopyFile(const FileEntry& source, const std::string& destination, bool overwrite) {
-        Result<StagedCopy> staged = StageCopy(source, destination);
-        if (!staged) {
-            return staged.failure();
-        }
-        Status committed = CommitCopy(*staged, overwrite);
-        if (!committed) {
-            DiscardCopy(*staged);
-        }
-        return committed;
-    }
 
     /// Returns once the files replaced so far have been let go of, so that their space is
     /// free: replacing lets go of them in the background where that is quicker.
@@ -234,18 +205,14 @@ class FileSystemPort {
     /// Removes what copies of this program that died left in the folder: temporary files whose
     /// names show they were made on this machine by a process that no longer runs. For the
     /// destination folders a real pass writes to; nothing else is ever removed. `held`, when
-    /// not null, is the folder held open.
+    /// not null, is that folder itself held open.
     virtual void RemoveLeftoversIn(const HeldFolder* /*held*/, const std::string& /*folder*/) {}
-    void RemoveLeftovers(const std::string& folder) { RemoveLeftoversIn(nullptr, folder); }
 
     /// Succeeds when the existing file at path could be deleted (read-only files included);
     /// the step a replacement takes before the new copy is put in place. Changes nothing.
-    /// `folder`, when not null, is the file's folder held open.
     virtual Status CheckDeletableIn(const HeldFolder* folder, const std::string& path) = 0;
-    Status CheckDeletable(const std::string& path) { return CheckDeletableIn(nullptr, path); }
 
     /// Creates exactly one folder level. Fails when it exists or its parent is missing.
-    /// `parent`, when not null, is its parent held open.
     virtual Status CreateFolderIn(const HeldFolder* parent, const std::string& path) = 0;
     Status CreateFolder(const std::string& path) { return CreateFolderIn(nullptr, path); }
 

@@ -87,7 +87,7 @@ LookAhead::Visit LookAhead::Listing(const std::string& folder, int depth,
         listing->value().folder.reset();
     }
     if (!made && depth < kMostHeldLevels) {
-        made = pass_.fs.HoldFolder(pass_.DestinationOf(folder));
+        made = pass_.fs.HoldFolderIn(nullptr, pass_.DestinationOf(folder));
     }
     return Visit{listing, std::move(made)};
 }
@@ -122,7 +122,8 @@ LookAhead::Files LookAhead::FilesOf(const std::string& folder, const Visit& visi
         }
     }
     if (!files.place_.destination_folder && !(new_destination && pass_.settings.IsPreview())) {
-        files.place_.destination_folder = pass_.fs.HoldFolder(pass_.DestinationOf(folder));
+        files.place_.destination_folder =
+            pass_.fs.HoldFolderIn(nullptr, pass_.DestinationOf(folder));
     }
     if (!files.batch_) {
         files.place_.staging_folder = files.place_.destination_folder;
@@ -240,10 +241,6 @@ void LookAhead::GiveBackSpace(Files& files) {
             }
         }
     }
-}
-
-std::uint64_t LookAhead::CountChange() {
-    return ++changes_;
 }
 
 void LookAhead::DropBefore(std::uint64_t order) {

@@ -14,7 +14,7 @@
 #include "engine/executor.h"
 #include "engine/file_preparation.h"
 #include "engine/thread_safety.h"
-#include "engine/tree_survey.h"
+#include "engine/tree_count.h"
 
 namespace tidemark {
 
@@ -117,7 +117,7 @@ class LookAhead {
 
     /// Counts one change the walk made to the destination; answers how many there were. A file
     /// prepared before the last change to its folder may be looked at again in its turn.
-    std::uint64_t CountChange();
+    std::uint64_t CountChange() { return ++changes_; }
 
   private:
     /// A listing or a batch, in the scout's order.

@@ -10,7 +10,7 @@ bool Pass::Excludes(const std::string& path) const {
 }
 
 std::string Pass::DestinationOf(const std::string& source_path) const {
-    return DestinationPathOf(source_path, source_root, destination_root, Syntax());
+    return DestinationPathOf(source_path, source_root, destination_root, fs.Syntax());
 }
 
 bool NamesFoldTogether(const std::vector<FileEntry>& items) {

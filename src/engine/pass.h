@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/exclusion.h"
 #include "engine/file_system_port.h"
+#include "engine/path_syntax.h"
 #include "engine/run_types.h"
 
 namespace tidemark {
@@ -27,7 +27,6 @@ struct Pass {
     /// How finely the destination keeps last-modified times.
     FileTime time_step = 1;
 
-    const PathSyntax& Syntax() const { return fs.Syntax(); }
     /// True when the exclude list is in use and matches the path.
     bool Excludes(const std::string& path) const;
     /// The destination path of an item below the source root.

@@ -11,6 +11,10 @@ bool PathSyntax::IsComplete(std::string_view path) const {
     return !path.empty() && path.front() == separator;
 }
 
+bool PathSyntax::SameText(std::string_view a, std::string_view b) const {
+    return fold_case ? UpperCase(a) == UpperCase(b) : a == b;
+}
+
 namespace {
 
 /// FixBackslash in place. Every file's destination path passes through here, and most need
@@ -53,24 +57,11 @@ std::string JoinPath(std::string_view folder, std::string_view name, const PathS
     return joined;
 }
 
-namespace {
-
-bool StartsWith(std::string_view text, std::string_view prefix, bool fold_case) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    if (!fold_case) {
-        return text.substr(0, prefix.size()) == prefix;
-    }
-    return UpperCase(text.substr(0, prefix.size())) == UpperCase(prefix);
-}
-
-}  // namespace
-
 std::string DestinationPathOf(std::string_view item_path, std::string_view source_root,
                               std::string_view destination_root, const PathSyntax& syntax) {
     std::string_view remainder = item_path;
-    if (!source_root.empty() && StartsWith(item_path, source_root, syntax.fold_case)) {
+    if (!source_root.empty() && item_path.size() >= source_root.size() &&
+        syntax.SameText(item_path.substr(0, source_root.size()), source_root)) {
         remainder.remove_prefix(source_root.size());
     }
     std::string joined;
@@ -154,6 +145,27 @@ std::string_view TrimSpaces(std::string_view text) {
     while (!text.empty() && text.back() == ' ')
         text.remove_suffix(1);
     return text;
+}
+
+bool IsExcluded(std::string_view path, const ExcludeList& entries) {
+    std::string upper_path;
+    for (const std::string& entry : entries) {
+        if (TrimSpaces(entry).empty()) {
+            continue;
+        }
+        if (upper_path.empty()) {
+            upper_path = UpperCase(path);
+        }
+        // Upper-casing at most halves an entry, so one over twice the path's length cannot
+        // be in it; skipping it spares every file the cost of a huge entry (a damaged file).
+        if (entry.size() > 2 * upper_path.size()) {
+            continue;
+        }
+        if (upper_path.find(UpperCase(entry)) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace tidemark

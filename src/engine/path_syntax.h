@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tidemark {
 
@@ -23,6 +24,8 @@ struct PathSyntax {
     bool IsComplete(std::string_view path) const;
     /// The text that stands for the root in the "complete path" message.
     std::string RootExample() const { return drive_letters ? "C:\\" : "/"; }
+    /// Whether two paths are spelled alike, ignoring letter case where the syntax folds it.
+    bool SameText(std::string_view a, std::string_view b) const;
 };
 
 /// Turns every alternative separator into the separator and collapses every run of separators
@@ -43,5 +46,13 @@ std::string UpperCase(std::string_view text);
 
 /// Removes the space characters (only ' ') at both ends.
 std::string_view TrimSpaces(std::string_view text);
+
+/// The user's exclude entries, exactly as cut from the exclude list text.
+using ExcludeList = std::vector<std::string>;
+
+/// True when a non-blank entry occurs anywhere inside the path, ignoring letter case. Entries
+/// are plain text: no wildcards, no anchoring, and their spaces are part of the match; an entry
+/// of spaces only is ignored.
+bool IsExcluded(std::string_view path, const ExcludeList& entries);
 
 }  // namespace tidemark

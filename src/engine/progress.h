@@ -8,9 +8,29 @@
 #include "engine/clock.h"
 #include "engine/run_report.h"
 #include "engine/run_types.h"
-#include "engine/text_format.h"
 
 namespace tidemark {
+
+/// The results list and the status line, as the engine writes them.
+class ResultsLog {
+  public:
+    ResultsLog(RunReport& report, RunHost& host) : report_(report), host_(host) {}
+
+    /// Appends a line, selects it, shows it in the status line and lets the window handle
+    /// pending events (Pause and Stop among them). `path` is the file or folder the line names.
+    void AddResult(std::string text, std::string path = {}) {
+        report_.AddLine(ResultLine{std::move(text), std::move(path)});
+        host_.ProcessEvents();
+    }
+    void Clear() { report_.ClearResults(); }
+    void SetStatus(const std::string& text) { report_.SetStatus(text); }
+    void ProcessEvents() { host_.ProcessEvents(); }
+    void Repaint() { host_.Repaint(); }
+
+  private:
+    RunReport& report_;
+    RunHost& host_;
+};
 
 /// Seconds left, extrapolated from the time per file so far and cut (not rounded) to hundredths.
 double EstimateSecondsLeft(double elapsed, std::int32_t processed, std::int32_t total);

@@ -1,11 +1,7 @@
 #include "engine/run_controller.h"
 
 #include <exception>
-#include <limits>
-#include <stdexcept>
 
-#include "engine/folder_creation.h"
-#include "engine/tree_count.h"
 #include "engine/walk.h"
 
 namespace tidemark {
@@ -20,8 +16,32 @@ constexpr const char* kPreviewClosing =
     "not actually made **********";
 constexpr const char* kCrLf = "\r\n";
 
-bool SameText(std::string_view a, std::string_view b, const PathSyntax& syntax) {
-    return syntax.fold_case ? UpperCase(a) == UpperCase(b) : a == b;
+/// Creates every missing level of a destination root, top down; a failure stops at once,
+/// keeping the levels created so far. A path that does not start at a root is refused.
+void CreateFolderPath(FileSystemPort& fs, MessagePort& messages, const std::string& path) {
+    const PathSyntax& syntax = fs.Syntax();
+    if (!syntax.IsComplete(path)) {
+        messages.ShowMessage(
+            "You must use a complete file path from a root drive when creating folders!  Ex. " +
+                syntax.RootExample(),
+            MessageButtons::kOk, MessageIcon::kNone);
+        return;
+    }
+    // A drive-letter path starts from "X:"; a POSIX path from the root, whose first element
+    // is the empty text before the leading separator.
+    std::string accumulated = syntax.drive_letters ? path.substr(0, 2) : std::string();
+    std::size_t start = path.find(syntax.separator);
+    while (start != std::string::npos) {
+        const std::size_t end = path.find(syntax.separator, start + 1);
+        accumulated += syntax.separator;
+        accumulated += path.substr(start + 1, end == std::string::npos ? end : end - start - 1);
+        if (!fs.FolderExists(accumulated) && !fs.CreateFolder(accumulated)) {
+            messages.ShowMessage("There were errors creating the folder " + path,
+                                 MessageButtons::kOk, MessageIcon::kCritical);
+            return;
+        }
+        start = end;
+    }
 }
 
 }  // namespace
@@ -82,7 +102,7 @@ std::int32_t RunController::SynchronizeNow(const SyncSettings& settings, const R
 
 bool RunController::IsSameLocation(const std::string& source, const std::string& destination) {
     const PathSyntax& syntax = fs_.Syntax();
-    if (SameText(TrimSpaces(source), TrimSpaces(destination), syntax)) {
+    if (syntax.SameText(TrimSpaces(source), TrimSpaces(destination))) {
         return true;
     }
     // Another spelling of the same folder ("x/", "x/.", a link to it) is the same location
@@ -90,7 +110,7 @@ bool RunController::IsSameLocation(const std::string& source, const std::string&
     const auto resolved_source = fs_.ResolveFolder(source);
     const auto resolved_destination = fs_.ResolveFolder(destination);
     return resolved_source && resolved_destination &&
-           SameText(*resolved_source, *resolved_destination, syntax);
+           syntax.SameText(*resolved_source, *resolved_destination);
 }
 
 std::string RunController::GuardedPath(const std::string& source, const std::string& destination) {
@@ -105,7 +125,7 @@ std::string RunController::GuardedPath(const std::string& source, const std::str
         prefix += syntax.separator;
     }
     if (resolved_destination->size() <= prefix.size() ||
-        !SameText(resolved_destination->substr(0, prefix.size()), prefix, syntax)) {
+        !syntax.SameText(resolved_destination->substr(0, prefix.size()), prefix)) {
         return {};
     }
     return FixBackslash(JoinPath(source, resolved_destination->substr(prefix.size()), syntax),
@@ -161,21 +181,8 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
     report_.SetTimeRemaining("counting files...");
     // As many threads list folders as prepare files during the pass.
     TreeCount count(pass, &survey, executor, concurrency_.workers - 1);
-    const std::int64_t counted = count.Count(
-        source,
-        [&] {
-            progress_.StepActivity();
-            host_.Repaint();
-        },
-        [&](const std::string& unreadable, const Failure& failure) {
-            log_.AddResult(
-                "Object " + unreadable + " could not be processed.  " + failure.description,
-                unreadable);
-        });
-    if (counted > std::numeric_limits<std::int32_t>::max()) {
-        throw std::overflow_error("Overflow");
-    }
-    stats_.total_files = static_cast<std::int32_t>(counted);
+    const std::int64_t counted = CountFiles(count, source, progress_, log_);
+    Count(stats_.total_files, counted);  // from 0, where ResetRun left it
     progress_.SetValue(0);
     const std::string total = std::to_string(stats_.total_files);
     log_.SetStatus(total + " files were found in the source path and all sub-folders.");

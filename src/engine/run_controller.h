@@ -6,15 +6,13 @@
 #include <string>
 
 #include "engine/clock.h"
-#include "engine/exclusion.h"
 #include "engine/executor.h"
 #include "engine/file_system_port.h"
 #include "engine/look_ahead.h"
+#include "engine/path_syntax.h"
 #include "engine/progress.h"
-#include "engine/results_log.h"
 #include "engine/run_report.h"
 #include "engine/run_types.h"
-#include "engine/text_format.h"
 
 namespace tidemark {
 

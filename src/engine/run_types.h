@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
+#include <stdexcept>
 #include <string>
 
 namespace tidemark {
@@ -61,7 +63,14 @@ struct SyncStats {
 };
 
 /// Adds to a counter; throws std::overflow_error rather than wrap past 2,147,483,647.
-void Count(std::int32_t& counter, std::int64_t amount = 1);
+inline void Count(std::int32_t& counter, std::int64_t amount = 1) {
+    const std::int64_t sum = static_cast<std::int64_t>(counter) + amount;
+    if (sum > std::numeric_limits<std::int32_t>::max() ||
+        sum < std::numeric_limits<std::int32_t>::min()) {
+        throw std::overflow_error("Overflow");
+    }
+    counter = static_cast<std::int32_t>(sum);
+}
 
 /// The user's pause and stop requests and the clock reading taken when the walk of a pass starts.
 struct RunState {

@@ -2,19 +2,21 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
-#include <utility>
 #include <vector>
 
+#include "engine/clock.h"
 #include "engine/look_ahead.h"
 #include "engine/progress.h"
-#include "engine/results_log.h"
-#include "engine/text_format.h"
 
 namespace tidemark {
+
+/// Counts the files under `folder` in the user's sight: the activity sign steps for each
+/// sub-folder reached, and each folder that cannot be listed gets its line.
+std::int64_t CountFiles(TreeCount& count, const std::string& folder, RunProgress& progress,
+                        ResultsLog& log);
 
 /// The walk of one pass over the source tree: sub-folders first, depth first, creating missing
 /// destination folders, then each folder's own files. Each file's turn decides (from what was
@@ -48,8 +50,9 @@ class Walk {
     /// this one, or into this folder met before under another name. Elsewhere a decision made
     /// ahead cannot go stale through the walk.
     void Confirm(const FileEntry& file, PreparedFile& prepared, LookAhead::Files& files);
-    /// Decides again from a fresh look; a staged copy that is no longer due is thrown away.
-    void LookAgain(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place);
+    /// Decides again: from a fresh look at the destination, or without one (`look` false) as
+    /// in a new folder. A staged copy that is no longer due is thrown away.
+    void Decide(const FileEntry& file, PreparedFile& prepared, const FolderPlace& place, bool look);
     /// Puts the copy in place; answers what failed, in order.
     std::vector<Failure> Apply(const FileEntry& file, PreparedFile& prepared,
                                LookAhead::Files& files, bool retried = false);
@@ -58,7 +61,6 @@ class Walk {
     void StageInTurn(const FileEntry& file, PreparedFile& prepared, LookAhead::Files& files);
     void Report(const PreparedFile& prepared, const std::vector<Failure>& failures);
     void ReportSkip(const FileEntry& file, SkipReason reason);
-    std::int64_t CountSkipped(const std::string& folder);
 
     const Pass& pass_;
     LookAhead& look_ahead_;

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "engine/exclusion.h"
 #include "engine/file_system_port.h"
 #include "engine/messages.h"
+#include "engine/path_syntax.h"
 
 namespace tidemark {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/exclusion.h"
+#include "engine/path_syntax.h"
 
 namespace tidemark {
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/clock.h"
-#include "engine/text_format.h"
 
 namespace tidemark {
 

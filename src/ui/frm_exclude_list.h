@@ -4,9 +4,9 @@
 #include <QRect>
 #include <string>
 
-#include "engine/exclusion.h"
 #include "engine/file_system_port.h"
 #include "engine/messages.h"
+#include "engine/path_syntax.h"
 #include "exclude/exclude_list_editor.h"
 
 class QLabel;

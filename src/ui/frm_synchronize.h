@@ -16,7 +16,6 @@
 #include "engine/file_system_port.h"
 #include "engine/run_controller.h"
 #include "engine/run_report.h"
-#include "engine/text_format.h"
 #include "ui/caption_fit.h"
 #include "ui/main_window_layout.h"
 

@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "bench/split_mix64.h"
-#include "engine/file_decision.h"
+#include "engine/file_preparation.h"
 #include "platform/temporary_name.h"
 #include "tests/apparatus/tree_snapshot.h"
 #include "tests/support/temporary_folder.h"

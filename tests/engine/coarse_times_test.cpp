@@ -4,7 +4,7 @@
 
 #include <tuple>
 
-#include "engine/file_decision.h"
+#include "engine/file_preparation.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
 

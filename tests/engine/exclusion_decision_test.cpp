@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/exclusion.h"
 #include "engine/failure.h"
-#include "engine/file_decision.h"
+#include "engine/file_preparation.h"
+#include "engine/path_syntax.h"
 
 namespace tidemark {
 namespace {

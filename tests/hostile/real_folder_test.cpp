@@ -21,7 +21,7 @@
 #include <set>
 #include <thread>
 
-#include "engine/file_decision.h"
+#include "engine/file_preparation.h"
 #include "engine/run_controller.h"
 #include "platform/posix_file_system.h"
 #include "platform/process_setup.h"
@@ -570,7 +570,7 @@ TEST(ProgramFilesTest, SavesKeepLinksAndModesAndAreWholeAfterAKillOrAFailure) {
     EXPECT_EQ(saved, Lines{"File too large"});
     EXPECT_EQ(ReadFile(path), before);
     // A pass that writes into the folder removes what the killed saves left.
-    PosixFileSystem().RemoveLeftovers(folder.path());
+    PosixFileSystem().RemoveLeftoversIn(nullptr, folder.path());
     EXPECT_EQ(CountItemsStartingWith(folder.path(), ".tidemark-"), 0);
 }
 

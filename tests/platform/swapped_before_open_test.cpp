@@ -54,7 +54,8 @@ TEST(SwappedBeforeOpen, APipePutInAFilesPlaceAfterItWasReachedIsNeverOpenedAndTh
     ASSERT_GE(::inotify_add_watch(watch, w.Path("pipe").c_str(), IN_OPEN), 0);
 
     pipe_to_swap_in = w.Path("pipe");
-    const Result<StagedCopy> staged = w.fs().StageCopy(listing->files[0], w.Path("dst/copy.txt"));
+    const Result<StagedCopy> staged =
+        w.fs().StageCopyIn(nullptr, nullptr, listing->files[0], w.Path("dst/copy.txt"));
     EXPECT_TRUE(pipe_to_swap_in.empty()) << "the file was never reached by name";
 
     alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];
@@ -62,7 +63,7 @@ TEST(SwappedBeforeOpen, APipePutInAFilesPlaceAfterItWasReachedIsNeverOpenedAndTh
     ::close(watch);
     // What is read is the file that was examined, whatever its name leads to by then.
     ASSERT_TRUE(staged.ok()) << staged.failure().description;
-    ASSERT_TRUE(w.fs().CommitCopy(*staged, false).ok());
+    ASSERT_TRUE(w.fs().CommitCopyIn(nullptr, *staged, false).ok());
     EXPECT_EQ(w.Content("dst/copy.txt"), "what was listed");
 }
 

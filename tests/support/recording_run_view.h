@@ -9,7 +9,6 @@
 #include "engine/clock.h"
 #include "engine/run_controller.h"
 #include "engine/run_report.h"
-#include "engine/text_format.h"
 
 namespace tidemark::testing {
 

@@ -7,7 +7,7 @@
 
 #include "app/help_texts.h"
 #include "app/reminders.h"
-#include "engine/text_format.h"
+#include "engine/clock.h"
 
 namespace tidemark {
 
