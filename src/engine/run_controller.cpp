@@ -182,7 +182,8 @@ RunController::PassOutcome RunController::RunPass(const SyncSettings& settings,
     // As many threads list folders as prepare files during the pass.
     TreeCount count(pass, &survey, executor, concurrency_.workers - 1);
     const std::int64_t counted = CountFiles(count, source, progress_, log_);
-    Count(stats_.total_files, counted);  // from 0, where ResetRun left it
+    stats_.total_files = 0;
+    Count(stats_.total_files, counted);  // refuses a total past the counters' range
     progress_.SetValue(0);
     const std::string total = std::to_string(stats_.total_files);
     log_.SetStatus(total + " files were found in the source path and all sub-folders.");
