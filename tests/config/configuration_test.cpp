@@ -2,7 +2,6 @@
 // the main window's configuration row against a form in memory.
 #include <gtest/gtest.h>
 
-#include "config/configuration_commands.h"
 #include "tests/config/fake_configuration_form.h"
 #include "tests/support/corrupt_text.h"
 #include "tests/support/in_memory_file_system.h"
@@ -49,8 +48,7 @@ class Configurations : public ::testing::Test {
   protected:
     Configurations() {
         fs.AddFolder(kFolder);
-        form.on_change = [this] { commands.MarkSettingsChanged(); };
-        form.on_pick = [this] { commands.ConfigurationPicked(); };
+        form.commands = &commands;
     }
 
     /// A program folder holding these configurations, listed in the index in this order, opened
@@ -115,28 +113,15 @@ TEST_F(Configurations, TheRememberedOrPickedConfigurationLoadsUnmarkedAndEverySe
     form.Pick(0);
     EXPECT_EQ(form.values.source_path, "/work");
     EXPECT_FALSE(commands.SettingsChanged() || form.marker_shown);
-    EXPECT_EQ(form.run_resets, 2);  // a load puts the run and its list back, each time
-    EXPECT_EQ(form.results_clears, 2);
-    for (const auto& change : std::vector<std::function<void(SyncSettings&)>>{
-             [](SyncSettings& s) { s.style = SyncStyle::kBackup; },
-             [](SyncSettings& s) { s.source_path += "x"; },
-             [](SyncSettings& s) { s.destination_path += "x"; },
-             [](SyncSettings& s) { s.use_exclude_list = CheckState::kChecked; },
-             [](SyncSettings& s) { s.ignore_hidden = CheckState::kUnchecked; },
-             [](SyncSettings& s) { s.ignore_system = CheckState::kUnchecked; },
-             [](SyncSettings& s) { s.log_ignored = CheckState::kChecked; },
-             [](SyncSettings& s) { s.reverse_sync = CheckState::kChecked; },
-             [](SyncSettings& s) { s.preview_only = CheckState::kChecked; }}) {
-        commands.ClearSettingsChanged();
-        change(form.values);
-        form.SetConfigurationValues(form.values);
-        EXPECT_TRUE(commands.SettingsChanged() && form.marker_shown);
-    }
+    // A load puts the run and its list back, each time.
+    EXPECT_EQ(std::pair(form.run_resets, form.results_clears), std::pair(2, 2));
+    form.values.preview_only = CheckState::kChecked;  // any change through the form
+    form.SetConfigurationValues(form.values);
+    EXPECT_TRUE(commands.SettingsChanged() && form.marker_shown);
     // A configuration without a usable file keeps the settings, unreported.
     fs.Remove(store.GetConfigPath("Work"));
     fs.AddFile(store.GetConfigPath("Home"), "7\r\n/a\r\n/b\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
     form.values = Settings(0, "/current");
-    commands.ClearSettingsChanged();
     for (int position : {0, 1}) {
         form.Pick(position);
         EXPECT_EQ(form.values.source_path, "/current");

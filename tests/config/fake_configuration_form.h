@@ -1,10 +1,9 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "config/configuration_form.h"
+#include "config/configuration_commands.h"
 
 namespace tidemark::testing {
 
@@ -18,13 +17,10 @@ inline SyncSettings Settings(int style, const std::string& source) {
 }
 
 /// The main window's configuration row in memory. Like the real controls, every change made
-/// through the form raises `on_change`, which a test connects to MarkSettingsChanged, and
-/// picking an entry raises `on_pick`, connected to ConfigurationPicked.
+/// through the form marks the settings changed in `commands`, and picking an entry loads it.
 class FakeConfigurationForm final : public ConfigurationForm {
   public:
-    std::function<void()> on_change;
-    std::function<void()> on_pick;
-
+    ConfigurationCommands* commands = nullptr;
     std::string name;
     std::vector<std::string> entries;
     int selected = -1;
@@ -42,8 +38,7 @@ class FakeConfigurationForm final : public ConfigurationForm {
     void Pick(int position) {
         selected = position;
         Type(entries.at(static_cast<std::size_t>(position)));
-        if (on_pick)
-            on_pick();
+        commands->ConfigurationPicked();
     }
 
     std::string ConfigurationName() override { return name; }
@@ -71,8 +66,8 @@ class FakeConfigurationForm final : public ConfigurationForm {
 
   private:
     void Changed() {
-        if (on_change)
-            on_change();
+        if (commands != nullptr)
+            commands->MarkSettingsChanged();
     }
 };
 

@@ -38,25 +38,24 @@ TEST(PauseStop, StopEndsTheRunAfterTheFileInHandAndPauseWaitsUntilContinueOrStop
     for (const auto& c : cases) {
         SCOPED_TRACE(c.clicks);
         WindowsWorld w;
-        AddSources(w.fs, {"Sub\\deep.txt", "a.txt", "b.txt"});
-        TestRun& run = w.run;
+        w.Sources({"Sub\\deep.txt", "a.txt", "b.txt"});
         const bool stop = c.clicks != kPauseThenContinue;
-        run.view.on_line = [&](const ResultLine& line) {
+        w.view.on_line = [&](const ResultLine& line) {
             if (line.text == c.at)
-                c.clicks == kStop ? run.controller.StopClicked() : run.controller.PauseClicked();
+                c.clicks == kStop ? w.controller.StopClicked() : w.controller.PauseClicked();
         };
-        run.view.on_events = [&, done = false]() mutable {
-            if (run.view.sleeps == 3 && !std::exchange(done, true))
-                stop ? run.controller.StopClicked() : run.controller.PauseClicked();
+        w.view.on_events = [&, done = false]() mutable {
+            if (w.view.sleeps == 3 && !std::exchange(done, true))
+                stop ? w.controller.StopClicked() : w.controller.PauseClicked();
         };
-        SyncSettings& settings = w.settings;
-        settings.reverse_sync = stop ? CheckState::kChecked : CheckState::kUnchecked;
-        const Lines texts = run.Synchronize(settings);
-        const Lines walk = WalkLines(texts);
+        w.settings.reverse_sync = stop ? CheckState::kChecked : CheckState::kUnchecked;
+        w.Run();
+        const Lines texts = w.view.Texts();
+        const Lines walk = w.Walk();
         EXPECT_EQ(Lines(walk.begin() + 1, walk.end()), c.walk);
         // The last sleep is after Continue; there is none once Stop is seen.
-        EXPECT_EQ(run.view.sleeps, (std::vector{0, 3, 4}[c.clicks]));
-        EXPECT_EQ(run.view.pause_caption, c.clicks == kPauseThenStop ? "Continue" : "Pause");
+        EXPECT_EQ(w.view.sleeps, (std::vector{0, 3, 4}[c.clicks]));
+        EXPECT_EQ(w.view.pause_caption, c.clicks == kPauseThenStop ? "Continue" : "Pause");
         EXPECT_EQ(texts.back(), "Done!");
         EXPECT_EQ(texts.end() - std::find(texts.begin() + 1, texts.end(),
                                           "Synchronizing E:\\Copy --> C:\\Data"),
@@ -67,41 +66,41 @@ TEST(PauseStop, StopEndsTheRunAfterTheFileInHandAndPauseWaitsUntilContinueOrStop
         });
         EXPECT_EQ(SummaryLines(texts).front(),
                   " --> Total files processed during synchronization: " + std::to_string(files));
-        EXPECT_EQ(run.view.progress_values.back(), files);
+        EXPECT_EQ(w.view.progress_values.back(), files);
         // The next run starts running, with the caption put back.
         EXPECT_EQ(w.fs.Exists("E:\\Copy\\b.txt"), !stop);
-        run.view = RecordingRunView{};
-        run.Synchronize(settings);
-        EXPECT_EQ(run.view.pause_caption, "Pause");
+        w.view = RecordingRunView{};
+        w.Run();
+        EXPECT_EQ(w.view.pause_caption, "Pause");
         EXPECT_TRUE(w.fs.Exists("E:\\Copy\\b.txt"));
     }
 }
 
 TEST(PauseStop, TimeRemainingFollowsTheWorkedExample) {
-    struct Case {
+    const struct {
         int files;
         std::vector<double> finished_at;  // seconds after the start, of the first files
         Lines captions;                   // shown after each of them
-    };
-    const Case cases[] = {
+        std::vector<bool> notes;          // the "calculating" note before each of them
+    } cases[] = {
         // The fourth estimate equals the third once cut to hundredths: settled again.
         {10,
          {3, 4, 7, 10.8867},
-         {"27.0 seconds *", "16.0 seconds", "16.3 seconds *", "16.3 seconds"}},
+         {"27.0 seconds *", "16.0 seconds", "16.3 seconds *", "16.3 seconds"},
+         {false, true, false, true}},
         // Exactly a tenth of the files done is enough to settle.
-        {20, {1, 1.5}, {"19.0 seconds *", "13.5 seconds"}},
+        {20, {1, 1.5}, {"19.0 seconds *", "13.5 seconds"}, {false, true}},
     };
-    for (const Case& example : cases) {
+    for (const auto& example : cases) {
         SCOPED_TRACE(example.files);
         WindowsWorld w;
         for (int i = 0; i < example.files; ++i)
             w.fs.AddFile("C:\\Data\\f" + std::to_string(i) + ".txt");
-        std::size_t file = 0;
-        std::vector<bool> notes;  // the "calculating" note after each file before this one
+        std::vector<bool> notes;
         w.view.on_line = [&](const ResultLine& line) {
-            if (line.text.starts_with("Creating file ") && file < example.finished_at.size()) {
+            if (line.text.starts_with("Creating file ") && notes.size() < example.notes.size()) {
                 notes.push_back(w.view.calculating_note_visible);
-                w.clock.seconds = 1000.0 + example.finished_at[file++];
+                w.clock.seconds = 1000.0 + example.finished_at[notes.size() - 1];
             }
         };
         w.Run();
@@ -110,11 +109,7 @@ TEST(PauseStop, TimeRemainingFollowsTheWorkedExample) {
         ASSERT_GT(captions.size(), shown);
         EXPECT_EQ(captions.front(), "counting files...");
         EXPECT_EQ(Lines(captions.begin() + 1, captions.begin() + 1 + shown), example.captions);
-        // The note shows exactly while the caption carries its star.
-        std::vector<bool> starred = {false};
-        for (std::size_t i = 0; i + 1 < shown; ++i)
-            starred.push_back(example.captions[i].ends_with(" *"));
-        EXPECT_EQ(notes, starred);
+        EXPECT_EQ(notes, example.notes);  // shown exactly while the caption carries its star
     }
     // Each limit belongs to the lower row; more files than counted give a negative estimate.
     const std::pair<double, const char*> captions[] = {{120.0, "120.0 seconds"},
@@ -167,20 +162,18 @@ TEST_F(PauseStopTest, ProgressCyclesWhileCountingThenFollowsTheFilesAndEndsFull)
     EXPECT_EQ(view.repaints, 161 + 40);  // and so does skipping a tree, at each folder
 }
 
+// Paused before the walk and its helpers begin: the walk finishes its first file, nothing is
+// listed or prepared ahead meanwhile, and next to no processor time is spent.
 TEST_F(PauseStopTest, NothingIsPreparedAheadWhilePaused) {
     for (int i = 0; i < 300; ++i)
         fs.AddFile("C:\\Data\\d" + std::to_string(i % 30) + "\\f" + std::to_string(i) + ".txt");
-    // Paused before the walk and its helpers begin: nothing is listed or prepared meanwhile,
-    // and next to no processor time is spent.
-    int calls_at_pause = 0;
+    int calls[3] = {};  // at the pause, when waiting, a second later
     view.on_line = [&](const ResultLine& line) {
         if (line.text.starts_with("Sychronization of ")) {
             controller.PauseClicked();
-            calls_at_pause = fs.Calls();
+            calls[0] = fs.Calls();
         }
     };
-    int calls_when_waiting = 0;
-    int calls_after_a_second = 0;
     double seconds_spent = -1.0;
     view.on_events = [&] {
         if (view.sleeps != 1 || seconds_spent >= 0.0)
@@ -191,17 +184,16 @@ TEST_F(PauseStopTest, NothingIsPreparedAheadWhilePaused) {
             return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
                    (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         };
-        calls_when_waiting = fs.Calls();
+        calls[1] = fs.Calls();
         const double before = used();
         std::this_thread::sleep_for(std::chrono::seconds(1));
         seconds_spent = used() - before;
-        calls_after_a_second = fs.Calls();
+        calls[2] = fs.Calls();
         controller.PauseClicked();
     };
     Run();
-    // The walk finishes its first file; nothing is prepared ahead meanwhile.
-    EXPECT_LT(calls_when_waiting - calls_at_pause, 10);
-    EXPECT_EQ(calls_after_a_second, calls_when_waiting);
+    EXPECT_LT(calls[1] - calls[0], 10);
+    EXPECT_EQ(calls[2], calls[1]);
     EXPECT_LT(seconds_spent, 0.05);
     EXPECT_EQ(controller.Stats().copied_files, 300);
 }

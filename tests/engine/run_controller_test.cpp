@@ -30,14 +30,12 @@ TEST_F(RunControllerTest, CompletePassWritesItsLinesInOrderWithThePathsTheyName)
                      "Sychronization completed at @1600000000!",
                      " --> Total files processed during synchronization: 3",
                      " --> Total folders created: 2", " --> Total files copied: 3", "Done!"}));
-    EXPECT_EQ(view.lines[2].path, "E:\\Copy\\Photos");
-    EXPECT_EQ(view.lines[4].path, "E:\\Copy\\Photos\\2019\\p.jpg");
-    EXPECT_EQ(view.lines.back().path, "");
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].text,
-              "C:\\Data --> E:\\Copy\r\n\r\nAre you sure you want to synchronize 3 files now?");
+    EXPECT_EQ(view.lines[2].path + view.lines[4].path + view.lines.back().path,
+              "E:\\Copy\\PhotosE:\\Copy\\Photos\\2019\\p.jpg");
+    EXPECT_EQ(Shown(), (Messages{{"C:\\Data --> E:\\Copy\r\n\r\nAre you sure you want to "
+                                  "synchronize 3 files now?",
+                                  MessageIcon::kQuestion}}));
     EXPECT_EQ(view.messages[0].buttons, MessageButtons::kYesNo);
-    EXPECT_EQ(view.messages[0].icon, MessageIcon::kQuestion);
     EXPECT_EQ(fs.ContentOf("E:\\Copy\\Photos\\2019\\p.jpg"), "p");
     EXPECT_EQ(fs.ModifiedOf("E:\\Copy\\a.txt"), kOld);
     EXPECT_FALSE(view.running);
@@ -71,35 +69,27 @@ TEST_F(RunControllerTest, CompletePassWritesItsLinesInOrderWithThePathsTheyName)
     EXPECT_EQ(view.progress_values.back(), 0);
 }
 
-/// A run whose locations or answers end it early, or that has nothing to do.
-struct Case {
-    const char* what;
-    std::function<void(InMemoryFileSystem&, SyncSettings&)> arrange;
-    std::vector<std::pair<std::string, MessageIcon>> messages;
-    Lines lines = {};
-    std::vector<MessageAnswer> answers = {};
-};
-
 TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
     const std::pair<std::string, MessageIcon> same = {
         "The Source and Destination cannot be the same!", MessageIcon::kCritical};
-    const std::string confirm =
-        "C:\\Data --> E:\\Copy\r\n\r\nAre you sure you want to synchronize 1 files now?";
-    const Case cases[] = {
+    const struct {
+        const char* what;
+        std::function<void(InMemoryFileSystem&, SyncSettings&)> arrange;
+        Messages messages;
+        Lines lines = {};
+        std::vector<MessageAnswer> answers = {};
+    } cases[] = {
         {"the same location in other case, with a blank",
-         [](InMemoryFileSystem&, SyncSettings& s) { s.destination_path = "c:\\data "; },
-         {same}},
-        {"the same location by another way",
-         [](InMemoryFileSystem&, SyncSettings& s) { s.destination_path = "C:\\x\\..\\Data\\."; },
-         {same}},
-        {"the preview warning stays above the refusal",
          [](InMemoryFileSystem&, SyncSettings& s) {
-             s.destination_path = "C:\\DATA\\";
+             s.destination_path = "c:\\data ";
              s.preview_only = CheckState::kChecked;
          },
          {same},
          {"********** WARNING:  Synchronization is set to use Preview Only Mode!  Changes "
           "specified will not actually be made **********"}},
+        {"the same location by another way",
+         [](InMemoryFileSystem&, SyncSettings& s) { s.destination_path = "C:\\x\\..\\Data\\."; },
+         {same}},
         {"a missing source",
          [](InMemoryFileSystem&, SyncSettings& s) { s.source_path = "C:\\Nope"; },
          {{"C:\\Nope is not a valid location!", MessageIcon::kNone}},
@@ -125,7 +115,7 @@ TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
           "No files or folders are located in the source directory!"}},
         {"a source that cannot be listed after its check, in both passes",
          [](InMemoryFileSystem& fs, SyncSettings& s) {
-             fs.FailOn(InMemoryFileSystem::Operation::kListFolder, "C:\\Data", NoSuchFile());
+             fs.FailOn(Op::kListFolder, "C:\\Data", NoSuchFile());
              s.reverse_sync = CheckState::kChecked;
          },
          {},
@@ -134,22 +124,18 @@ TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
           "No files or folders are located in the source directory!",
           "Synchronizing E:\\Copy --> C:\\Data",
           "No files or folders are located in the source directory!"}},
-        {"declining the confirmation of a preview with a reverse pass",
+        {"declining a Backup preview, warned that it overwrites, with a reverse pass",
          [](InMemoryFileSystem&, SyncSettings& s) {
-             s.preview_only = CheckState::kChecked;
-             s.reverse_sync = CheckState::kChecked;
+             s.style = SyncStyle::kBackup;
+             s.preview_only = s.reverse_sync = CheckState::kChecked;
          },
-         {{confirm, MessageIcon::kQuestion}},
+         {{"C:\\Data --> E:\\Copy\r\n\r\nAre you sure you want to synchronize 1 files now?\r\n\r\n"
+           "WARNING:  THIS WILL OVERWRITE ALL EXISTING FILES IN E:\\Copy",
+           MessageIcon::kQuestion}},
          {kPreviewEnd},
          {MessageAnswer::kNo}},
-        {"Backup warns that it overwrites",
-         [](InMemoryFileSystem&, SyncSettings& s) { s.style = SyncStyle::kBackup; },
-         {{confirm + "\r\n\r\nWARNING:  THIS WILL OVERWRITE ALL EXISTING FILES IN E:\\Copy",
-           MessageIcon::kQuestion}},
-         {},
-         {MessageAnswer::kNo}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WindowsWorld w;
         w.fs.AddFile("C:\\Data\\a.txt");
@@ -157,10 +143,7 @@ TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
         w.view.answers.assign(c.answers.begin(), c.answers.end());
         EXPECT_EQ(w.Run(), 0);
         EXPECT_EQ(w.view.Texts(), c.lines);
-        std::vector<std::pair<std::string, MessageIcon>> shown;
-        for (const ShownMessage& message : w.view.messages)
-            shown.emplace_back(message.text, message.icon);
-        EXPECT_EQ(shown, c.messages);
+        EXPECT_EQ(w.Shown(), c.messages);
         EXPECT_FALSE(w.view.running);
         EXPECT_TRUE(w.fs.Changes().empty());
         EXPECT_EQ(w.controller.Stats(), SyncStats{});
@@ -168,17 +151,15 @@ TEST(RunCommand, EndsEarlyWithItsMessagesAndLines) {
 }
 
 TEST_F(RunControllerTest, AFailureThatEscapesTheWalkEndsTheRunWithALine) {
-    AddSources(fs, {"Sub\\a.txt", "b.txt"});
+    Sources({"Sub\\a.txt", "b.txt"});
     // From the second listing: after the count, the walk and whatever looks ahead.
-    fs.ThrowOn(InMemoryFileSystem::Operation::kListFolder, "C:\\Data\\Sub", 2);
-    settings.reverse_sync = CheckState::kChecked;
-    settings.preview_only = CheckState::kChecked;
+    fs.ThrowOn(Op::kListFolder, "C:\\Data\\Sub", 2);
+    settings.reverse_sync = settings.preview_only = CheckState::kChecked;
     Run();
     const Lines texts = view.Texts();
     ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts[texts.size() - 2],
-              "The synchronization could not be completed.  std::bad_alloc");
-    EXPECT_EQ(texts.back(), kPreviewEnd);
+    EXPECT_EQ(Lines(texts.end() - 2, texts.end()),
+              (Lines{"The synchronization could not be completed.  std::bad_alloc", kPreviewEnd}));
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Synchronizing E:\\Copy --> C:\\Data"), 0);
     EXPECT_FALSE(view.running);
 }
@@ -195,8 +176,7 @@ TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromAComp
         settings.preview_only = settings.reverse_sync =
             preview ? CheckState::kChecked : CheckState::kUnchecked;
         Run();
-        EXPECT_EQ(view.source_box, "C:\\Data");
-        EXPECT_EQ(view.destination_box, "D:\\Backup\\2020\\June");
+        EXPECT_EQ(view.source_box + " " + view.destination_box, "C:\\Data D:\\Backup\\2020\\June");
         EXPECT_EQ(Walk(), (Lines{"Creating Folder D:\\Backup\\2020\\June\\Sub",
                                  "Creating file D:\\Backup\\2020\\June\\Sub\\a.txt"}));
         ASSERT_GE(view.messages.size(), 2u);
@@ -217,11 +197,12 @@ TEST_F(RunControllerTest, AMissingDestinationIsCreatedWhenTheUserAgreesFromAComp
               "You must use a complete file path from a root drive when creating folders!  Ex. "
               "C:\\");
     // The pass goes on, and its copies fail one by one.
-    EXPECT_EQ(Summary().back(), " --> Total files could not be processed due to other errors: 1");
+    EXPECT_EQ(SummaryLines(view.Texts()).back(),
+              " --> Total files could not be processed due to other errors: 1");
 }
 
 TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
-    AddSources(fs, {"a.txt", "Backup\\old.txt"});
+    Sources({"a.txt", "Backup\\old.txt"});
     settings.destination_path = "C:\\Data\\Backup";
     Run();
     EXPECT_EQ(controller.Stats().total_files, 1);
@@ -239,17 +220,14 @@ TEST_F(RunControllerTest, DestinationInsideTheSourceIsNeitherCountedNorWalked) {
 // A counter holds every value of its type; a step past either end ends the run ("Overflow")
 // rather than wrapping round.
 TEST(Counters, HoldEveryValueOfTheirTypeAndThrowPastIt) {
-    constexpr std::int32_t kMost = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int32_t kLeast = std::numeric_limits<std::int32_t>::min();
-    std::int32_t counter = kMost - 2;
-    Count(counter, 2);
-    EXPECT_EQ(counter, kMost);
-    EXPECT_THROW(Count(counter), std::overflow_error);
-    EXPECT_EQ(counter, kMost);
-    counter = kLeast + 1;
-    Count(counter, -1);
-    EXPECT_EQ(counter, kLeast);
-    EXPECT_THROW(Count(counter, -1), std::overflow_error);
+    std::int32_t most = std::numeric_limits<std::int32_t>::max() - 2;
+    std::int32_t least = std::numeric_limits<std::int32_t>::min() + 1;
+    Count(most, 2);
+    Count(least, -1);
+    EXPECT_THROW(Count(most), std::overflow_error);
+    EXPECT_THROW(Count(least, -1), std::overflow_error);
+    EXPECT_EQ(most, std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(least, std::numeric_limits<std::int32_t>::min());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/run_controller.h"
@@ -14,6 +15,10 @@ namespace tidemark::testing {
 constexpr FileTime kOld = 1'000'000'000'000'000'000;
 constexpr FileTime kNew = 1'100'000'000'000'000'000;
 
+using Lines = std::vector<std::string>;
+using Messages = std::vector<std::pair<std::string, MessageIcon>>;
+using Op = InMemoryFileSystem::Operation;
+
 /// Drive-letter paths in memory: the folders C:\Data and E:\Copy and a run from one to the other.
 struct WindowsWorld {
     WindowsWorld() {
@@ -21,8 +26,23 @@ struct WindowsWorld {
         fs.AddFolder("E:\\Copy");
     }
     std::int32_t Run() { return controller.SynchronizeNow(settings, view.Stages()); }
-    std::vector<std::string> Walk() const { return WalkLines(view.Texts()); }
-    std::vector<std::string> Summary() const { return SummaryLines(view.Texts()); }
+    Lines Walk() const { return WalkLines(view.Texts()); }
+    /// The messages shown, with their icons.
+    Messages Shown() const {
+        Messages shown;
+        for (const ShownMessage& message : view.messages)
+            shown.emplace_back(message.text, message.icon);
+        return shown;
+    }
+    void UseExcludeList(ExcludeList entries) {
+        settings.use_exclude_list = CheckState::kChecked;
+        exclude_list = std::move(entries);
+    }
+    /// Adds empty files by their paths below C:\Data.
+    void Sources(const Lines& names) {
+        for (const std::string& name : names)
+            fs.AddFile("C:\\Data\\" + name);
+    }
 
     InMemoryFileSystem fs{PathSyntax::Windows()};
     SyncSettings settings = Between("C:\\Data", "E:\\Copy");
@@ -36,13 +56,5 @@ struct WindowsWorld {
 struct WindowsRunTest : ::testing::Test, WindowsWorld {
     using WindowsWorld::Run;
 };
-
-using Lines = std::vector<std::string>;
-
-/// Adds empty files by their paths below C:\Data.
-inline void AddSources(InMemoryFileSystem& fs, const Lines& names) {
-    for (const std::string& name : names)
-        fs.AddFile("C:\\Data\\" + name);
-}
 
 }  // namespace tidemark::testing

@@ -6,8 +6,6 @@
 namespace tidemark::testing {
 namespace {
 
-using Op = InMemoryFileSystem::Operation;
-
 TEST(Walk, EachStyleAgainstEachDestination) {
     const FileTime destinations[] = {-1, kOld, kNew, kNew + 1};  // none, older, equal, newer
     const char* lines[3][4] = {
@@ -36,29 +34,22 @@ TEST(Walk, EachStyleAgainstEachDestination) {
     }
 }
 
-/// A tree, what is done to it before the run, and the walk and summary lines it must give.
-struct Case {
-    const char* what;
-    std::function<void(InMemoryFileSystem&, SyncSettings&, ExcludeList&)> arrange;
-    Lines walk;
-    // What the summary shows: total, processed, folders created and excluded, files existing,
-    // copied, updated, excluded, hidden and system ignored; permission and other errors.
-    SyncStats stats;
-};
-
-void UseExcludeList(SyncSettings& settings, ExcludeList& list, ExcludeList entries) {
-    settings.use_exclude_list = CheckState::kChecked;
-    list = std::move(entries);
-}
-
 TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
-    const Case cases[] = {
+    // A tree, what is done to it before the run, and the walk lines and counters it must give:
+    // total, processed, folders created and excluded, files existing, copied, updated, excluded,
+    // hidden and system ignored; permission and other errors.
+    const struct {
+        const char* what;
+        std::function<void(WindowsWorld&)> arrange;
+        Lines walk;
+        SyncStats stats;
+    } cases[] = {
         {"folders matched by their source path are skipped whole",
-         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             AddSources(fs, {"Temp\\a.tmp", "Temp\\Inner\\b.tmp", "Temp\\Locked\\c.tmp"});
-             fs.FailOn(Op::kListFolder, "C:\\Data\\Temp\\Locked", AccessDenied());
-             fs.AddFile("C:\\Data\\keep.txt");
-             UseExcludeList(s, list, {"", "   ", "\\TEMP"});
+         [](WindowsWorld& w) {
+             w.Sources({"Temp\\a.tmp", "Temp\\Inner\\b.tmp", "Temp\\Locked\\c.tmp"});
+             w.fs.FailOn(Op::kListFolder, "C:\\Data\\Temp\\Locked", AccessDenied());
+             w.fs.AddFile("C:\\Data\\keep.txt");
+             w.UseExcludeList({"", "   ", "\\TEMP"});
          },
          {"Excluding folder E:\\Copy\\Temp",
           "Object C:\\Data\\Temp\\Locked could not be processed.  Permission denied",
@@ -66,27 +57,27 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
           "Creating file E:\\Copy\\keep.txt"},
          {3, 3, 0, 1, 0, 1, 0, 2, 0, 0, 0, 0}},
         {"an entry matching only the destination excludes folders but not files",
-         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             AddSources(fs, {"Sub\\a.txt", "b.txt"});
-             UseExcludeList(s, list, {"copy"});
+         [](WindowsWorld& w) {
+             w.Sources({"Sub\\a.txt", "b.txt"});
+             w.UseExcludeList({"copy"});
          },
          {"Excluding folder E:\\Copy\\Sub", "Creating file E:\\Copy\\Sub\\a.txt",
           "File E:\\Copy\\Sub\\a.txt could not be processed.  No such file or directory",
           "Creating file E:\\Copy\\b.txt"},
          {2, 2, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1}},
         {"an entry matching the source root skips the pass",
-         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             AddSources(fs, {"a.txt", "Empty\\Sub\\b.txt"});
-             UseExcludeList(s, list, {"data"});
+         [](WindowsWorld& w) {
+             w.Sources({"a.txt", "Empty\\Sub\\b.txt"});
+             w.UseExcludeList({"data"});
          },
          {"Skipping 2 files in folder C:\\Data due to custom Exclude List!"},
          {2, 2, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0}},
         {"excluded files are logged even when ignored items are not",
-         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList& list) {
-             fs.AddFile("C:\\Data\\report.bak");
-             fs.AddFile("C:\\Data\\old.bakery\\y.txt");  // matches by both its paths
-             AddSources(fs, {"cache\\inside.txt", "ok.txt"});
-             UseExcludeList(s, list, {".bak", "\\cache\\"});
+         [](WindowsWorld& w) {
+             w.fs.AddFile("C:\\Data\\report.bak");
+             w.fs.AddFile("C:\\Data\\old.bakery\\y.txt");  // matches by both its paths
+             w.Sources({"cache\\inside.txt", "ok.txt"});
+             w.UseExcludeList({".bak", "\\cache\\"});
          },
          {"Excluding folder E:\\Copy\\old.bakery",
           "Skipping 1 files in folder C:\\Data\\old.bakery due to custom Exclude List!",
@@ -94,29 +85,29 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
           "Excluding file C:\\Data\\report.bak", "Creating file E:\\Copy\\ok.txt"},
          {4, 4, 1, 1, 0, 1, 0, 3, 0, 0, 0, 0}},
         {"hidden and system files are ignored on request",
-         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList&) {
-             fs.AddFile("C:\\Data\\h.txt", "", 0, kHiddenAttribute);
-             fs.AddFile("C:\\Data\\s.sys", "", 0, kSystemAttribute);
-             fs.AddFile("C:\\Data\\hs.sys", "", 0, kHiddenAttribute | kSystemAttribute);
-             s.log_ignored = CheckState::kChecked;
+         [](WindowsWorld& w) {
+             w.fs.AddFile("C:\\Data\\h.txt", "", 0, kHiddenAttribute);
+             w.fs.AddFile("C:\\Data\\s.sys", "", 0, kSystemAttribute);
+             w.fs.AddFile("C:\\Data\\hs.sys", "", 0, kHiddenAttribute | kSystemAttribute);
+             w.settings.log_ignored = CheckState::kChecked;
          },
          {"Ignoring hidden file C:\\Data\\h.txt", "Ignoring system file C:\\Data\\s.sys",
           "Ignoring hidden file C:\\Data\\hs.sys"},
          {3, 3, 0, 0, 0, 0, 0, 0, 2, 1, 0, 0}},
         {"hidden files copied, system files ignored without a line",
-         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList&) {
-             fs.AddFile("C:\\Data\\h.txt", "", 0, kHiddenAttribute);
-             fs.AddFile("C:\\Data\\hs.sys", "", 0, kHiddenAttribute | kSystemAttribute);
-             s.ignore_hidden = CheckState::kUnchecked;
+         [](WindowsWorld& w) {
+             w.fs.AddFile("C:\\Data\\h.txt", "", 0, kHiddenAttribute);
+             w.fs.AddFile("C:\\Data\\hs.sys", "", 0, kHiddenAttribute | kSystemAttribute);
+             w.settings.ignore_hidden = CheckState::kUnchecked;
          },
          {"Creating file E:\\Copy\\h.txt"},
          {2, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0}},
         // Failures are reported for the item in hand and counted by their number.
         {"copies that fail",
-         [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
-             AddSources(fs, {"denied.txt", "full.txt", "fine.txt"});
-             fs.FailOn(Op::kCopyFile, "E:\\Copy\\denied.txt", AccessDenied());
-             fs.FailOn(Op::kCopyFile, "E:\\Copy\\full.txt", NoSpace());
+         [](WindowsWorld& w) {
+             w.Sources({"denied.txt", "full.txt", "fine.txt"});
+             w.fs.FailOn(Op::kCopyFile, "E:\\Copy\\denied.txt", AccessDenied());
+             w.fs.FailOn(Op::kCopyFile, "E:\\Copy\\full.txt", NoSpace());
          },
          {"Creating file E:\\Copy\\denied.txt",
           "File E:\\Copy\\denied.txt could not be processed.  Permission denied",
@@ -125,26 +116,26 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
           "Creating file E:\\Copy\\fine.txt"},
          {3, 3, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1}},
         {"a failed delete and copy give two lines and keep the old file",
-         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList&) {
-             fs.AddFile("C:\\Data\\f.txt", "new", kNew);
-             fs.AddFile("E:\\Copy\\f.txt", "old", kOld);
-             fs.FailOn(Op::kCheckDeletable, "E:\\Copy\\f.txt", AccessDenied());
-             fs.FailOn(Op::kCopyFile, "E:\\Copy\\f.txt", AccessDenied());
-             s.style = SyncStyle::kBackup;
+         [](WindowsWorld& w) {
+             w.fs.AddFile("C:\\Data\\f.txt", "new", kNew);
+             w.fs.AddFile("E:\\Copy\\f.txt", "old", kOld);
+             w.fs.FailOn(Op::kCheckDeletable, "E:\\Copy\\f.txt", AccessDenied());
+             w.fs.FailOn(Op::kCopyFile, "E:\\Copy\\f.txt", AccessDenied());
+             w.settings.style = SyncStyle::kBackup;
          },
          {"Overwriting file E:\\Copy\\f.txt",
           "File E:\\Copy\\f.txt could not be processed.  Permission denied",
           "File E:\\Copy\\f.txt could not be processed.  Permission denied"},
          {1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 2, 0}},
         {"a failing look-up names the file in hand, never the one before",
-         [](InMemoryFileSystem& fs, SyncSettings& s, ExcludeList&) {
-             fs.AddFile("C:\\Data\\first.txt", "", 0, kHiddenAttribute);
-             fs.AddFile("C:\\Data\\second.txt", "x", kNew);
-             fs.AddFile("C:\\Data\\third.txt", "x", kNew);
-             fs.AddFile("E:\\Copy\\second.txt", "y", kOld);
-             fs.FailOn(Op::kFindFile, "C:\\Data\\second.txt", AccessDenied());
-             fs.FailOn(Op::kFindFile, "E:\\Copy\\third.txt", FailureFromErrno(EIO));
-             s.style = SyncStyle::kNormal;
+         [](WindowsWorld& w) {
+             w.fs.AddFile("C:\\Data\\first.txt", "", 0, kHiddenAttribute);
+             w.fs.AddFile("C:\\Data\\second.txt", "x", kNew);
+             w.fs.AddFile("C:\\Data\\third.txt", "x", kNew);
+             w.fs.AddFile("E:\\Copy\\second.txt", "y", kOld);
+             w.fs.FailOn(Op::kFindFile, "C:\\Data\\second.txt", AccessDenied());
+             w.fs.FailOn(Op::kFindFile, "E:\\Copy\\third.txt", FailureFromErrno(EIO));
+             w.settings.style = SyncStyle::kNormal;
          },
          // A destination that cannot be examined is taken as missing: nothing is overwritten.
          {"File E:\\Copy\\second.txt could not be processed.  Permission denied",
@@ -152,19 +143,19 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
           "Creating file E:\\Copy\\third.txt"},
          {3, 3, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1}},
         {"an unreadable folder is reported by the count and both loops",
-         [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
-             AddSources(fs, {"Locked\\secret.txt", "open.txt"});
-             fs.FailOn(Op::kListFolder, "C:\\Data\\Locked", AccessDenied());
+         [](WindowsWorld& w) {
+             w.Sources({"Locked\\secret.txt", "open.txt"});
+             w.fs.FailOn(Op::kListFolder, "C:\\Data\\Locked", AccessDenied());
          },
          {"Creating Folder E:\\Copy\\Locked", "Folder  could not be processed.  Permission denied",
           "Files could not be retrieved from C:\\Data\\Locked. Permission denied",
           "Creating file E:\\Copy\\open.txt"},
          {1, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0}},
         {"a folder that cannot be created is left out and counted, not its siblings",
-         [](InMemoryFileSystem& fs, SyncSettings&, ExcludeList&) {
-             AddSources(fs, {"A\\a.txt", "B\\b.txt", "C\\c.txt", "root.txt"});
-             fs.FailOn(Op::kCreateFolder, "E:\\Copy\\A", AccessDenied());
-             fs.AddFile("E:\\Copy\\B");  // a file where a folder must go
+         [](WindowsWorld& w) {
+             w.Sources({"A\\a.txt", "B\\b.txt", "C\\c.txt", "root.txt"});
+             w.fs.FailOn(Op::kCreateFolder, "E:\\Copy\\A", AccessDenied());
+             w.fs.AddFile("E:\\Copy\\B");  // a file where a folder must go
          },
          {"Creating Folder E:\\Copy\\A",
           "Folder E:\\Copy\\A could not be processed.  Permission denied",
@@ -173,10 +164,10 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
           "Creating file E:\\Copy\\root.txt"},
          {4, 2, 1, 0, 0, 2, 0, 0, 0, 0, 1, 1}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WindowsWorld w;
-        c.arrange(w.fs, w.settings, w.exclude_list);
+        c.arrange(w);
         EXPECT_EQ((w.Run(), w.Walk()), c.walk);
         EXPECT_EQ(w.controller.Stats(), c.stats);
     }
@@ -187,26 +178,24 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
 TEST(Walk, FoldersChangedAfterTheCountAreReadAgainAndTheBarEndsFull) {
     for (const bool added : {true, false}) {
         WindowsWorld w;
-        AddSources(w.fs, {"Same\\kept.txt", "Changed\\gone.txt", "root.txt", "Gone\\1", "Gone\\2"});
+        w.Sources({"Same\\kept.txt", "Changed\\gone.txt", "root.txt", "Gone\\1", "Gone\\2"});
         w.view.on_line = [&](const ResultLine& line) {
             if (!line.text.starts_with("Sychronization of "))
                 return;
             w.fs.Remove("C:\\Data\\Changed\\gone.txt");
             w.fs.Remove("C:\\Data\\Gone");
             if (added)
-                AddSources(w.fs, {"Changed\\new.txt", "late.txt", "later.txt", "latest.txt"});
+                w.Sources({"Changed\\new.txt", "late.txt", "later.txt", "latest.txt"});
         };
         w.Run();
-        const std::string same = "Creating Folder E:\\Copy\\Same",
-                          kept = "Creating file E:\\Copy\\Same\\kept.txt",
-                          changed = "Creating Folder E:\\Copy\\Changed",
-                          root = "Creating file E:\\Copy\\root.txt";
-        EXPECT_EQ(
-            w.Walk(),
-            (added ? Lines{same, kept, changed, "Creating file E:\\Copy\\Changed\\new.txt", root,
-                           "Creating file E:\\Copy\\late.txt", "Creating file E:\\Copy\\later.txt",
-                           "Creating file E:\\Copy\\latest.txt"}
-                   : Lines{same, kept, changed, root}));
+        Lines walk = {"Folder Same", "file Same\\kept.txt", "Folder Changed", "file root.txt"};
+        if (added)
+            walk.insert(walk.begin() + 3, "file Changed\\new.txt");
+        if (added)
+            walk.insert(walk.end(), {"file late.txt", "file later.txt", "file latest.txt"});
+        for (std::string& line : walk)
+            line.insert(line.find(' ') + 1, "E:\\Copy\\").insert(0, "Creating ");
+        EXPECT_EQ(w.Walk(), walk);
         EXPECT_EQ(w.view.progress_maximum, added ? 6 : 5);
         EXPECT_EQ(w.view.progress_values.back(), added ? 6 : 5);
     }
@@ -224,8 +213,7 @@ TEST(CaseFoldingDestination, TwoNamesForOneItemGiveOneCopyAndNoFailure) {
         // The second name finds the first one's copy, in a folder new to the pass too.
         EXPECT_EQ(WalkLines(run.Synchronize(Between("/src", "/dst"))),
                   (Lines{"Creating Folder /dst/new", "Creating file /dst/new/Az.txt"}));
-        EXPECT_EQ(run.controller.Stats().copied_files, 1);
-        EXPECT_EQ(run.controller.Stats().existing_files, 1);
+        EXPECT_EQ(run.controller.Stats(), (SyncStats{2, 2, 1, 0, 1, 1}));
         EXPECT_EQ(fs.ContentOf("/dst/new/az.txt"), "upper");
     }
 }
