@@ -120,14 +120,12 @@ void Make(const std::string& root, long long modified, const Lines& items) {
     }
 }
 
-/// One pass with a fresh file system and view, replaced files let go of on the workers' threads
-/// as in the program; answers its lines.
+/// One pass with a fresh file system and view; answers its lines. With an executor, replaced
+/// files are let go of on its threads, as in the program.
 Lines RunPass(const SyncSettings& settings, RunConcurrency concurrency = {},
               FileTime settle_time = PosixFileSystem::kSettleTime,
               const std::function<void(const ResultLine&)>& on_line = {}) {
-    Executor executor;
-    concurrency.executor = &executor;
-    PosixFileSystem fs(settle_time, &executor);
+    PosixFileSystem fs(settle_time, concurrency.executor);
     TestRun run(fs, {}, concurrency);
     run.view.on_line = on_line;
     return run.Synchronize(settings);
@@ -561,6 +559,7 @@ TEST_F(RealFolderTest, ExfatCreatesFilesKeepsCopiesAndFoldsCaseAsOneFileAtATimeD
     settings.destination_path = destination = exfat.path + "/backup";
     MakeFolders(destination);
     settings.style = SyncStyle::kNormal;
+    Executor executor;
     // Times with fractions of a second, which exFAT cannot keep: copies are not copied again,
     // but touched files are updated.
     const auto write_and_pass = [&](int count, const std::string& content, long long seconds) {
@@ -569,7 +568,7 @@ TEST_F(RealFolderTest, ExfatCreatesFilesKeepsCopiesAndFoldsCaseAsOneFileAtATimeD
             WriteFile(path, content + std::to_string(i));
             SetModified(path, seconds * 1'000'000'000 + i * 333'333'333LL);
         }
-        return WalkLines(RunPass(settings)).size();
+        return WalkLines(RunPass(settings, {.executor = &executor})).size();
     };
     EXPECT_EQ(write_and_pass(6, "content ", 1'700'000'001), 7u);
     EXPECT_EQ(write_and_pass(0, "", 0), 0u);
@@ -589,7 +588,8 @@ TEST_F(RealFolderTest, ExfatCreatesFilesKeepsCopiesAndFoldsCaseAsOneFileAtATimeD
         RemoveTree(destination);
         MakeFolders(destination);
         for (int pass = 0; pass < 2; ++pass) {
-            const Lines walk = WalkLines(RunPass(settings, {.workers = workers * 2}));
+            const Lines walk =
+                WalkLines(RunPass(settings, {.workers = workers * 2, .executor = &executor}));
             results[workers].insert(results[workers].end(), walk.begin(), walk.end());
         }
         trees[workers] = TreeOf(destination);
@@ -614,8 +614,9 @@ TEST_F(RealFolderTest, EveryFileOfANearlyFullDestinationIsReplacedOneAtATime) {
     // Only 4 MiB stay free: each replacement needs the room of the file it replaces.
     const std::uint64_t free = *PosixFileSystem().FreeSpace(destination);
     WriteFile(small.path + "/filler", std::string(free - (4 << 20), 'x'));
+    Executor executor;
     for (const int workers : {0, 2}) {
-        EXPECT_EQ(SummaryLines(RunPass(settings, {.workers = workers})),
+        EXPECT_EQ(SummaryLines(RunPass(settings, {.workers = workers, .executor = &executor})),
                   (Lines{" --> Total files processed during synchronization: 28",
                          " --> Total files already existed: 28", " --> Total files updated: 28"}))
             << workers;
