@@ -21,6 +21,13 @@ struct LossTally {
 /// TIDEMARK_LOSS_TABLE names a file, appends its row there, so that a script can show the rows
 /// of several programs under one header.
 void ReportLossTable(const LossTally& tally);
+/// A tally that reports itself when it goes out of scope; a static one, when the program ends.
+struct ReportedLossTally : LossTally {
+    ~ReportedLossTally() { ReportLossTable(*this); }
+};
+/// True where the checks run on smaller trees and fewer trials, as under a sanitizer
+/// (TIDEMARK_CHECK_SCALE=small).
+bool SmallScale();
 
 /// What one item of a real tree holds: enough to tell two versions apart byte for byte, with
 /// their times and permission bits.
@@ -43,8 +50,6 @@ using TreeSnapshot = std::map<std::string, ItemState>;
 /// Reads the tree without following links, through open folders so that paths of any length
 /// work; throws when the root cannot be listed.
 TreeSnapshot SnapshotTree(const std::string& root);
-/// The digest SnapshotTree gives a file of that content.
-std::uint64_t DigestOf(const std::string& content);
 
 /// The item a destination path is due to hold after a pass, given the source's item and the
 /// previous one there (nullptr: none); nullptr when it is due to hold nothing.

@@ -3,14 +3,10 @@
 // put there, any temporary file named for the killed process; the next pass completes the work
 // and removes them. TIDEMARK_CRASH_TRIALS and TIDEMARK_CRASH_SEED run a longer campaign.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 
 #include "bench/split_mix64.h"
 #include "engine/file_preparation.h"
@@ -43,9 +39,10 @@ void Put(const std::string& root, const Item& item, mode_t mode = 0644) {
     std::string content(static_cast<std::size_t>(item.size), '\0');
     for (char& byte : content)
         byte = static_cast<char>(random.Next());
-    WriteFile(root + "/" + item.relative, content);
-    ::chmod((root + "/" + item.relative).c_str(), mode);
-    SetModified(root + "/" + item.relative, item.modified);
+    const std::string path = root + "/" + item.relative;
+    WriteFile(path, content);
+    ::chmod(path.c_str(), mode);
+    SetModified(path, item.modified);
 }
 
 /// Runs the driver's pass from `folder`/src to `folder`/dst, killed after `seconds` unless it
@@ -76,8 +73,7 @@ std::pair<pid_t, int> Pass(const std::string& folder, bool backup, double second
 }
 
 TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {
-    const char* scale = std::getenv("TIDEMARK_CHECK_SCALE");
-    const bool small = scale != nullptr && std::string(scale) == "small";
+    const bool small = SmallScale();
     const int trials = FromEnvironment("TIDEMARK_CRASH_TRIALS", small ? 6 : 24);
     const auto seed = static_cast<std::uint64_t>(FromEnvironment("TIDEMARK_CRASH_SEED", 1));
     TemporaryFolder folder;
@@ -124,7 +120,7 @@ TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {
         seconds[pass % 2] = std::min(seconds[pass % 2], took.count());
     }
 
-    LossTally tally{"crash campaign, SIGKILL"};
+    ReportedLossTally tally{{"crash campaign, SIGKILL"}};
     int kills = 0;
     for (int trial = 0; trial < trials; ++trial) {
         SplitMix64 random(seed * 1'000'003 + static_cast<std::uint64_t>(trial));
@@ -167,7 +163,6 @@ TEST(CrashCampaign, EveryFileIsItsPreviousOrItsNewVersionAfterEachKill) {
         (completed == kKilled ? tally.hangs : tally.crashes) += completed != 0 ? 1 : 0;
         check(true, "after the completing pass");
     }
-    ReportLossTable(tally);
     EXPECT_EQ(tally.bytes_lost + tally.hangs + tally.crashes, 0);
     // Kills that come after the pass has ended test nothing; most must land inside it.
     EXPECT_GE(kills * 2, trials);

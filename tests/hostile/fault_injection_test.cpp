@@ -6,10 +6,8 @@
 // exactly as without them.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <set>
 
-#include "engine/run_controller.h"
 #include "tests/apparatus/tree_snapshot.h"
 #include "tests/support/in_memory_file_system.h"
 #include "tests/support/recording_run_view.h"
@@ -82,20 +80,18 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurnAndTheDestinationFillsUp)
     for (const Op operation : {Op::kListFolder, Op::kFindFile, Op::kCopyFile, Op::kCommitCopy,
                                Op::kCheckDeletable, Op::kCreateFolder}) {
         for (const std::string& path : paths) {
-            for (const Failure& failure : {AccessDenied(), FailureFromErrno(EIO)}) {
+            for (const Failure& failure : {AccessDenied(), FailureFromErrno(EIO)})
                 faults.emplace_back(
                     "operation " + std::to_string(static_cast<int>(operation)) + " fails on " +
                         path + " with " + std::to_string(failure.number),
                     [=](InMemoryFileSystem& fs) { fs.FailOn(operation, path, failure); });
-            }
         }
     }
     // The world holds 111 bytes of files before anything is copied.
-    for (const std::uint64_t capacity : {1000, 130, 120, 111, 0}) {
+    for (const std::uint64_t capacity : {1000, 130, 120, 111, 0})
         faults.emplace_back("filling up at " + std::to_string(capacity) + " bytes",
                             [capacity](InMemoryFileSystem& fs) { fs.SetCapacity(capacity); });
-    }
-    LossTally tally{"fault injection, in memory"};
+    ReportedLossTally tally{{"fault injection, in memory"}};
     int fired_cases = 0;
     const std::tuple<const char*, SyncStyle, bool> variants[] = {
         {"Safe Mode", SyncStyle::kSafeMode, false},
@@ -151,7 +147,6 @@ TEST(FaultInjection, EachOperationFailsOnEachPathInTurnAndTheDestinationFillsUp)
     }
     // Most combinations must have hit a call; otherwise the world does not exercise the walk.
     EXPECT_GT(fired_cases, 200);
-    ReportLossTable(tally);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Whole passes on real temporary folders, over plain and hostile trees. Each pass runs in a
 // child process with a time limit; afterwards every item of the destination is compared, byte
 // for byte and with its time and permission bits, with the version it is due to hold: the
-// source's, or its own previous one where a replace was refused or failed.
-#include <fcntl.h>
+// source's, or its own previous one where a replace was refused or failed. And passes onto
+// foreign file systems where the machine can mount them.
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -10,14 +10,10 @@
 #include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -35,18 +31,13 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // Big trees are cut down where the tests run under a sanitizer.
-const bool kSmallScale = std::getenv("TIDEMARK_CHECK_SCALE") != nullptr &&
-                         std::string(std::getenv("TIDEMARK_CHECK_SCALE")) == "small";
+const bool kSmallScale = SmallScale();
 
 constexpr long long kOld = 1'000'000'000'111'111'111;
 constexpr long long kNew = 1'100'000'000'222'222'222;
 
 /// The tally of this program, printed as its row of the loss table when it ends.
-LossTally tally{"hostile trees, real folders"};
-struct LossTableAtTheEnd final : ::testing::Environment {
-    void TearDown() override { ReportLossTable(tally); }
-};
-const bool kTableRegistered = ::testing::AddGlobalTestEnvironment(new LossTableAtTheEnd);
+ReportedLossTally tally{{"hostile trees, real folders"}};
 
 struct Limits {
     std::chrono::seconds time{120};
@@ -129,11 +120,12 @@ void Make(const std::string& root, long long modified, const Lines& items) {
     }
 }
 
-/// One pass with a fresh file system and view; answers its lines.
+/// One pass with a fresh file system and view; answers its lines. With an executor, replaced
+/// files are let go of on its threads, as in the program.
 Lines RunPass(const SyncSettings& settings, RunConcurrency concurrency = {},
               FileTime settle_time = PosixFileSystem::kSettleTime,
               const std::function<void(const ResultLine&)>& on_line = {}) {
-    PosixFileSystem fs(settle_time);
+    PosixFileSystem fs(settle_time, concurrency.executor);
     TestRun run(fs, {}, concurrency);
     run.view.on_line = on_line;
     return run.Synchronize(settings);
@@ -523,6 +515,113 @@ TEST_F(ChangingSourceTest, ACopyIsThePreviousFileOrAWholeVersionTheSourceHad) {
     stop = true;
     writer.join();
     std::printf("%d of the passes found the file changing while it was copied\n", changed);
+}
+
+bool Shell(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+/// A file system mounted at folder/type for as long as the object lives, or the process when it
+/// is killed: exFAT from an image on a loop device (by the kernel or through FUSE), or a small
+/// tmpfs. `why_not` says why there is none.
+struct Mount {
+    std::string path, why_not;
+    std::string detach = "losetup -j " + path + ".img -O NAME -n | xargs -r losetup -d";
+
+    Mount(const TemporaryFolder& folder, const std::string& type, const std::string& size)
+        : path(folder / type) {
+        MakeFolders(path);
+        RunWhenThisProcessEnds("umount -l " + path + "; " + detach + "; rm -rf " + folder.path());
+        const std::string image = path + ".img";
+        const std::string exfat = "truncate -s " + size + " " + image + " && mkfs.exfat " + image +
+                                  " && device=$(losetup -f --show " + image +
+                                  ") && { mount -t exfat $device " + path +
+                                  " || mount.exfat-fuse $device " + path + "; }";
+        if (::geteuid() != 0)
+            why_not = "mounting needs root";
+        else if (!Shell(type == "tmpfs" ? "mount -t tmpfs -o size=" + size + " tmpfs " + path
+                                        : exfat))
+            why_not = "no " + type + " (exFAT needs mkfs.exfat, a loop device, a kernel or FUSE)";
+    }
+    ~Mount() {
+        if (why_not.empty())
+            Shell("umount " + path);
+        Shell(detach);
+    }
+};
+
+// exFAT has no hard links, no rename that refuses a taken name, times kept to two seconds, and
+// names that differ only in case are one.
+TEST_F(RealFolderTest, ExfatCreatesFilesKeepsCopiesAndFoldsCaseAsOneFileAtATimeDoes) {
+    const Mount exfat{folder, "exfat", "64M"};
+    if (!exfat.why_not.empty())
+        GTEST_SKIP() << exfat.why_not;
+    settings.destination_path = destination = exfat.path + "/backup";
+    MakeFolders(destination);
+    settings.style = SyncStyle::kNormal;
+    Executor executor;
+    // Times with fractions of a second, which exFAT cannot keep: copies are not copied again,
+    // but touched files are updated.
+    const auto write_and_pass = [&](int count, const std::string& content, long long seconds) {
+        for (int i = 0; i < count; ++i) {
+            const std::string path = source + "/sub/file" + std::to_string(i) + ".txt";
+            WriteFile(path, content + std::to_string(i));
+            SetModified(path, seconds * 1'000'000'000 + i * 333'333'333LL);
+        }
+        return WalkLines(RunPass(settings, {.executor = &executor})).size();
+    };
+    EXPECT_EQ(write_and_pass(6, "content ", 1'700'000'001), 7u);
+    EXPECT_EQ(write_and_pass(0, "", 0), 0u);
+    EXPECT_EQ(write_and_pass(3, "touched ", 1'700'000'101), 3u);
+    EXPECT_EQ(write_and_pass(0, "", 0), 0u);
+    EXPECT_EQ(ReadFile(destination + "/sub/file5.txt"), "content 5");
+    EXPECT_EQ(ReadFile(destination + "/sub/file2.txt"), "touched 2");
+
+    // Names that differ only in case, with and without workers ahead.
+    for (const char* file : {"Photos/A.jpg", "photos/a.jpg", "Readme.txt", "README.TXT"})
+        WriteFile(folder / "cases/" + file, file);
+    settings.source_path = folder / "cases";
+    settings.style = SyncStyle::kBackup;
+    std::map<std::string, std::string> trees[2];
+    Lines results[2];
+    for (const int workers : {0, 1}) {
+        RemoveTree(destination);
+        MakeFolders(destination);
+        for (int pass = 0; pass < 2; ++pass) {
+            const Lines walk =
+                WalkLines(RunPass(settings, {.workers = workers * 2, .executor = &executor}));
+            results[workers].insert(results[workers].end(), walk.begin(), walk.end());
+        }
+        trees[workers] = TreeOf(destination);
+    }
+    EXPECT_EQ(results[1], results[0]);
+    EXPECT_EQ(trees[1], trees[0]);
+    for (const std::string& line : results[0])
+        EXPECT_EQ(line.find("could not be processed"), std::string::npos) << line;
+}
+
+TEST_F(RealFolderTest, EveryFileOfANearlyFullDestinationIsReplacedOneAtATime) {
+    const Mount small{folder, "tmpfs", "36M"};
+    if (!small.why_not.empty())
+        GTEST_SKIP() << small.why_not;
+    settings.destination_path = destination = small.path + "/dst";
+    settings.style = SyncStyle::kBackup;
+    for (int i = 0; i < 28; ++i) {
+        const std::string name = "/f" + std::to_string(i) + ".bin";
+        WriteFile(source + name, std::string(1 << 20, static_cast<char>('a' + i % 26)));
+        WriteFile(destination + name, std::string(1 << 20, '.'));
+    }
+    // Only 4 MiB stay free: each replacement needs the room of the file it replaces.
+    const std::uint64_t free = *PosixFileSystem().FreeSpace(destination);
+    WriteFile(small.path + "/filler", std::string(free - (4 << 20), 'x'));
+    Executor executor;
+    for (const int workers : {0, 2}) {
+        EXPECT_EQ(SummaryLines(RunPass(settings, {.workers = workers, .executor = &executor})),
+                  (Lines{" --> Total files processed during synchronization: 28",
+                         " --> Total files already existed: 28", " --> Total files updated: 28"}))
+            << workers;
+        EXPECT_EQ(ReadFile(destination + "/f27.bin"), std::string(1 << 20, 'b'));
+    }
 }
 
 TEST(ProgramFilesTest, SavesKeepLinksAndModesAndAreWholeAfterAKillOrAFailure) {

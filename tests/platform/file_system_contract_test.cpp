@@ -1,10 +1,45 @@
 // One set of expectations for both file systems, so the in-memory one cannot drift from the
-// real one.
+// real one; and a pipe put in a file's place at the worst moment, which the real one must never
+// open.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
 
+#include <climits>
+#include <cstdarg>
 #include <set>
+#include <string_view>
+#include <utility>
 
 #include "tests/support/worlds.h"
+
+namespace {
+
+std::string pipe_to_swap_in;  // renamed over the file once, then cleared
+
+}  // namespace
+
+// Every call of this program reaches this openat, which renames a pipe over the file called
+// "swapped.txt" just after the file is first reached by name (and just before, when that reach
+// opens it to read).
+extern "C" int openat(int folder, const char* path, int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list arguments;
+        va_start(arguments, flags);
+        mode = va_arg(arguments, mode_t);
+        va_end(arguments);
+    }
+    const std::string_view name(path);
+    const bool swap =
+        !pipe_to_swap_in.empty() && (name == "swapped.txt" || name.ends_with("/swapped.txt"));
+    if (swap && (flags & O_PATH) == 0)
+        ::renameat(AT_FDCWD, std::exchange(pipe_to_swap_in, "").c_str(), folder, path);
+    const int fd = static_cast<int>(::syscall(SYS_openat, folder, path, flags, mode));
+    if (swap && (flags & O_PATH) != 0)
+        ::renameat(AT_FDCWD, std::exchange(pipe_to_swap_in, "").c_str(), folder, path);
+    return fd;
+}
 
 namespace tidemark {
 namespace {
@@ -15,13 +50,11 @@ using Names = std::multiset<std::string>;  // sorted, and a name listed twice sh
 Status CopyFile(FileSystemPort& fs, const FileEntry& source, const std::string& destination,
                 bool overwrite) {
     Result<StagedCopy> staged = fs.StageCopyIn(nullptr, nullptr, source, destination);
-    if (!staged) {
+    if (!staged)
         return staged.failure();
-    }
     Status committed = fs.CommitCopyIn(nullptr, *staged, overwrite);
-    if (!committed) {
+    if (!committed)
         fs.DiscardCopy(*staged);
-    }
     return committed;
 }
 
@@ -45,18 +78,20 @@ TYPED_TEST(FileSystemContract, ListsAndTellsFilesFoldersLinksSpecialsAndMissingI
     w.Fifo("top/pipe");
     Result<FolderListing> listing = fs.ListFolder(w.Path("top"));
     ASSERT_TRUE(listing.ok());
-    Names folders, files;
-    for (const FileEntry& folder : listing->sub_folders)
-        folders.insert(folder.name);
-    for (const FileEntry& file : listing->files) {
-        files.insert(file.name);
-        EXPECT_EQ(file.path, w.Path("top/" + file.name));
-        EXPECT_EQ(file.IsHidden(), file.name.front() == '.') << file.name;
-        EXPECT_EQ(file.IsSystem(), file.name == "pipe") << file.name;
-        EXPECT_EQ(file.kind == EntryKind::kSymlink, file.name == "to-sub") << file.name;
+    // Each item as "list name kind attributes", with its path checked: folders in list 0,
+    // everything else in list 1; kinds 0 file, 1 folder, 2 link, 3 special; attributes 2
+    // hidden, 4 system.
+    Names items;
+    for (const auto* list : {&listing->sub_folders, &listing->files}) {
+        for (const FileEntry& item : *list) {
+            items.insert(std::to_string(list == &listing->files) + " " + item.name + " " +
+                         std::to_string(static_cast<int>(item.kind)) + " " +
+                         std::to_string(item.attributes));
+            EXPECT_EQ(item.path, w.Path("top/" + item.name));
+        }
     }
-    EXPECT_EQ(folders, (Names{".hidden-folder", "sub"}));
-    EXPECT_EQ(files, (Names{".profile", "a.txt", "pipe", "to-sub"}));
+    EXPECT_EQ(items, (Names{"0 .hidden-folder 1 2", "0 sub 1 0", "1 .profile 0 2", "1 a.txt 0 0",
+                            "1 pipe 3 4", "1 to-sub 2 0"}));
 
     auto file = fs.FindFile(w.Path("top/a.txt"));
     ASSERT_TRUE(file.ok() && file->has_value());
@@ -162,6 +197,29 @@ TYPED_TEST(FileSystemContract, TextFilesReadBackWhatWasWrittenAndOneThatCannotBe
     w.Fail(testing::InMemoryFileSystem::Operation::kReadTextFile, "conf/loop.txt",
            testing::AccessDenied());
     EXPECT_FALSE(text_files.ReadTextFile(w.Path("conf/loop.txt")).ok());
+}
+
+TEST(SwappedBeforeOpen, APipePutInAFilesPlaceAfterItWasReachedIsNeverOpenedAndTheFileIsCopied) {
+    testing::PosixWorld w;
+    w.File("src/swapped.txt", "what was listed");
+    w.Folder("dst");
+    w.Fifo("pipe");
+    const Result<FolderListing> listing = w.fs().ListFolder(w.Path("src"));
+    ASSERT_TRUE(listing.ok() && listing->files.size() == 1);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, w.Path("pipe").c_str(), IN_OPEN), 0);
+
+    pipe_to_swap_in = w.Path("pipe");
+    const Result<StagedCopy> staged =
+        w.fs().StageCopyIn(nullptr, nullptr, listing->files[0], w.Path("dst/copy.txt"));
+    EXPECT_TRUE(pipe_to_swap_in.empty()) << "the file was never reached by name";
+    alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];
+    EXPECT_EQ(::read(watch, events, sizeof events), -1) << "the pipe was opened";
+    ::close(watch);
+    // What is read is the file that was examined, whatever its name leads to by then.
+    ASSERT_TRUE(staged.ok()) << staged.failure().description;
+    ASSERT_TRUE(w.fs().CommitCopyIn(nullptr, *staged, false).ok());
+    EXPECT_EQ(w.Content("dst/copy.txt"), "what was listed");
 }
 
 }  // namespace

@@ -60,10 +60,9 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
         std::lock_guard lock(mutex_);
         Insert(path, EntryKind::kSpecial).attributes = kSystemAttribute;
     }
-    void SetReadOnly(const std::string& path, bool read_only = true) {
-        std::lock_guard lock(mutex_);
-        nodes_.at(*KeyOf(path)).read_only = read_only;
-    }
+    /// A read-only file is replaced all the same, as on a real file system, so nothing needs
+    /// to be kept; the call stays for tests that say what they mean.
+    void SetReadOnly(const std::string&, bool = true) {}
     void Remove(const std::string& path) {
         std::lock_guard lock(mutex_);
         const auto key = KeyOf(path);
@@ -261,7 +260,6 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
         Node& to = Put(staged.destination, node.kind, node.content, node.modified);
         to.identity = ++identities_;  // a file put in place of another is another file
         to.attributes = node.attributes;
-        to.read_only = node.read_only;
         changes_.push_back("copy -> " + staged.destination);
         return Status::Ok();
     }
@@ -323,7 +321,6 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
         EntryKind kind = EntryKind::kFolder;
         FileTime modified = 0;
         int attributes = 0;
-        bool read_only = false;
         std::vector<std::string> children;  // keys, in creation order
         // A new version whenever the children change, a new identity whenever the item is
         // made or replaced.
