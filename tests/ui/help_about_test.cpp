@@ -56,9 +56,9 @@ class HelpAboutTest : public ::testing::Test {
 
 TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosed) {
     FrmHelp& first = help.Show(123456);
-    QString expected = QString::fromStdString(ComposeHelpText(texts, 123456, english));
-    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    EXPECT_EQ(FindControl<QPlainTextEdit>(first, "txtHelp").toPlainText(), expected);
+    EXPECT_EQ(FindControl<QPlainTextEdit>(first, "txtHelp").toPlainText(),
+              QString::fromStdString(ComposeHelpText(texts, 123456, english))
+                  .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     QTest::mouseClick(&FindControl<QPushButton>(first, "cmdDonate"), Qt::LeftButton);
     EXPECT_EQ(shell.opened, std::vector<std::string>{"https://example.org/give"});
 
@@ -86,9 +86,8 @@ TEST_F(HelpAboutTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedAt
         // Asked for 2000 × 1000 twips outer, the window snaps to 3000 × 2000 or more.
         window.resize(Px(2000 - kFrameWidth), Px(1000 - kFrameHeight));
         QApplication::processEvents();
-        if (scale == 1.0) {
+        if (scale == 1.0)
             EXPECT_EQ(window.size(), QSize(Px(3000 - kFrameWidth), Px(2000 - kFrameHeight)));
-        }
         EXPECT_GE(donate.width(), donate.sizeHint().width());
         EXPECT_EQ(close.width(), donate.width());
         EXPECT_EQ(close.x() - (donate.x() + donate.width()), Px(900));
