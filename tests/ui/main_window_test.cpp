@@ -20,6 +20,7 @@ class QWindowSystemInterface {
 namespace tidemark::ui::testing {
 namespace {
 
+using tidemark::testing::CountItemsStartingWith;
 using tidemark::testing::MakeFolders;
 using tidemark::testing::ReadFile;
 using tidemark::testing::Settings;
@@ -32,12 +33,6 @@ void SendWindowManagerClose(QWindow& window) {
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-int CountFiles(const std::string& folder) {
-    return static_cast<int>(
-        std::ranges::count_if(std::filesystem::directory_iterator(folder),
-                              [](const auto& item) { return item.is_regular_file(); }));
 }
 
 bool Contains(const Strings& lines, const std::string& line) {
@@ -366,7 +361,7 @@ TEST_F(MainWindowTest, StopEndsARunEarlyAndClosingDuringAPausedRunStopsItThenClo
     EXPECT_TRUE(
         Contains(stopped, "Synchronization stopped prior to completion due to user request..."));
     EXPECT_EQ(stopped.back(), "Done!");
-    const int copied_when_stopped = CountFiles(temp / "dst");
+    const int copied_when_stopped = CountItemsStartingWith(temp / "dst", "f");
     EXPECT_LT(copied_when_stopped, 300);
     EXPECT_TRUE(
         Contains(stopped, " --> Total files copied: " + std::to_string(copied_when_stopped)));
@@ -386,7 +381,7 @@ TEST_F(MainWindowTest, StopEndsARunEarlyAndClosingDuringAPausedRunStopsItThenClo
         // Every setting looks inert, the link to the exclude list too; the other links live on.
         EXPECT_FALSE(DrawsLinkBlue(Child<QLabel>("lblExcludeList")));
         EXPECT_TRUE(DrawsLinkBlue(Child<QLabel>("lblHelp")));
-        copied_when_closed = CountFiles(temp / "dst2");
+        copied_when_closed = CountItemsStartingWith(temp / "dst2", "f");
         window->close();
         EXPECT_TRUE(window->isVisible());  // until the run has stopped
         EXPECT_TRUE(calls.empty());
@@ -404,8 +399,8 @@ TEST_F(MainWindowTest, StopEndsARunEarlyAndClosingDuringAPausedRunStopsItThenClo
     Click("cmdSynchronize");
 
     EXPECT_GT(copied_when_closed, 0);
-    EXPECT_EQ(CountFiles(temp / "dst2"), copied_when_closed);
-    EXPECT_EQ(tidemark::testing::CountItemsStartingWith(temp / "dst2", ".tidemark-"), 0);
+    EXPECT_EQ(CountItemsStartingWith(temp / "dst2", "f"), copied_when_closed);
+    EXPECT_EQ(CountItemsStartingWith(temp / "dst2", ".tidemark-"), 0);
     const Strings lines = Lines();
     EXPECT_TRUE(Contains(lines, " --> Total files copied: " + std::to_string(copied_when_closed)));
     EXPECT_FALSE(Contains(lines, "Synchronization continued due to user request..."));
@@ -426,19 +421,15 @@ void ExpectNoCaptionClipped(QWidget& parent, QWidget& window) {
         if (!widget->isVisibleTo(&window) || name.empty() || name == "frmControls")
             continue;
         QRect content(widget->mapTo(&window, QPoint(0, 0)), widget->size());
-        QSize need;
         auto* label = qobject_cast<QLabel*>(widget);
-        if (label != nullptr) {
-            need = label->text().isEmpty() ? QSize() : label->sizeHint();
-        } else if (qobject_cast<QCheckBox*>(widget)) {
-            need = widget->sizeHint();
-        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            EXPECT_GT(widget->width(), button->fontMetrics().horizontalAdvance(button->text()))
+        const bool captioned = label != nullptr ? !label->text().isEmpty()
+                                                : qobject_cast<QCheckBox*>(widget) != nullptr;
+        const QSize need = captioned ? widget->sizeHint() : QSize();
+        if (auto* button = qobject_cast<QPushButton*>(widget))
+            EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
                 << name;
-        }
         if (need.isValid()) {
-            EXPECT_GE(widget->width(), need.width()) << name;
-            EXPECT_GE(widget->height(), need.height()) << name;
+            EXPECT_EQ(widget->size().expandedTo(need), widget->size()) << name;
             // What is drawn: the text's own box, at the left or the right, centred vertically.
             const int left = label != nullptr && (label->alignment() & Qt::AlignRight)
                                  ? content.right() + 1 - need.width()
@@ -448,8 +439,7 @@ void ExpectNoCaptionClipped(QWidget& parent, QWidget& window) {
         }
         if (content.isEmpty())
             continue;
-        EXPECT_GE(content.left(), 0) << name;
-        EXPECT_LE(content.right(), window.width() - 1) << name;
+        EXPECT_TRUE(content.left() >= 0 && content.right() < window.width()) << name;
         drawn.emplace_back(name, content);
     }
     for (std::size_t i = 0; i < drawn.size(); ++i) {
