@@ -86,8 +86,9 @@ TEST_F(HelpAboutTest, ResizingKeepsTheMinimumAndTheLayoutWithCaptionsUnclippedAt
         // Asked for 2000 × 1000 twips outer, the window snaps to 3000 × 2000 or more.
         window.resize(Px(2000 - kFrameWidth), Px(1000 - kFrameHeight));
         QApplication::processEvents();
-        if (scale == 1.0)
+        if (scale == 1.0) {
             EXPECT_EQ(window.size(), QSize(Px(3000 - kFrameWidth), Px(2000 - kFrameHeight)));
+        }
         EXPECT_GE(donate.width(), donate.sizeHint().width());
         EXPECT_EQ(close.width(), donate.width());
         EXPECT_EQ(close.x() - (donate.x() + donate.width()), Px(900));

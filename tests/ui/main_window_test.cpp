@@ -425,9 +425,10 @@ void ExpectNoCaptionClipped(QWidget& parent, QWidget& window) {
         const bool captioned = label != nullptr ? !label->text().isEmpty()
                                                 : qobject_cast<QCheckBox*>(widget) != nullptr;
         const QSize need = captioned ? widget->sizeHint() : QSize();
-        if (auto* button = qobject_cast<QPushButton*>(widget))
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
             EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
                 << name;
+        }
         if (need.isValid()) {
             EXPECT_EQ(widget->size().expandedTo(need), widget->size()) << name;
             // What is drawn: the text's own box, at the left or the right, centred vertically.
