@@ -1,10 +1,5 @@
 // The Help, About and exclude list windows: what they show, their layout, and the farewell;
 // and the Qt implementations of the ports.
-#include <QAbstractButton>
-#include <QEventLoop>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-
 #include "app/mod_main.h"
 #include "app/reminders.h"
 #include "app/window_geometry.h"
@@ -16,7 +11,6 @@
 namespace tidemark::ui::testing {
 namespace {
 
-using tidemark::testing::FindControl;
 using tidemark::testing::ReadFile;
 using tidemark::testing::WriteFile;
 
@@ -62,9 +56,9 @@ class HelpAboutTest : public ::testing::Test {
 
 TEST_F(HelpAboutTest, AnOpenWindowKeepsItsFiguresUntilClosed) {
     FrmHelp& first = help.Show(123456);
-    QString expected = QString::fromStdString(ComposeHelpText(texts, 123456, english));
-    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    EXPECT_EQ(FindControl<QPlainTextEdit>(first, "txtHelp").toPlainText(), expected);
+    EXPECT_EQ(FindControl<QPlainTextEdit>(first, "txtHelp").toPlainText(),
+              QString::fromStdString(ComposeHelpText(texts, 123456, english))
+                  .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     QTest::mouseClick(&FindControl<QPushButton>(first, "cmdDonate"), Qt::LeftButton);
     EXPECT_EQ(shell.opened, std::vector<std::string>{"https://example.org/give"});
 
@@ -208,7 +202,7 @@ TEST(ExcludeListWindow, SaveWritesTheCleanedTextAndReplacesTheList) {
     const std::string accented =
         "B\xC3\xBCro\xC2\xA0"
         "2024";
-    tidemark::testing::WriteFile(path, "a\r\n\r\n  " + accented);
+    WriteFile(path, "a\r\n\r\n  " + accented);
     PosixFileSystem fs;
     tidemark::testing::RecordingRunView messages;
     ExcludeList list = {"before"};
@@ -217,16 +211,6 @@ TEST(ExcludeListWindow, SaveWritesTheCleanedTextAndReplacesTheList) {
     QApplication::processEvents();
     auto& box = FindControl<QPlainTextEdit>(shown, "txtExcludeList");
     auto& save = FindControl<QPushButton>(shown, "cmdSave");
-    // Types at the end of the text box, a key at a time; "\n" presses Return.
-    auto type = [&box](const std::string& text) {
-        box.moveCursor(QTextCursor::End);
-        for (const char key : text) {
-            if (key == '\n')
-                QTest::keyClick(&box, Qt::Key_Return);
-            else
-                QTest::keyClick(&box, key);
-        }
-    };
     EXPECT_TRUE(shown.isModal());
     // The box shows a no-break space as a space; the file keeps it.
     EXPECT_EQ(box.toPlainText(),
@@ -234,25 +218,28 @@ TEST(ExcludeListWindow, SaveWritesTheCleanedTextAndReplacesTheList) {
     EXPECT_FALSE(save.isEnabled());
     EXPECT_EQ(ReadFile(path), "a\r\n\r\n  " + accented);
 
-    type("\n   \n  node_modules ");
+    box.moveCursor(QTextCursor::End);  // and types, a key at a time
+    for (const char* line : {"   ", "  node_modules "}) {
+        QTest::keyClick(&box, Qt::Key_Return);
+        QTest::keyClicks(&box, QString::fromLatin1(line));
+    }
     EXPECT_TRUE(save.isEnabled());
     QTest::mouseClick(&save, Qt::LeftButton);
-    EXPECT_EQ(ReadFile(path), "a\r\n" + accented + "\r\n\r\nnode_modules ");
-    EXPECT_EQ(list, (ExcludeList{"a", accented, "", "node_modules "}));
+    const auto saved = std::pair(ExcludeList{"a", accented, "", "node_modules "},
+                                 "a\r\n" + accented + "\r\n\r\nnode_modules ");
+    EXPECT_EQ(std::pair(list, ReadFile(path)), saved);
     EXPECT_FALSE(save.isEnabled());
-    EXPECT_TRUE(shown.isVisible());
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(shown.isVisible() && messages.messages.empty());
 
     // A second Save needs a change first; a later activation does not hide one. Close drops
     // the change.
-    type("x");
+    QTest::keyClicks(&box, QStringLiteral("x"));
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&shown, &activate);
     EXPECT_TRUE(save.isEnabled());
     QTest::mouseClick(&FindControl<QPushButton>(shown, "cmdClose"), Qt::LeftButton);
     EXPECT_FALSE(shown.isVisible());
-    EXPECT_EQ(ReadFile(path), "a\r\n" + accented + "\r\n\r\nnode_modules ");
-    EXPECT_EQ(list, (ExcludeList{"a", accented, "", "node_modules "}));
+    EXPECT_EQ(std::pair(list, ReadFile(path)), saved);
 }
 
 // The Qt implementations of the ports: settings file, locale texts, message boxes.

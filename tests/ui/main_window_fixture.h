@@ -4,16 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
-#include <cstdlib>
+#include <QtTest>
+#include <QtWidgets>
 #include <functional>
 #include <memory>
 
@@ -34,7 +26,12 @@
 #include "ui/main_window_layout.h"
 #include "ui/qt_message_box.h"
 
-namespace tidemark::testing {
+namespace tidemark::ui::testing {
+
+using tidemark::testing::FakeTextFormat;
+using tidemark::testing::MemorySettingsStore;
+using tidemark::testing::RecordingShell;
+using tidemark::testing::TemporaryFolder;
 
 /// The control of `window` with this object name; a missing control fails the test at once.
 template <typename T>
@@ -46,15 +43,6 @@ T& FindControl(QWidget& window, const char* name) {
     }
     return *control;
 }
-
-}  // namespace tidemark::testing
-
-namespace tidemark::ui::testing {
-
-using tidemark::testing::FakeTextFormat;
-using tidemark::testing::MemorySettingsStore;
-using tidemark::testing::RecordingShell;
-using tidemark::testing::TemporaryFolder;
 
 inline QApplication& App() {
     static int argc = 1;
@@ -152,6 +140,17 @@ class MainWindowTest : public ::testing::Test {
     void Click(const char* button) {
         QTest::mouseClick(&Child<QPushButton>(button), Qt::LeftButton);
     }
+    /// Which of the run's buttons and captions show: visible, and a caption not empty.
+    std::vector<std::string> RunControlsShown() {
+        std::vector<std::string> shown;
+        for (const char* name : {"cmdSynchronize", "cmdPause", "cmdStop", "lblApprox",
+                                 "lblTimeRemaining", "lblCalculatedTimeMsg"}) {
+            auto* label = qobject_cast<QLabel*>(&Child<QWidget>(name));
+            if (Child<QWidget>(name).isVisible() && (label == nullptr || !label->text().isEmpty()))
+                shown.emplace_back(name);
+        }
+        return shown;
+    }
     std::vector<std::string> Lines() {
         QAbstractItemModel& model = *Child<QAbstractItemView>("lstResults").model();
         std::vector<std::string> lines;
@@ -161,7 +160,7 @@ class MainWindowTest : public ::testing::Test {
     }
     template <typename T>
     T& Child(const char* name) {
-        return tidemark::testing::FindControl<T>(*window, name);
+        return FindControl<T>(*window, name);
     }
 
     TemporaryFolder temp;

@@ -1,10 +1,5 @@
 // The main window offscreen: load, runs and their log, the results list, layout, geometry,
 // closing, the folder boxes with what is dropped on them, and the configuration row.
-#include <QClipboard>
-#include <QListView>
-#include <QMimeData>
-#include <QProgressBar>
-#include <QWindow>
 #include <filesystem>
 
 #include "tests/config/fake_configuration_form.h"
@@ -25,6 +20,7 @@ class QWindowSystemInterface {
 namespace tidemark::ui::testing {
 namespace {
 
+using tidemark::testing::CountItemsStartingWith;
 using tidemark::testing::MakeFolders;
 using tidemark::testing::ReadFile;
 using tidemark::testing::Settings;
@@ -37,12 +33,6 @@ void SendWindowManagerClose(QWindow& window) {
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-int CountFiles(const std::string& folder) {
-    return static_cast<int>(
-        std::ranges::count_if(std::filesystem::directory_iterator(folder),
-                              [](const auto& item) { return item.is_regular_file(); }));
 }
 
 bool Contains(const Strings& lines, const std::string& line) {
@@ -65,11 +55,10 @@ TEST_F(MainWindowTest, FirstStartRemindsBeforeShowingAndCloseSavesOnYesAndStores
     EXPECT_FALSE(visible_at_reminder);
     EXPECT_FALSE(window->SettingsChanged());
     EXPECT_TRUE(std::filesystem::is_directory(program_folder + "/configurations"));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Tidemark %1.%2")
-                                         .arg(TIDEMARK_PROJECT_VERSION_MAJOR)
-                                         .arg(TIDEMARK_PROJECT_VERSION_MINOR));
-    for (const char* hidden : {"cmdPause", "cmdStop", "lblApprox", "lblCalculatedTimeMsg"})
-        EXPECT_FALSE(Child<QWidget>(hidden).isVisible()) << hidden;
+    EXPECT_EQ(
+        window->windowTitle(),
+        QStringLiteral("Tidemark ") + QStringLiteral(TIDEMARK_PROJECT_VERSION).section(u'.', 0, 1));
+    EXPECT_EQ(RunControlsShown(), Strings{"cmdSynchronize"});
 
     Child<QComboBox>("cboStyle").setCurrentIndex(2);
     EXPECT_TRUE(Child<QLabel>("lblDescription").text().contains(QStringLiteral("overwrite")));
@@ -90,8 +79,7 @@ TEST_F(MainWindowTest, FirstStartRemindsBeforeShowingAndCloseSavesOnYesAndStores
         {"ScreenHeight", "8190"},     {"ScreenTop", "900"},         {"ScreenLeft", "600"}};
     EXPECT_EQ(store.values, stored);
     Open();
-    EXPECT_EQ(window->size(), QSize(900, 520));
-    EXPECT_EQ(window->pos(), QPoint(40, 60));
+    EXPECT_EQ(QRect(window->pos(), window->size()), QRect(40, 60, 900, 520));
 
     // A value that is not a number leaves that property where the window system put it.
     store.values.clear();
@@ -99,9 +87,8 @@ TEST_F(MainWindowTest, FirstStartRemindsBeforeShowingAndCloseSavesOnYesAndStores
     const int default_top = window->y();
     store.values = {{"ScreenWidth", "13610"}, {"ScreenTop", "abc"}, {"ScreenLeft", "750"}};
     Open();
+    EXPECT_EQ(window->pos(), QPoint(50, default_top));
     EXPECT_EQ(window->width(), 900);
-    EXPECT_EQ(window->x(), 50);
-    EXPECT_EQ(window->y(), default_top);
 
     // Sizes below the minimum, or beyond any screen, are cut to what the window can be.
     store.values = {{"ScreenWidth", "15"}, {"ScreenHeight", "1e30"}};
@@ -136,14 +123,12 @@ TEST_F(MainWindowTest, TheStartUpReminderIsModalAndACloseRequestAfterItIsNeverLo
         EXPECT_TRUE(reminder->isModal());
         EXPECT_TRUE(reminder->HelpText().contains(QStringLiteral("1,234,567 files.")));
         EXPECT_FALSE(window->isVisible());
-        if (start % 3 == 0) {
-            QTest::mouseClick(reminder->findChild<QPushButton*>(QStringLiteral("cmdClose")),
-                              Qt::LeftButton);
-        } else if (start % 3 == 1) {
+        if (start % 3 == 0)
+            QTest::mouseClick(&FindControl<QPushButton>(*reminder, "cmdClose"), Qt::LeftButton);
+        else if (start % 3 == 1)
             QTest::keyClick(reminder, Qt::Key_Escape);
-        } else {
+        else
             SendWindowManagerClose(*reminder->windowHandle());
-        }
         ASSERT_TRUE(QTest::qWaitFor([this] { return window->isVisible(); }));
         EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
 
@@ -183,13 +168,10 @@ TEST_F(MainWindowTest, ARunWritesTheEngineLinesAndTheLogRestoresTheControlsAndLa
     EXPECT_EQ(expected[9], "Done!");
     EXPECT_EQ(ReadFile(destination + "/sub/b.txt"), "beta");
     EXPECT_EQ(state.usage_counter, 12);
-    EXPECT_EQ(Child<QProgressBar>("ProgressBar1").maximum(), 2);
-    EXPECT_EQ(Child<QProgressBar>("ProgressBar1").value(), 2);
+    const QProgressBar& bar = Child<QProgressBar>("ProgressBar1");
+    EXPECT_EQ(std::pair(bar.value(), bar.maximum()), std::pair(2, 2));
     EXPECT_TRUE(Child<QWidget>("frmControls").isEnabled());
-    EXPECT_TRUE(Child<QPushButton>("cmdSynchronize").isVisible());
-    for (const char* hidden :
-         {"cmdPause", "cmdStop", "lblApprox", "lblTimeRemaining", "lblCalculatedTimeMsg"})
-        EXPECT_FALSE(Child<QWidget>(hidden).isVisible()) << hidden;
+    EXPECT_EQ(RunControlsShown(), Strings{"cmdSynchronize"});
 
     // A double click on a line offers to launch exactly its path; a line with no path offers
     // nothing; No opens nothing.
@@ -267,8 +249,9 @@ TEST_F(MainWindowTest, WindowLinesReachTheListOnlyWhenARefreshIsDue) {
     view.SetTimeRemaining("1.0 seconds");
     clock.seconds += 1.0;
     view.ProcessEvents();
-    EXPECT_EQ(Child<QLabel>("lblOutput").text(), QStringLiteral("four"));
-    EXPECT_EQ(Child<QLabel>("lblTimeRemaining").text(), QStringLiteral("1.0 seconds"));
+    EXPECT_EQ(
+        std::pair(Child<QLabel>("lblOutput").text(), Child<QLabel>("lblTimeRemaining").text()),
+        std::pair(QStringLiteral("four"), QStringLiteral("1.0 seconds")));
 
     // Everything written shows before a message box does.
     view.AddLine(ResultLine{"five", {}});
@@ -304,13 +287,13 @@ TEST_F(MainWindowTest, TheListKeepsEveryLineAndItsPathAndCopiesOrSavesTheSelecte
         for (const ResultLine& line : all)
             window->View().AddLine(line);
         window->View().EndRun();
-        ASSERT_EQ(model.rowCount(), static_cast<int>(all.size()));
+        std::vector<ResultLine> shown;
         for (int row = 0; row < model.rowCount(); ++row) {
             const QModelIndex index = model.index(row, 0);
-            ASSERT_EQ(index.data().toString().toStdString(), all[row].text) << row;
-            ASSERT_EQ(index.data(ResultsModel::kPathRole).toString().toStdString(), all[row].path)
-                << row;
+            shown.push_back({index.data().toString().toStdString(),
+                             index.data(ResultsModel::kPathRole).toString().toStdString()});
         }
+        ASSERT_TRUE(shown == all) << "round " << round;
     }
     EXPECT_EQ(list.currentIndex().row(), model.rowCount() - 1);
 
@@ -378,7 +361,7 @@ TEST_F(MainWindowTest, StopEndsARunEarlyAndClosingDuringAPausedRunStopsItThenClo
     EXPECT_TRUE(
         Contains(stopped, "Synchronization stopped prior to completion due to user request..."));
     EXPECT_EQ(stopped.back(), "Done!");
-    const int copied_when_stopped = CountFiles(temp / "dst");
+    const int copied_when_stopped = CountItemsStartingWith(temp / "dst", "f");
     EXPECT_LT(copied_when_stopped, 300);
     EXPECT_TRUE(
         Contains(stopped, " --> Total files copied: " + std::to_string(copied_when_stopped)));
@@ -398,7 +381,7 @@ TEST_F(MainWindowTest, StopEndsARunEarlyAndClosingDuringAPausedRunStopsItThenClo
         // Every setting looks inert, the link to the exclude list too; the other links live on.
         EXPECT_FALSE(DrawsLinkBlue(Child<QLabel>("lblExcludeList")));
         EXPECT_TRUE(DrawsLinkBlue(Child<QLabel>("lblHelp")));
-        copied_when_closed = CountFiles(temp / "dst2");
+        copied_when_closed = CountItemsStartingWith(temp / "dst2", "f");
         window->close();
         EXPECT_TRUE(window->isVisible());  // until the run has stopped
         EXPECT_TRUE(calls.empty());
@@ -416,8 +399,8 @@ TEST_F(MainWindowTest, StopEndsARunEarlyAndClosingDuringAPausedRunStopsItThenClo
     Click("cmdSynchronize");
 
     EXPECT_GT(copied_when_closed, 0);
-    EXPECT_EQ(CountFiles(temp / "dst2"), copied_when_closed);
-    EXPECT_EQ(tidemark::testing::CountItemsStartingWith(temp / "dst2", ".tidemark-"), 0);
+    EXPECT_EQ(CountItemsStartingWith(temp / "dst2", "f"), copied_when_closed);
+    EXPECT_EQ(CountItemsStartingWith(temp / "dst2", ".tidemark-"), 0);
     const Strings lines = Lines();
     EXPECT_TRUE(Contains(lines, " --> Total files copied: " + std::to_string(copied_when_closed)));
     EXPECT_FALSE(Contains(lines, "Synchronization continued due to user request..."));
@@ -438,19 +421,16 @@ void ExpectNoCaptionClipped(QWidget& parent, QWidget& window) {
         if (!widget->isVisibleTo(&window) || name.empty() || name == "frmControls")
             continue;
         QRect content(widget->mapTo(&window, QPoint(0, 0)), widget->size());
-        QSize need;
         auto* label = qobject_cast<QLabel*>(widget);
-        if (label != nullptr) {
-            need = label->text().isEmpty() ? QSize() : label->sizeHint();
-        } else if (qobject_cast<QCheckBox*>(widget)) {
-            need = widget->sizeHint();
-        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            EXPECT_GT(widget->width(), button->fontMetrics().horizontalAdvance(button->text()))
+        const bool captioned = label != nullptr ? !label->text().isEmpty()
+                                                : qobject_cast<QCheckBox*>(widget) != nullptr;
+        const QSize need = captioned ? widget->sizeHint() : QSize();
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            EXPECT_GT(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
                 << name;
         }
         if (need.isValid()) {
-            EXPECT_GE(widget->width(), need.width()) << name;
-            EXPECT_GE(widget->height(), need.height()) << name;
+            EXPECT_EQ(widget->size().expandedTo(need), widget->size()) << name;
             // What is drawn: the text's own box, at the left or the right, centred vertically.
             const int left = label != nullptr && (label->alignment() & Qt::AlignRight)
                                  ? content.right() + 1 - need.width()
@@ -460,8 +440,7 @@ void ExpectNoCaptionClipped(QWidget& parent, QWidget& window) {
         }
         if (content.isEmpty())
             continue;
-        EXPECT_GE(content.left(), 0) << name;
-        EXPECT_LE(content.right(), window.width() - 1) << name;
+        EXPECT_TRUE(content.left() >= 0 && content.right() < window.width()) << name;
         drawn.emplace_back(name, content);
     }
     for (std::size_t i = 0; i < drawn.size(); ++i) {
@@ -597,70 +576,45 @@ class ConfigurationRow : public MainWindowTest {
         Names().setCurrentIndex(position);
         Q_EMIT Names().activated(position);
     }
-    Strings Entries() {
-        Strings names;
+    /// The row as it shows: the entries, the name field, and the Save caption, "*Save" in bold
+    /// while marked.
+    std::string Row() {
+        std::string row;
         for (int i = 0; i < Names().count(); ++i)
-            names.push_back(Names().itemText(i).toStdString());
-        return names;
-    }
-    /// "*Save" in bold while marked, "Save" otherwise.
-    bool Marked() {
+            row += (i > 0 ? ", " : "") + Names().itemText(i).toStdString();
         QPushButton& save = Child<QPushButton>("cmdConfigSave");
         EXPECT_EQ(save.text() == QStringLiteral("*Save"), save.font().bold());
-        return save.font().bold();
+        return row + " | " + Names().currentText().toStdString() + " | " +
+               save.text().toStdString();
     }
 };
-
-// Every kind of damage: see the configuration commands' tests.
-TEST_F(ConfigurationRow, TheRememberedConfigurationLoadsUnmarkedOrLeavesTheDefaultsWhenDamaged) {
-    const SyncSettings home = Settings(2, "/home/ann/Docs");
-    Stored({{"Work", Settings(1, "/work")}, {"Home", home}});
-    store.values["Configuration"] = "Home";
-    Open(/*with_commands=*/true);
-    EXPECT_EQ(window->CurrentSettings(), home);
-    EXPECT_EQ(Names().currentText(), QStringLiteral("Home"));
-    EXPECT_EQ(Entries(), (Strings{"Work", "Home"}));
-    EXPECT_FALSE(Marked());
-    EXPECT_TRUE(messages.shown.empty());
-    window.reset();
-    WriteFile(config.GetConfigPath("Home"), "2\r\n/home/ann/Docs\r\n");
-    Open(true);
-    SyncSettings defaults;
-    defaults.source_path = defaults.destination_path = home_folder;
-    EXPECT_EQ(window->CurrentSettings(), defaults);
-    EXPECT_EQ(Names().currentText(), QStringLiteral("Home"));
-    EXPECT_FALSE(Marked());
-}
 
 TEST_F(ConfigurationRow, TheSaveCaptionFollowsChangesAndSavesAndLeavingTheNameLoadsNothing) {
     Stored({{"My Work", Settings(1, "/work")}});
     Open(true);
     QTest::mouseClick(&Child<QCheckBox>("chkPreview"), Qt::LeftButton);
-    EXPECT_TRUE(Marked());
+    EXPECT_EQ(Row(), "My Work |  | *Save");
     Pick(0);
     EXPECT_EQ(Child<QLineEdit>("txtSource").text(), QStringLiteral("/work"));
     EXPECT_EQ(Child<QCheckBox>("chkPreview").checkState(), Qt::Unchecked);
-    EXPECT_FALSE(Marked());
+    EXPECT_EQ(Row(), "My Work | My Work | Save");
 
     Names().setEditText(QString());
     QTest::keyClicks(Names().lineEdit(), QStringLiteral("Laptop"));
-    EXPECT_TRUE(Marked());
+    EXPECT_EQ(Row(), "My Work | Laptop | *Save");
     Click("cmdConfigSave");
-    EXPECT_FALSE(Marked());
-    EXPECT_EQ(Entries(), (Strings{"My Work", "Laptop"}));
-    // The saved name is the selected entry, so Delete takes it.
-    EXPECT_EQ(Names().currentIndex(), 1);
+    EXPECT_EQ(Row(), "My Work, Laptop | Laptop | Save");
+    EXPECT_EQ(Names().currentIndex(), 1);  // the saved name is selected, so Delete takes it
     EXPECT_EQ(ReadFile(config.IndexPath()), "\r\nMy Work\r\nLaptop");
     EXPECT_EQ(ReadFile(config.GetConfigPath("Laptop")), GetConfigText(window->CurrentSettings()));
 
     Pick(0);
     Child<QLineEdit>("txtDestination").setText(QStringLiteral("/elsewhere"));
     Click("cmdConfigDel");  // answered Yes
-    EXPECT_EQ(Entries(), (Strings{"Laptop"}));
+    EXPECT_EQ(Row(), "Laptop |  | *Save");
     EXPECT_EQ(Names().currentIndex(), -1);
     Click("cmdConfigRestore");  // answered Yes
-    EXPECT_EQ(Entries(), (Strings{"Laptop", "MyWork"}));
-    EXPECT_TRUE(Marked());
+    EXPECT_EQ(Row(), "Laptop, MyWork |  | *Save");
 
     // Leaving the name field does not load over unsaved settings: "mywork" matches the entry
     // "MyWork" when case is ignored, as the combo box compares, and the click on Save takes
@@ -674,13 +628,13 @@ TEST_F(ConfigurationRow, TheSaveCaptionFollowsChangesAndSavesAndLeavingTheNameLo
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     Click("cmdConfigSave");
     EXPECT_EQ(Child<QLineEdit>("txtSource").text(), QStringLiteral("/new/work"));
-    EXPECT_EQ(Names().currentText().toStdString(), "mywork");
+    EXPECT_EQ(Row(), "Laptop, MyWork, mywork | mywork | Save");
     EXPECT_EQ(config.LoadConfiguration("mywork").value()->source_path, "/new/work");
     EXPECT_EQ(config.LoadConfiguration("MyWork").value()->source_path, restored);
 }
 
-TEST_F(ConfigurationRow, AGreyedOptionShowsGreyedUntilAClickChecksOrUnchecksIt) {
-    SyncSettings greyed = Settings(0, "/data");
+TEST_F(ConfigurationRow, TheRememberedConfigurationLoadsUnmarkedAndItsGreyedOptionsUntilClicked) {
+    SyncSettings greyed = Settings(2, "/home/ann/Docs");
     greyed.use_exclude_list = greyed.ignore_hidden = greyed.ignore_system = CheckState::kGreyed;
     greyed.log_ignored = greyed.reverse_sync = greyed.preview_only = CheckState::kGreyed;
     Stored({{"Greyed", greyed}, {"Plain", Settings(0, "/data")}});
@@ -688,7 +642,9 @@ TEST_F(ConfigurationRow, AGreyedOptionShowsGreyedUntilAClickChecksOrUnchecksIt) 
     Open(true);
     const char* boxes[] = {"chkUseExcludeList", "chkIgnoreHidden", "chkIgnoreSystem",
                            "chkLogIgnored",     "chkReverseSync",  "chkPreview"};
-    EXPECT_EQ(GetConfigText(window->CurrentSettings()), GetConfigText(greyed));
+    EXPECT_EQ(window->CurrentSettings(), greyed);
+    EXPECT_EQ(Row(), "Greyed, Plain | Greyed | Save");
+    EXPECT_TRUE(messages.shown.empty());
     for (const char* name : boxes)
         EXPECT_EQ(Child<QCheckBox>(name).checkState(), Qt::PartiallyChecked) << name;
 
@@ -713,6 +669,18 @@ TEST_F(ConfigurationRow, AGreyedOptionShowsGreyedUntilAClickChecksOrUnchecksIt) 
               clicked.log_ignored, clicked.reverse_sync, clicked.preview_only})
             EXPECT_NE(value, CheckState::kGreyed);
     }
+}
+
+// Every kind of damage: see the configuration commands' tests.
+TEST_F(ConfigurationRow, ADamagedRememberedConfigurationLeavesTheDefaults) {
+    Stored({{"Work", Settings(1, "/work")}, {"Home", Settings(2, "/home/ann/Docs")}});
+    WriteFile(config.GetConfigPath("Home"), "2\r\n/home/ann/Docs\r\n");
+    store.values["Configuration"] = "Home";
+    Open(true);
+    SyncSettings defaults;
+    defaults.source_path = defaults.destination_path = home_folder;
+    EXPECT_EQ(window->CurrentSettings(), defaults);
+    EXPECT_EQ(Row(), "Work, Home | Home | Save");
 }
 
 }  // namespace
