@@ -40,6 +40,9 @@ TEST_F(RunControllerTest, CompletePassWritesItsLinesInOrderWithThePathsTheyName)
     EXPECT_EQ(fs.ModifiedOf("E:\\Copy\\a.txt"), kOld);
     EXPECT_FALSE(view.running);
     EXPECT_EQ(view.status, "Done!");
+    const Lines counting(view.statuses.begin() + 1, view.statuses.begin() + 3);
+    EXPECT_EQ(counting, (Lines{"Please wait while the workload is estimated.",
+                               "3 files were found in the source path and all sub-folders."}));
     EXPECT_EQ(view.progress_maximum, 3);
     EXPECT_EQ(view.progress_values.back(), 3);
 

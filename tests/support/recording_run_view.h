@@ -35,6 +35,7 @@ class RecordingRunView final : public RunReport, public RunHost {
     std::vector<std::string> time_captions;
     std::vector<std::int64_t> progress_values;
     std::string status;
+    std::vector<std::string> statuses;  ///< every status set, lines aside
     std::string pause_caption;
     std::string source_box;
     std::string destination_box;
@@ -68,7 +69,10 @@ class RecordingRunView final : public RunReport, public RunHost {
             on_line(line);
     }
     void ClearResults() override { lines.clear(); }
-    void SetStatus(const std::string& text) override { status = text; }
+    void SetStatus(const std::string& text) override {
+        status = text;
+        statuses.push_back(text);
+    }
     void SetProgressMaximum(std::int64_t maximum) override { progress_maximum = maximum; }
     void SetProgressValue(std::int64_t value) override { progress_values.push_back(value); }
     void SetTimeRemaining(const std::string& caption) override { time_captions.push_back(caption); }
