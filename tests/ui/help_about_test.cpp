@@ -43,12 +43,16 @@ class HelpAboutTest : public ::testing::Test {
     tidemark::testing::FakeLauncher launcher;  // no viewer installed
     tidemark::testing::FakeClock clock;
     int sleeps = 0;
+    // Time slept, kept in whole milliseconds so that twenty rounds of 100 ms are exactly 2 s.
+    const double clock_start = clock.seconds;
+    std::chrono::milliseconds slept{0};
     std::function<void()> on_sleep;
     AboutWindow about{
         AboutInfo{HelpIntroText(), "1.0.0"},
         AboutPorts{shell, messages, launcher, clock, [this](std::chrono::milliseconds duration) {
                        ++sleeps;
-                       clock.seconds += duration.count() / 1000.0;
+                       slept += duration;
+                       clock.seconds = clock_start + static_cast<double>(slept.count()) / 1000.0;
                        if (on_sleep)
                            on_sleep();
                    }}};
