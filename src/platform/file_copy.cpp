@@ -132,7 +132,7 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 
 }  // namespace
 
-Status CopyRegularFileInto(int in, const struct stat& source, int out) {
+Status CopyRegularFileInto(int in, const struct stat& source, int out, bool has_bits) {
     if (Status copied = CopyBytes(in, source, out); !copied) {
         return copied;
     }
@@ -150,7 +150,7 @@ Status CopyRegularFileInto(int in, const struct stat& source, int out) {
         (void)::fchown(out, source.st_uid, source.st_gid);  // best effort, like cp -p
     }
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    if (::fchmod(out, source.st_mode & 07777) != 0 || ::futimens(out, times) != 0) {
+    if ((!has_bits && ::fchmod(out, source.st_mode & 07777) != 0) || ::futimens(out, times) != 0) {
         return LastError();
     }
     return Status::Ok();

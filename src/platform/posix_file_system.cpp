@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -21,6 +22,7 @@
 #include <utility>
 
 #include "engine/path_syntax.h"
+#include "platform/creation_mode.h"
 #include "platform/file_copy.h"
 
 namespace tidemark {
@@ -81,10 +83,20 @@ class PosixHeldFolder final : public HeldFolder {
     PosixHeldFolder& operator=(const PosixHeldFolder&) = delete;
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
+    /// See FolderKeepsGivenBits; asked once, by whichever thread first needs it.
+    bool KeepsGivenBits() const {
+        signed char known = keeps_given_bits_.load(std::memory_order_relaxed);
+        if (known < 0) {
+            known = FolderKeepsGivenBits(fd_) ? 1 : 0;
+            keeps_given_bits_.store(known, std::memory_order_relaxed);
+        }
+        return known == 1;
+    }
 
   private:
     int fd_;
     std::string path_;
+    mutable std::atomic<signed char> keeps_given_bits_{-1};  // -1 until asked
 };
 
 const PosixHeldFolder* Held(const HeldFolder* folder) {
@@ -197,7 +209,7 @@ bool Unsupported(int error) {
 }  // namespace
 
 PosixFileSystem::PosixFileSystem(FileTime settle_time, Executor* executor)
-    : settle_time_(settle_time), replaced_files_(executor) {}
+    : settle_time_(settle_time), umask_(ProcessUmask()), replaced_files_(executor) {}
 
 namespace {
 
@@ -537,16 +549,22 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
     // An unnamed file in the destination folder needs no cleaning up if the program dies
     // before it is put in place; where the file system has none, a hidden name serves.
     constexpr int kUnnamed = O_TMPFILE | O_WRONLY | O_CLOEXEC;
+    // Made with the source's bits where they stay as given, the copy needs no change of mode
+    // afterwards: one call less for each file.
+    const mode_t bits = source.st_mode & 07777;
+    const bool final_bits = destination_folder != nullptr && umask_ &&
+                            (bits & (S_ISUID | S_ISGID | S_ISVTX | *umask_)) == 0 &&
+                            Held(destination_folder)->KeepsGivenBits();
     int unnamed = -1;
     if (destination_folder != nullptr) {
-        unnamed = ::openat(HeldFd(destination_folder), ".", kUnnamed, 0600);
+        unnamed = ::openat(HeldFd(destination_folder), ".", kUnnamed, final_bits ? bits : 0600);
     } else if (const AnchoredPath folder = At(ParentOf(staged.destination)); folder.ok()) {
         unnamed = ::openat(folder.folder(), folder.name(), kUnnamed | NoFollowFlag(folder), 0600);
     } else {
         return FailureFromErrno(folder.error());
     }
     if (unnamed >= 0) {
-        if (Status written = CopyRegularFileInto(in, source, unnamed); !written) {
+        if (Status written = CopyRegularFileInto(in, source, unnamed, final_bits); !written) {
             ::close(unnamed);
             return written.failure();
         }
@@ -565,7 +583,7 @@ Result<StagedCopy> PosixFileSystem::StageRegularFile(int in, const struct stat& 
     if (!out.valid()) {
         return FailureFromErrno(at.ok() ? errno : at.error());
     }
-    Status written = CopyRegularFileInto(in, source, out.get());
+    Status written = CopyRegularFileInto(in, source, out.get(), /*has_bits=*/false);
     if (written) {
         if (const int error = out.Close(); error != 0) {
             written = FailureFromErrno(error);

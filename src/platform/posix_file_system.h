@@ -87,6 +87,8 @@ class PosixFileSystem final : public FileSystemPort, public TextFilePort {
 
     PathSyntax syntax_ = PathSyntax::Posix();
     const FileTime settle_time_;
+    /// Taken from every file made; unknown, the bits of a copy are always set after.
+    const std::optional<mode_t> umask_;
     RootAnchoring anchoring_;
     DeferredCloser replaced_files_;
 };

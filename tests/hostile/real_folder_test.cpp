@@ -11,6 +11,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 
 #include <atomic>
 #include <cstring>
@@ -131,6 +132,22 @@ Lines RunPass(const SyncSettings& settings, RunConcurrency concurrency = {},
     return run.Synchronize(settings);
 }
 
+/// Gives `folder` a default access list that lets only the owner in: what is made in it gets
+/// no bits for the group and others unless they are set afterwards. False where the file
+/// system keeps no access lists.
+bool GiveOwnerOnlyDefaultAcl(const std::string& folder) {
+    struct Entry {
+        std::uint16_t tag, permissions;
+        std::uint32_t id;
+    };
+    constexpr std::uint32_t kAnyone = ~0u;
+    const struct {
+        std::uint32_t version = 2;
+        Entry entries[3] = {{0x01, 7, kAnyone}, {0x04, 0, kAnyone}, {0x20, 0, kAnyone}};
+    } acl;
+    return ::setxattr(folder.c_str(), "system.posix_acl_default", &acl, sizeof acl, 0) == 0;
+}
+
 /// What a destination item must hold where a case knows better than the style.
 enum class Due { kPrevious, kAbsent, kFolder };
 
@@ -206,9 +223,16 @@ TEST_F(RealFolderTest, ContentTimesModesAwkwardNamesHolesAndDeepPathsAreCopiedAn
         Make(source, kNew + i, {names[i] + "=content " + std::to_string(i)});
         Make(source, kOld, {"dir " + std::to_string(i) + "/" + names[i] + "/" + names[i] + "=in"});
     }
-    Make(source, kNew, {"empty=", "data.bin=" + std::string(300'000, 'x')});
+    Make(source, kNew,
+         {"empty=", "data.bin=" + std::string(300'000, 'x'), "shared.txt=s", "acl/private.txt=p"});
     Make(destination, kOld, {"empty=not empty before"});
+    // Permission bits that the umask or a folder's default access list would take away.
+    const mode_t umask_before = ::umask(022);
     ::chmod((source + "/data.bin").c_str(), 0640);
+    ::chmod((source + "/shared.txt").c_str(), 0666);
+    MakeFolders(destination + "/acl");
+    if (!GiveOwnerOnlyDefaultAcl(destination + "/acl"))
+        std::printf("No access lists here: the folder that passes one on is not tried\n");
     // Sparse files: data at both ends, a hole at the end, nothing but a hole.
     const off_t size = kSmallScale ? off_t{256} << 20 : off_t{2} << 30;
     const std::pair<const char*, std::vector<off_t>> sparse[] = {
@@ -241,10 +265,11 @@ TEST_F(RealFolderTest, ContentTimesModesAwkwardNamesHolesAndDeepPathsAreCopiedAn
     // Replacing goes through a temporary name beside names of every kind.
     settings.style = SyncStyle::kBackup;
     Pass();
-    ExpectLines({" --> Total files updated: " + std::to_string(2 * names.size() + 5 + 4)});
+    ExpectLines({" --> Total files updated: " + std::to_string(2 * names.size() + 7 + 4)});
     const TreeSnapshot copied = SnapshotTree(destination);
     for (const auto& [name, islands] : sparse)
         EXPECT_LT(copied.at(name).allocated, std::uint64_t{4} << 20) << name << " was filled in";
+    ::umask(umask_before);
 }
 
 // Labelled slow: a developer's quick run leaves it out.
