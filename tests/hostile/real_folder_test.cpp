@@ -20,6 +20,7 @@
 
 #include "engine/file_preparation.h"
 #include "engine/run_controller.h"
+#include "platform/creation_mode.h"
 #include "platform/posix_file_system.h"
 #include "platform/process_setup.h"
 #include "tests/apparatus/tree_snapshot.h"
@@ -270,6 +271,26 @@ TEST_F(RealFolderTest, ContentTimesModesAwkwardNamesHolesAndDeepPathsAreCopiedAn
     for (const auto& [name, islands] : sparse)
         EXPECT_LT(copied.at(name).allocated, std::uint64_t{4} << 20) << name << " was filled in";
     ::umask(umask_before);
+}
+
+// A copy's bits are set again after it is made unless its folder is known to keep them as
+// given: a folder with a default access list, or on a file system that maps bits, is not.
+TEST(CreationModeTest, TheUmaskAndFoldersThatKeepTheBitsGivenAreToldApart) {
+    const mode_t umask_before = ::umask(027);
+    EXPECT_EQ(ProcessUmask(), mode_t{027});
+    ::umask(umask_before);
+    std::string shared = "/dev/shm/tidemark-test-XXXXXX";  // tmpfs, which keeps them
+    if (::mkdtemp(shared.data()) == nullptr)
+        GTEST_SKIP() << "no /dev/shm here";
+    MakeFolders(shared + "/acl");
+    const bool acl = GiveOwnerOnlyDefaultAcl(shared + "/acl");
+    for (const auto& [path, keeps] :
+         {std::pair{shared, true}, {shared + "/acl", !acl}, {std::string("/proc/self"), false}}) {
+        const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        EXPECT_EQ(FolderKeepsGivenBits(fd), keeps) << path;
+        ::close(fd);
+    }
+    RemoveTree(shared);
 }
 
 // Labelled slow: a developer's quick run leaves it out.
