@@ -334,8 +334,8 @@ int CompareCommand(int argc, char** argv) {
     // Every initial copy stays until the end, beside the mirror: a disk that fills up on the way
     // would fail the comparison, and whatever else runs on the machine.
     std::size_t copies = 1;
-    if (scenarios[0].name.find(only) != std::string::npos)
-        copies += scenarios[0].contenders.size() * static_cast<std::size_t>(runs);
+    if (scenarios[0].name.find(only) != std::string::npos)  // the warm-up's copy too
+        copies += scenarios[0].contenders.size() * static_cast<std::size_t>(runs) + 1;
     const double needed = static_cast<double>(size.on_disk) * static_cast<double>(copies) * 1.05;
     const double free = static_cast<double>(fs::space(work).available);
     if (needed > free) {
@@ -363,37 +363,48 @@ int CompareCommand(int argc, char** argv) {
     for (const Scenario& scenario : scenarios) {
         if (scenario.name.find(only) == std::string::npos)
             continue;
+        auto take_turn = [&](const Contender& contender,
+                             const std::string& name) -> std::optional<double> {
+            std::string destination = mirror;
+            if (scenario.fresh_destination) {
+                destination = work + "/initial-" + name;
+                fs::create_directories(destination);
+            }
+            if (scenario.touch_before)
+                Touch(touched);
+            ::sync();  // every run starts with nothing waiting to be written
+            std::vector<std::string> command = contender.command;
+            command.push_back(destination + contender.destination_suffix);
+            const Measurement measured = Measure(command);
+            if (!measured.ok) {
+                std::fprintf(stderr, "%s failed in \"%s\"\n", contender.name.c_str(),
+                             scenario.name.c_str());
+                return std::nullopt;
+            }
+            if (contender.name == "headless")
+                peak_kib = std::max(peak_kib, measured.peak_kib);
+            if (scenario.fresh_destination)
+                DropFromPageCache(destination);
+            return measured.seconds;
+        };
+        // The first turn of a scenario comes after another kind of work and is slower,
+        // whoever takes it; it is taken once untimed, so that it counts against nobody.
+        if (!take_turn(scenario.contenders[0], "warm-up"))
+            return 1;
         std::map<std::string, std::vector<double>> seconds;
         const std::size_t count = scenario.contenders.size();
         for (int run = 0; run < runs; ++run) {
             const std::vector<std::size_t> order = BalancedOrder(count, run);
             for (std::size_t turn = 0; turn < count; ++turn) {
                 const Contender& contender = scenario.contenders[order[turn]];
-                std::string destination = mirror;
-                if (scenario.fresh_destination) {
-                    destination =
-                        work + "/initial-" + std::to_string(run) + "-" + std::to_string(turn);
-                    fs::create_directories(destination);
-                }
-                if (scenario.touch_before)
-                    Touch(touched);
-                ::sync();  // every run starts with nothing waiting to be written
-                std::vector<std::string> command = contender.command;
-                command.push_back(destination + contender.destination_suffix);
-                const Measurement measured = Measure(command);
-                if (!measured.ok) {
-                    std::fprintf(stderr, "%s failed in \"%s\"\n", contender.name.c_str(),
-                                 scenario.name.c_str());
+                const auto taken =
+                    take_turn(contender, std::to_string(run) + "-" + std::to_string(turn));
+                if (!taken)
                     return 1;
-                }
-                seconds[contender.name].push_back(measured.seconds);
+                seconds[contender.name].push_back(*taken);
                 if (verbose)
                     std::printf("  %s run %d: %s %.3f s\n", scenario.name.c_str(), run + 1,
-                                contender.name.c_str(), measured.seconds);
-                if (contender.name == "headless")
-                    peak_kib = std::max(peak_kib, measured.peak_kib);
-                if (scenario.fresh_destination)
-                    DropFromPageCache(destination);
+                                contender.name.c_str(), *taken);
             }
         }
         auto median = [&](const std::string& name) -> std::optional<double> {
