@@ -15,12 +15,14 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <thread>
 
 #include "engine/file_preparation.h"
 #include "engine/run_controller.h"
 #include "platform/creation_mode.h"
+#include "platform/file_copy.h"
 #include "platform/posix_file_system.h"
 #include "platform/process_setup.h"
 #include "tests/apparatus/tree_snapshot.h"
@@ -291,6 +293,36 @@ TEST(CreationModeTest, TheUmaskAndFoldersThatKeepTheBitsGivenAreToldApart) {
         ::close(fd);
     }
     RemoveTree(shared);
+}
+
+// What the file was when it was looked at, against what it is once copied: a file rewritten
+// with the same length within the same second differs only in the nanoseconds of its times.
+TEST(FileCopyTest, AFileThatIsNotAsItWasLookedAtIsNotTakenAsCopied) {
+    const TemporaryFolder folder;
+    WriteFile(folder / "in.txt", "twelve bytes");
+    const int in = ::open((folder / "in.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat now {};
+    ASSERT_EQ(::fstat(in, &now), 0);
+    auto moved = [](struct timespec& time) { time.tv_nsec = (time.tv_nsec + 1) % 1'000'000'000; };
+    const std::vector<std::pair<const char*, std::function<void(struct stat&)>>> looked_at = {
+        {"as it is", [](struct stat&) {}},
+        {"modified within the second", [&](struct stat& was) { moved(was.st_mtim); }},
+        {"changed within the second", [&](struct stat& was) { moved(was.st_ctim); }},
+        {"another file", [](struct stat& was) { ++was.st_ino; }},
+        {"a byte longer", [](struct stat& was) { ++was.st_size; }},
+        {"a byte shorter", [](struct stat& was) { --was.st_size; }}};
+    for (const auto& [how, make] : looked_at) {
+        struct stat was = now;
+        make(was);
+        const int out = ::open(folder.path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        ASSERT_GE(out, 0);
+        const Status copied = CopyRegularFileInto(in, was, out, /*has_bits=*/false);
+        EXPECT_EQ(copied ? "" : copied.failure().description,
+                  std::string(how) == "as it is" ? "" : SourceChanged().description)
+            << how;
+        ::close(out);
+    }
+    ::close(in);
 }
 
 // Labelled slow: a developer's quick run leaves it out.
