@@ -303,23 +303,31 @@ TEST(FileCopyTest, AFileThatIsNotAsItWasLookedAtIsNotTakenAsCopied) {
     const int in = ::open((folder / "in.txt").c_str(), O_RDONLY | O_CLOEXEC);
     struct stat now {};
     ASSERT_EQ(::fstat(in, &now), 0);
-    auto moved = [](struct timespec& time) { time.tv_nsec = (time.tv_nsec + 1) % 1'000'000'000; };
-    const std::vector<std::pair<const char*, std::function<void(struct stat&)>>> looked_at = {
-        {"as it is", [](struct stat&) {}},
-        {"modified within the second", [&](struct stat& was) { moved(was.st_mtim); }},
-        {"changed within the second", [&](struct stat& was) { moved(was.st_ctim); }},
-        {"another file", [](struct stat& was) { ++was.st_ino; }},
-        {"a byte longer", [](struct stat& was) { ++was.st_size; }},
-        {"a byte shorter", [](struct stat& was) { --was.st_size; }}};
-    for (const auto& [how, make] : looked_at) {
+    struct Look {
+        const char* how;
+        bool changed;
+        void (*make)(struct stat&);
+    };
+    static constexpr auto kMoved = [](struct timespec& time) {
+        time.tv_nsec = (time.tv_nsec + 1) % 1'000'000'000;
+    };
+    for (const Look& look : {
+             Look{"as it is", false, [](struct stat&) {}},
+             Look{"modified within the second", true,
+                  [](struct stat& was) { kMoved(was.st_mtim); }},
+             Look{"changed within the second", true, [](struct stat& was) { kMoved(was.st_ctim); }},
+             Look{"another file", true, [](struct stat& was) { ++was.st_ino; }},
+             Look{"a byte longer", true, [](struct stat& was) { ++was.st_size; }},
+             Look{"a byte shorter", true, [](struct stat& was) { --was.st_size; }},
+         }) {
         struct stat was = now;
-        make(was);
+        look.make(was);
         const int out = ::open(folder.path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         ASSERT_GE(out, 0);
         const Status copied = CopyRegularFileInto(in, was, out, /*has_bits=*/false);
         EXPECT_EQ(copied ? "" : copied.failure().description,
-                  std::string(how) == "as it is" ? "" : SourceChanged().description)
-            << how;
+                  look.changed ? SourceChanged().description : "")
+            << look.how;
         ::close(out);
     }
     ::close(in);
