@@ -60,15 +60,10 @@ std::string JoinPath(std::string_view folder, std::string_view name, const PathS
 std::string DestinationPathOf(std::string_view item_path, std::string_view source_root,
                               std::string_view destination_root, const PathSyntax& syntax) {
     std::string_view remainder = item_path;
-    if (!source_root.empty() && item_path.size() >= source_root.size() &&
-        syntax.SameText(item_path.substr(0, source_root.size()), source_root)) {
+    if (syntax.StartsWith(item_path, source_root)) {
         remainder.remove_prefix(source_root.size());
     }
-    std::string joined;
-    joined.reserve(destination_root.size() + 1 + remainder.size());
-    joined.append(destination_root);
-    joined.push_back(syntax.separator);
-    joined.append(remainder);
+    std::string joined = JoinPath(destination_root, remainder, syntax);
     FixSeparators(joined, syntax);
     return joined;
 }

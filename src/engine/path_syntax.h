@@ -26,6 +26,10 @@ struct PathSyntax {
     std::string RootExample() const { return drive_letters ? "C:\\" : "/"; }
     /// Whether two paths are spelled alike, ignoring letter case where the syntax folds it.
     bool SameText(std::string_view a, std::string_view b) const;
+    /// Whether `path` starts with `prefix`, ignoring letter case where the syntax folds it.
+    bool StartsWith(std::string_view path, std::string_view prefix) const {
+        return path.size() >= prefix.size() && SameText(path.substr(0, prefix.size()), prefix);
+    }
 };
 
 /// Turns every alternative separator into the separator and collapses every run of separators

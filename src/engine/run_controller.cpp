@@ -124,8 +124,8 @@ std::string RunController::GuardedPath(const std::string& source, const std::str
     if (prefix.empty() || prefix.back() != syntax.separator) {
         prefix += syntax.separator;
     }
-    if (resolved_destination->size() <= prefix.size() ||
-        !syntax.SameText(resolved_destination->substr(0, prefix.size()), prefix)) {
+    if (resolved_destination->size() == prefix.size() ||
+        !syntax.StartsWith(*resolved_destination, prefix)) {
         return {};
     }
     return FixBackslash(JoinPath(source, resolved_destination->substr(prefix.size()), syntax),
