@@ -27,9 +27,6 @@ struct FileEntry {
     std::string name;
     EntryKind kind = EntryKind::kFile;
     int attributes = 0;  ///< kHiddenAttribute, kSystemAttribute
-
-    bool IsHidden() const { return (attributes & kHiddenAttribute) != 0; }
-    bool IsSystem() const { return (attributes & kSystemAttribute) != 0; }
 };
 
 /// A folder kept open while its items are worked on, so that each item is reached from it
