@@ -28,22 +28,7 @@ namespace tidemark {
 /// a thread that finds it taken tries again a few times before it sleeps: falling asleep and
 /// being woken cost far more than such a wait.
 class TM_CAPABILITY("mutex") Mutex {
-  public:
-    void lock() TM_ACQUIRE() { Acquire(mutex_); }
-    void unlock() TM_RELEASE() { mutex_.unlock(); }
-
-  private:
     friend class MutexLock;
-    template <typename Lockable>
-    static void Acquire(Lockable& lockable) {
-        for (int tries = 0; tries < 16; ++tries) {
-            if (lockable.try_lock()) {
-                return;
-            }
-            std::this_thread::yield();
-        }
-        lockable.lock();
-    }
     std::mutex mutex_;
 };
 
@@ -62,7 +47,15 @@ class TM_SCOPED_CAPABILITY MutexLock {
     void Wait(std::condition_variable& condition) { condition.wait(lock_); }
     /// Lets go of the mutex for a while, to work or call out without it.
     void Unlock() TM_RELEASE() { lock_.unlock(); }
-    void Lock() TM_ACQUIRE() { Mutex::Acquire(lock_); }
+    void Lock() TM_ACQUIRE() {
+        for (int tries = 0; tries < 16; ++tries) {
+            if (lock_.try_lock()) {
+                return;
+            }
+            std::this_thread::yield();
+        }
+        lock_.lock();
+    }
 
   private:
     std::unique_lock<std::mutex> lock_;
