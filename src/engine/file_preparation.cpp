@@ -46,6 +46,18 @@ FileAction ActionFor(bool destination_exists, SyncStyle style, FileTime source_m
     }
 }
 
+namespace {
+
+/// The destination path of a file that LookUp may have let go of.
+const std::string& DestinationOf(const Pass& pass, const FileEntry& file, PreparedFile& prepared) {
+    if (prepared.destination.empty()) {
+        prepared.destination = pass.DestinationOf(file.path);
+    }
+    return prepared.destination;
+}
+
+}  // namespace
+
 void LookUp(const Pass& pass, const FolderPlace& place, const FileEntry& file,
             PreparedFile& prepared) {
     const SyncSettings& settings = pass.settings;
@@ -82,13 +94,6 @@ void LookUp(const Pass& pass, const FolderPlace& place, const FileEntry& file,
         // thread that made it.
         std::string().swap(prepared.destination);
     }
-}
-
-const std::string& DestinationOf(const Pass& pass, const FileEntry& file, PreparedFile& prepared) {
-    if (prepared.destination.empty()) {
-        prepared.destination = pass.DestinationOf(file.path);
-    }
-    return prepared.destination;
 }
 
 bool NeedsCopy(const Pass& pass, const PreparedFile& prepared) {

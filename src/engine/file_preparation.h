@@ -74,9 +74,6 @@ struct PreparedFile {
 void LookUp(const Pass& pass, const FolderPlace& place, const FileEntry& file,
             PreparedFile& prepared);
 
-/// The destination path of a file that LookUp may have let go of.
-const std::string& DestinationOf(const Pass& pass, const FileEntry& file, PreparedFile& prepared);
-
 /// True when the decision calls for a copy and none is staged yet (a preview never copies).
 bool NeedsCopy(const Pass& pass, const PreparedFile& prepared);
 
