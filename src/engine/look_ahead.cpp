@@ -152,7 +152,13 @@ bool LookAhead::Files::NamesFoldTogether() {
 }
 
 bool LookAhead::Files::ClaimCleanup() {
-    return batch_ == nullptr || owner_->ClaimCleanup(*batch_);
+    if (batch_ == nullptr) {
+        return true;
+    }
+    MutexLock lock(owner_->mutex_);
+    const bool due = !batch_->cleaned && !batch_->place.new_destination;
+    batch_->cleaned = true;
+    return due;
 }
 
 PreparedFile LookAhead::Files::Take(std::size_t index) {
@@ -281,13 +287,6 @@ void LookAhead::Unreserve(const PreparedFile& prepared) {
 
 bool LookAhead::StagingFull() const {
     return staged_files_ >= bounds_.staged_files || staged_bytes_ >= bounds_.staged_bytes;
-}
-
-bool LookAhead::ClaimCleanup(Batch& batch) {
-    MutexLock lock(mutex_);
-    const bool due = !batch.cleaned && !batch.place.new_destination;
-    batch.cleaned = true;
-    return due;
 }
 
 }  // namespace tidemark

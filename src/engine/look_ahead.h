@@ -149,7 +149,6 @@ class LookAhead {
     void Unreserve(const PreparedFile& prepared) TM_REQUIRES(mutex_);
     /// Whether the copies staged ahead have reached a bound.
     bool StagingFull() const TM_REQUIRES(mutex_);
-    bool ClaimCleanup(Batch& batch) TM_EXCLUDES(mutex_);
     PreparedFile TakeFrom(Files& files, std::size_t index) TM_EXCLUDES(mutex_);
 
     // The scout and the workers (look_ahead_helpers.cpp).
