@@ -266,15 +266,11 @@ void RunController::ResetRun() {
 }
 
 void RunController::PauseClicked() {
-    if (pause_caption_ == "Pause") {
-        log_.AddResult("Synchronization paused due to user request...");
-        state_.paused = true;
-        pause_caption_ = "Continue";
-    } else {
-        log_.AddResult("Synchronization continued due to user request...");
-        pause_caption_ = "Pause";
-        state_.paused = false;
-    }
+    const bool pause = pause_caption_ == "Pause";
+    log_.AddResult(pause ? "Synchronization paused due to user request..."
+                         : "Synchronization continued due to user request...");
+    state_.paused = pause;
+    pause_caption_ = pause ? "Continue" : "Pause";
     report_.SetPauseCaption(pause_caption_);
     if (look_ahead_ != nullptr) {
         look_ahead_->Hold(state_.paused);  // no new work starts while paused
