@@ -68,18 +68,17 @@ void Walk::ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination
     const FolderListing& listing = visit.listing->value();
     // In a folder this pass made, nothing is there yet: unless two names meet in one.
     const bool look = !new_destination || NamesFoldTogether(listing.sub_folders);
+    const HeldFolder* parent = visit.destination_folder.get();
     for (const SubFolderStep& step : SubFoldersOf(pass_, listing, look_ahead_.Guarded())) {
         bool created = false;
         std::shared_ptr<const HeldFolder> made_folder;
         if (step.excluded_destination) {
             log_.AddResult("Excluding folder " + step.destination, step.destination);
             Count(stats_.excluded_folders);
-        } else if (!look ||
-                   !pass_.fs.FolderExistsIn(visit.destination_folder.get(), step.destination)) {
+        } else if (!look || !pass_.fs.FolderExistsIn(parent, step.destination)) {
             log_.AddResult("Creating Folder " + step.destination, step.destination);
             if (!pass_.settings.IsPreview()) {
-                if (Status creation =
-                        pass_.fs.CreateFolderIn(visit.destination_folder.get(), step.destination);
+                if (Status creation = pass_.fs.CreateFolderIn(parent, step.destination);
                     !creation) {
                     // Nothing can go into a folder that could not be made (a file or a link
                     // may stand in its place): its tree is left out, its siblings are not.
@@ -93,8 +92,7 @@ void Walk::ProcessSubFolders(const LookAhead::Visit& visit, bool new_destination
                     continue;
                 }
                 if (depth + 1 < kMostHeldLevels) {
-                    made_folder =
-                        pass_.fs.HoldFolderIn(visit.destination_folder.get(), step.destination);
+                    made_folder = pass_.fs.HoldFolderIn(parent, step.destination);
                 }
             }
             Count(stats_.created_folders);
@@ -200,9 +198,9 @@ std::vector<Failure> Walk::Apply(const FileEntry& file, PreparedFile& prepared,
         return failures;
     }
     const bool replace = prepared.action != FileAction::kCreate;
+    const HeldFolder* folder = files.place().destination_folder.get();
     if (replace) {
-        if (Status deletable = pass_.fs.CheckDeletableIn(files.place().destination_folder.get(),
-                                                         prepared.destination);
+        if (Status deletable = pass_.fs.CheckDeletableIn(folder, prepared.destination);
             !deletable) {
             failures.push_back(deletable.failure());
         }
@@ -216,11 +214,10 @@ std::vector<Failure> Walk::Apply(const FileEntry& file, PreparedFile& prepared,
         return failures;
     }
     if (leftovers_to_remove_ && files.ClaimCleanup()) {
-        pass_.fs.RemoveLeftoversIn(files.place().destination_folder.get(), destination_folder_);
+        pass_.fs.RemoveLeftoversIn(folder, destination_folder_);
     }
     leftovers_to_remove_ = false;
-    Status committed = pass_.fs.CommitCopyIn(files.place().destination_folder.get(),
-                                             prepared.staged->value(), replace);
+    Status committed = pass_.fs.CommitCopyIn(folder, prepared.staged->value(), replace);
     if (committed) {
         prepared.staged.reset();
         last_changes_[folder_key_] = look_ahead_.CountChange();
