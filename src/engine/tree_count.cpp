@@ -120,10 +120,8 @@ void TreeCount::ListOne(const Task& task) {
     }
     files_ += static_cast<std::int64_t>(listing->value().files.size());
     // The folder stays open while its sub-folders wait, which are opened from it.
-    std::shared_ptr<const HeldFolder> held;
-    if (task.position.size() < kMostHeldLevels) {
-        held = listing->value().folder;
-    }
+    const std::shared_ptr<const HeldFolder> held =
+        task.position.size() < kMostHeldLevels ? listing->value().folder : nullptr;
     // Pushed last to first, so that the first sub-folder is listed next.
     for (std::size_t i = steps.size(); i-- > 0;) {
         Task sub{steps[i].folder->path, task.position, task.walked && !steps[i].skipped_whole,
