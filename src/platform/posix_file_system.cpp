@@ -83,10 +83,16 @@ class PosixHeldFolder final : public HeldFolder {
     PosixHeldFolder& operator=(const PosixHeldFolder&) = delete;
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
-    /// See FolderKeepsGivenBits; asked once, by whichever thread first needs it.
+    /// See FolderKeepsGivenBits. The question costs two calls, more than the change of mode it
+    /// saves, so it is asked only at a folder's second copy: most folders of a pass that copies
+    /// a few changed files receive one. The first copy is told no and has its mode set after.
     bool KeepsGivenBits() const {
         signed char known = keeps_given_bits_.load(std::memory_order_relaxed);
-        if (known < 0) {
+        if (known == kNeverAsked) {
+            keeps_given_bits_.store(kAskedOnce, std::memory_order_relaxed);
+            return false;
+        }
+        if (known == kAskedOnce) {
             known = FolderKeepsGivenBits(fd_) ? 1 : 0;
             keeps_given_bits_.store(known, std::memory_order_relaxed);
         }
@@ -94,9 +100,12 @@ class PosixHeldFolder final : public HeldFolder {
     }
 
   private:
+    static constexpr signed char kNeverAsked = -2;
+    static constexpr signed char kAskedOnce = -1;
+
     int fd_;
     std::string path_;
-    mutable std::atomic<signed char> keeps_given_bits_{-1};  // -1 until asked
+    mutable std::atomic<signed char> keeps_given_bits_{kNeverAsked};  // then 0 or 1
 };
 
 const PosixHeldFolder* Held(const HeldFolder* folder) {
