@@ -206,7 +206,7 @@ Result<FolderListing> TreeSurvey::List(FileSystemPort& fs, const std::string& fo
         }
     }
     if (!kept) {
-        return fs.ListFolder(folder);
+        return fs.ListFolderIn(parent, folder);
     }
     return fs.ListFolderAgainIn(parent, folder, Expand(*kept, folder, fs.Syntax()));
 }
