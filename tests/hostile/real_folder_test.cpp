@@ -620,10 +620,11 @@ struct Mount {
         MakeFolders(path);
         RunWhenThisProcessEnds("umount -l " + path + "; " + detach + "; rm -rf " + folder.path());
         const std::string image = path + ".img";
+        // Quiet unless it fails: the kernel may lack exFAT, and FUSE then serves.
         const std::string exfat = "truncate -s " + size + " " + image + " && mkfs.exfat " + image +
-                                  " && device=$(losetup -f --show " + image +
+                                  " >/dev/null && device=$(losetup -f --show " + image +
                                   ") && { mount -t exfat $device " + path +
-                                  " || mount.exfat-fuse $device " + path + "; }";
+                                  " 2>/dev/null || mount.exfat-fuse $device " + path + "; }";
         if (::geteuid() != 0)
             why_not = "mounting needs root";
         else if (!Shell(type == "tmpfs" ? "mount -t tmpfs -o size=" + size + " tmpfs " + path
