@@ -22,6 +22,12 @@ run_suite() {
 }
 
 run_suite checked -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# scripts/run.sh starts the program where a build puts it: a move of the program breaks it.
+program=$(sed -n 's/^program=\([^ ]*\).*/\1/p' scripts/run.sh)
+if [[ -z ${program} || ! -x build/checked/${program} ]]; then
+  echo "scripts/run.sh would start build/release/${program}, which no build makes" >&2
+  exit 1
+fi
 TSAN_OPTIONS=halt_on_error=1 \
   run_suite core-without-qt -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_WITH_QT=OFF -DTIDEMARK_SANITIZE_THREADS=ON \
   -DCMAKE_CXX_COMPILER=clang++
