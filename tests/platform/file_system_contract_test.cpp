@@ -1,6 +1,6 @@
 // One set of expectations for both file systems, so the in-memory one cannot drift from the
-// real one; and a pipe put in a file's place at the worst moment, which the real one must never
-// open.
+// real one; a pipe put in a file's place at the worst moment, which the real one must never
+// open; and copies where files cannot be made without a name.
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <sys/syscall.h>
@@ -15,7 +15,8 @@
 
 namespace {
 
-std::string pipe_to_swap_in;  // renamed over the file once, then cleared
+std::string pipe_to_swap_in;        // renamed over the file once, then cleared
+bool refuse_unnamed_files = false;  // as a file system without O_TMPFILE does
 
 }  // namespace
 
@@ -29,6 +30,10 @@ extern "C" int openat(int folder, const char* path, int flags, ...) {
         va_start(arguments, flags);
         mode = va_arg(arguments, mode_t);
         va_end(arguments);
+    }
+    if (refuse_unnamed_files && (flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
     }
     const std::string_view name(path);
     const bool swap =
@@ -220,6 +225,31 @@ TEST(SwappedBeforeOpen, APipePutInAFilesPlaceAfterItWasReachedIsNeverOpenedAndTh
     ASSERT_TRUE(staged.ok()) << staged.failure().description;
     ASSERT_TRUE(w.fs().CommitCopyIn(nullptr, *staged, false).ok());
     EXPECT_EQ(w.Content("dst/copy.txt"), "what was listed");
+}
+
+// The copy is made under a hidden name, created owner-only, then renamed into place.
+TEST(WithoutUnnamedFiles, ACopyMadeUnderAHiddenNameIsPutInPlaceWithTheSourcesBits) {
+    testing::PosixWorld w;
+    w.File("src/a.txt", "new");
+    w.File("dst/a.txt", "old");
+    ::chmod(w.Path("src/a.txt").c_str(), 0754);
+    refuse_unnamed_files = true;
+    const FileEntry source{w.Path("src/a.txt"), "a.txt", EntryKind::kFile, 0};
+    for (const bool overwrite : {false, true}) {
+        const std::string destination = overwrite ? "dst/a.txt" : "dst/b.txt";
+        SCOPED_TRACE(destination);
+        const Result<StagedCopy> staged =
+            w.fs().StageCopyIn(nullptr, nullptr, source, w.Path(destination));
+        ASSERT_TRUE(staged.ok()) << staged.failure().description;
+        EXPECT_FALSE(staged->temporary_path.empty());
+        ASSERT_TRUE(w.fs().CommitCopyIn(nullptr, *staged, overwrite).ok());
+        EXPECT_EQ(w.Content(destination), "new");
+        struct stat copied {};
+        ASSERT_EQ(::stat(w.Path(destination).c_str(), &copied), 0);
+        EXPECT_EQ(copied.st_mode & 07777, 0754u);
+    }
+    refuse_unnamed_files = false;
+    EXPECT_EQ(w.LeftoverTemporaries("dst"), 0);
 }
 
 }  // namespace
