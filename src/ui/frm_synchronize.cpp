@@ -37,8 +37,8 @@ namespace {
 
 constexpr const char* kDescriptions[] = {
     "Only copy files if they do not currently exist in the destination directory",
-    "Copy all new and updated files (based on last modified date) to the destination "
-    "directory",
+    ("Copy all new and updated files (based on last modified date) to the destination "
+     "directory"),
     "Copy new files and overwrite any existing files in the destination directory",
 };
 
