@@ -109,7 +109,7 @@ class MainWindowTest : public ::testing::Test {
                                          {&MainWindowHooks::farewell, "farewell"},
                                          {&MainWindowHooks::end_program, "end"},
                                          {&MainWindowHooks::save_configuration, "save"}})
-            hooks.*hook = [this, name] { calls.push_back(name); };
+            hooks.*hook = [this, name = name] { calls.push_back(name); };
         hooks.start_up_reminder = [this] {
             calls.push_back("reminder");
             visible_at_reminder = window->isVisible();
