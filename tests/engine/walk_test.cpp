@@ -18,10 +18,8 @@ TEST(Walk, EachStyleAgainstEachDestination) {
             SCOPED_TRACE(std::to_string(style) + " against " + std::to_string(d));
             WindowsWorld w;
             w.fs.AddFile("C:\\Data\\f.txt", "src", kNew);
-            if (d > 0) {
+            if (d > 0)
                 w.fs.AddFile("E:\\Copy\\f.txt", "dst", destinations[d]);
-                w.fs.SetReadOnly("E:\\Copy\\f.txt");  // replaced all the same
-            }
             w.settings.style = static_cast<SyncStyle>(style);
             std::string line = lines[style][d];
             if (line == "Creating" || line == "Overwriting")
@@ -46,9 +44,8 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
     } cases[] = {
         {"folders matched by their source path are skipped whole",
          [](WindowsWorld& w) {
-             w.Sources({"Temp\\a.tmp", "Temp\\Inner\\b.tmp", "Temp\\Locked\\c.tmp"});
+             w.Sources({"Temp\\a.tmp", "Temp\\Inner\\b.tmp", "Temp\\Locked\\c.tmp", "keep.txt"});
              w.fs.FailOn(Op::kListFolder, "C:\\Data\\Temp\\Locked", AccessDenied());
-             w.fs.AddFile("C:\\Data\\keep.txt");
              w.UseExcludeList({"", "   ", "\\TEMP"});
          },
          {"Excluding folder E:\\Copy\\Temp",
@@ -74,9 +71,8 @@ TEST(WalkCases, ExclusionIgnoredFilesAndFailures) {
          {2, 2, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0}},
         {"excluded files are logged even when ignored items are not",
          [](WindowsWorld& w) {
-             w.fs.AddFile("C:\\Data\\report.bak");
-             w.fs.AddFile("C:\\Data\\old.bakery\\y.txt");  // matches by both its paths
-             w.Sources({"cache\\inside.txt", "ok.txt"});
+             // old.bakery\y.txt matches by both its paths.
+             w.Sources({"report.bak", "old.bakery\\y.txt", "cache\\inside.txt", "ok.txt"});
              w.UseExcludeList({".bak", "\\cache\\"});
          },
          {"Excluding folder E:\\Copy\\old.bakery",

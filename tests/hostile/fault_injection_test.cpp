@@ -57,7 +57,6 @@ Outcome Pass(const SyncSettings* settings, const Fault& fault, int workers = 0) 
     fs.AddFile("/dst/equal.txt", "equal", kNew);
     fs.AddFile("/dst/newer.txt", "newer in destination", kNew + 1'000'000'000);
     fs.AddSymlink("/src/link", "older.txt", kNew);
-    fs.SetReadOnly("/dst/older.txt");
     if (fault)
         fault(fs);
     TestRun run(fs, {}, {.workers = workers});

@@ -16,9 +16,15 @@
 namespace tidemark::testing {
 
 /// The failures the real file system gives, for injecting.
-Failure AccessDenied();
-Failure NoSuchFile();
-Failure NoSpace();
+inline Failure AccessDenied() {
+    return FailureFromErrno(EACCES);
+}
+inline Failure NoSuchFile() {
+    return FailureFromErrno(ENOENT);
+}
+inline Failure NoSpace() {
+    return FailureFromErrno(ENOSPC);
+}
 
 /// The file-system port in memory, in either path syntax, with fault injection on every
 /// operation and a log of every change it makes. Every operation takes one lock, so workers
@@ -60,9 +66,6 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
         std::lock_guard lock(mutex_);
         Insert(path, EntryKind::kSpecial).attributes = kSystemAttribute;
     }
-    /// A read-only file is replaced all the same, as on a real file system, so nothing needs
-    /// to be kept; the call stays for tests that say what they mean.
-    void SetReadOnly(const std::string&, bool = true) {}
     void Remove(const std::string& path) {
         std::lock_guard lock(mutex_);
         const auto key = KeyOf(path);

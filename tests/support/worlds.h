@@ -93,7 +93,8 @@ class MemoryWorld {
         fs_.AddSymlink(Path(relative), target, time);
     }
     void Fifo(const std::string& relative) { fs_.AddSpecial(Path(relative)); }
-    void ReadOnly(const std::string& relative) { fs_.SetReadOnly(Path(relative)); }
+    /// Memory keeps no permissions: a read-only file is replaced there as anywhere else.
+    void ReadOnly(const std::string&) {}
     void Fail(InMemoryFileSystem::Operation operation, const std::string& relative,
               Failure failure) {
         fs_.FailOn(operation, Path(relative), std::move(failure));
