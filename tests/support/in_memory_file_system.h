@@ -174,12 +174,10 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
         listing.identity = FolderIdentity{1, folder->identity};
         for (const std::string& child_key : folder->children) {
             const Node& child = nodes_.at(child_key);
-            // The same rules as the real file system: a leading dot hides, specials are system.
+            // As on the real file system, a leading dot hides (specials are made system).
             int attributes = child.attributes;
             if (!syntax_.drive_letters && child.name.starts_with('.'))
                 attributes |= kHiddenAttribute;
-            if (!syntax_.drive_letters && child.kind == EntryKind::kSpecial)
-                attributes |= kSystemAttribute;
             (child.kind == EntryKind::kFolder ? listing.sub_folders : listing.files)
                 .push_back(
                     {JoinPath(path, child.name, syntax_), child.name, child.kind, attributes});
@@ -239,9 +237,8 @@ class InMemoryFileSystem final : public FileSystemPort, public TextFilePort {
     }
     std::optional<std::uint64_t> FreeSpace(const std::string&) override {
         std::lock_guard lock(mutex_);
-        if (!capacity_)
-            return std::nullopt;
-        return std::max(*capacity_, UsedBytes()) - UsedBytes();
+        return capacity_ ? std::optional(std::max(*capacity_, UsedBytes()) - UsedBytes())
+                         : std::nullopt;
     }
     FileTime TimeStep(const std::string& folder) override {
         std::lock_guard lock(mutex_);
