@@ -261,6 +261,14 @@ TEST_F(MainWindowTest, WindowLinesReachTheListOnlyWhenARefreshIsDue) {
     view.ShowMessage("question", MessageButtons::kYesNo, MessageIcon::kQuestion);
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(Child<QProgressBar>("ProgressBar1").value(), 7);
+
+    // A repaint, too, refreshes only when a refresh is due.
+    clock.seconds += 1.0;
+    view.AddLine(ResultLine{"six", {}});
+    view.Repaint();
+    view.AddLine(ResultLine{"seven", {}});
+    view.Repaint();
+    EXPECT_EQ(Lines().size(), 6u);
 }
 
 // The list keeps every line of a run with the path it names, however its store packs them:
