@@ -2,7 +2,8 @@
 # Installs what is missing, builds Tidemark and runs every test: a warnings-as-errors build, a
 # Clang build of the core without Qt under ThreadSanitizer (so a stray Qt include breaks it,
 # the compiler checks every lock with -Wthread-safety and the worker threads are checked while
-# they run), and a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+# they run), and a Clang build with Qt under AddressSanitizer and UndefinedBehaviorSanitizer
+# (so both compilers build the windows with warnings as errors).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -33,7 +34,7 @@ TSAN_OPTIONS=halt_on_error=1 \
   -DCMAKE_CXX_COMPILER=clang++
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/sanitizers/lsan.supp" \
-  run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_SANITIZE=ON
+  run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DTIDEMARK_SANITIZE=ON -DCMAKE_CXX_COMPILER=clang++
 
 echo "=== fuzzing the configuration, index and exclude-list readers"
 FUZZ_BUILD_DIR=build/fuzz tests/fuzz/run_fuzz.sh 30
