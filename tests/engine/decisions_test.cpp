@@ -157,6 +157,7 @@ TEST(SourceIsNewer, ComparesAtTheStepTheDestinationKeepsTimesIn) {
         // FAT cuts to two seconds: the copy of kEdited is stored as ...00.000.
         {kEdited, 1'600'000'000 * kSecond, 2 * kSecond, false},
         {kEdited + kSecond, 1'600'000'000 * kSecond, 2 * kSecond, true},
+        {1'600'000'002 * kSecond, 1'600'000'000 * kSecond, 2 * kSecond, true},  // on a step
         // A file system that rounds up to two seconds stores ...02.000.
         {kEdited, 1'600'000'002 * kSecond, 2 * kSecond, false},
         // One second (coarse network shares), 100 ns (NTFS).
