@@ -487,7 +487,12 @@ TEST_F(RealFolderTest, OnlyARealPassRemovesWhatDeadCopiesOfThisMachineLeftWhereI
     // In a source, such a name is a user's file like any other: counted and copied.
     Make(source, kNew, {"user/" + dead + "=a user's file", "real.txt=new"});
     // Whoever puts the first copy in the folder removes them: a worker ahead of the walk, or
-    // the walk itself.
+    // the walk itself. The walk waits at the folder it makes, so that the workers have looked
+    // at the top folder's file (and, in a real pass, staged its copy) before the walk reaches it.
+    const auto wait_at_new_folder = [](const ResultLine& line) {
+        if (line.text.starts_with("Creating Folder"))
+            ::usleep(50'000);
+    };
     for (const int workers : {RunConcurrency{}.workers, 0}) {
         SCOPED_TRACE(workers);
         std::filesystem::remove(destination + "/real.txt");
@@ -495,11 +500,12 @@ TEST_F(RealFolderTest, OnlyARealPassRemovesWhatDeadCopiesOfThisMachineLeftWhereI
              {dead + "=left by a copy", live + std::string("=left by a copy"),
               elsewhere + "=left by a copy"});
         settings.preview_only = CheckState::kChecked;
-        EXPECT_EQ(RunPass(settings, {.workers = workers})[2],
+        EXPECT_EQ(RunPass(settings, {.workers = workers}, PosixFileSystem::kSettleTime,
+                          wait_at_new_folder)[2],
                   "Sychronization of 2 files started at @1600000000!");
         EXPECT_EQ(ReadFile(destination + "/" + dead), "left by a copy");  // a preview keeps it
         settings.preview_only = CheckState::kUnchecked;
-        RunPass(settings, {.workers = workers});
+        RunPass(settings, {.workers = workers}, PosixFileSystem::kSettleTime, wait_at_new_folder);
         EXPECT_EQ(ReadFile(destination + "/user/" + dead), "a user's file");
         // Only the dead process's file of this machine goes, once the pass writes to its folder.
         EXPECT_FALSE(std::filesystem::exists(destination + "/" + dead));
