@@ -110,6 +110,11 @@ TEST(PauseStop, TimeRemainingFollowsTheWorkedExample) {
         EXPECT_EQ(captions.front(), "counting files...");
         EXPECT_EQ(Lines(captions.begin() + 1, captions.begin() + 1 + shown), example.captions);
         EXPECT_EQ(notes, example.notes);  // shown exactly while the caption carries its star
+        // The next run replaces "counting files..." with its estimate, even one equal to the
+        // last this run showed.
+        w.view = RecordingRunView{};
+        w.Run();
+        EXPECT_NE(w.view.time_captions.back(), "counting files...");
     }
     // Each limit belongs to the lower row; more files than counted give a negative estimate.
     const std::pair<double, const char*> captions[] = {{120.0, "120.0 seconds"},
