@@ -8,6 +8,9 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   target_compile_options(tidemark_build_settings INTERFACE -Wthread-safety)
 endif()
 target_include_directories(tidemark_build_settings INTERFACE ${PROJECT_SOURCE_DIR}/src)
+# Debug builds check every index into the standard containers: a test that reads past the end
+# of a vector fails there and then, rather than reading whatever lies beyond it.
+target_compile_definitions(tidemark_build_settings INTERFACE $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 if(TIDEMARK_WERROR)
   target_compile_options(tidemark_build_settings INTERFACE -Werror)
 endif()
